@@ -1,0 +1,67 @@
+// The platform seam: everything the installer asks of the outside world that a test must
+// control. The real implementation talks to POSIX and the terminal; unit tests install a fake.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct LocalDateTime {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+enum class KeyKind { Char, Special, Timeout, EndOfInput };
+
+struct Key {
+    KeyKind kind = KeyKind::Timeout;
+    std::string text;  // the byte of a Char key; the whole sequence of a Special key
+};
+
+struct CursorPos {
+    int row = 1, column = 1;  // 1-based
+};
+
+struct CommandOptions {
+    // Text written to the command's standard input (then closed); without it the command
+    // shares the installer's standard input (the terminal).
+    std::optional<std::string> input;
+    // Adds LC_ALL=C to the command's environment, for output that the program parses.
+    bool cLocale = false;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Runs commandLine through /bin/sh -c in the current folder and waits for it.
+    // The terminal is in its ordinary (cooked) mode while the command runs.
+    // Returns the exit status (128 + signal for a killed command, 127 when it cannot start).
+    virtual int run(const std::string& commandLine, const CommandOptions& options) = 0;
+
+    // Console.
+    virtual void write(std::string_view bytes) = 0;
+    // Asks the terminal where the cursor is; keys typed meanwhile stay pending.
+    virtual std::optional<CursorPos> queryCursor() = 0;
+    // Waits up to timeoutMs (negative: no limit) for one key; an escape sequence is one key.
+    virtual Key readKey(int timeoutMs) = 0;
+    // Reads a whole line (without its line feed) in the terminal's line mode.
+    virtual std::string readLine(bool echo) = 0;
+
+    // Time and chance.
+    virtual void sleepMs(int64_t ms) = 0;
+    virtual LocalDateTime now() = 0;
+    virtual int64_t epochSeconds() = 0;
+    virtual double random01() = 0;  // uniform in [0, 1)
+
+    // Existence of a fixed system path (/usr/bin/gnome-terminal, /etc/fedora-release, ...).
+    virtual bool systemPathExists(const std::string& path) = 0;
+};
+
+// The platform in use; the real one unless a test installed another.
+Platform& platform();
+// Installs p (not owned) as the platform; nullptr restores the real one.
+void setPlatform(Platform* p);
+
+// The real POSIX platform (one per process).
+Platform& realPlatform();

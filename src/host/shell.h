@@ -1,0 +1,21 @@
+// Running command lines: the plain runner, the elevated runner (the only place that builds a
+// sudo command), and the quoting of values placed into command lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Runs a command line through the shell in the current folder; returns its exit status.
+// cLocale adds LC_ALL=C for commands whose output the program parses.
+int runCommand(const std::string& commandLine, bool cLocale = false);
+
+// Builds the elevated form of a command: "sudo -kS " + command. The password never stands
+// on the command line; runElevated feeds SUDOPASSWORD and a line feed to the shell's stdin.
+std::string elevatedCommandLine(std::string_view command);
+int runElevated(const std::string& command, bool cLocale = false);
+
+// A value made only of A-Za-z0-9_./,:+=@%- is returned as it stands; any other value is
+// single-quoted for the shell ('it'\''s').
+std::string shellQuote(std::string_view value);
+// Escapes ", \, $ and ` for use inside a command's own double quotes.
+std::string doubleQuoteEscape(std::string_view value);

@@ -1,0 +1,146 @@
+// Shared fixtures of the unit tests: a fake platform that records what was asked, a scoped
+// temporary folder, and small file helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "console/console.h"
+#include "host/platform.h"
+
+struct RecordedCommand {
+    std::string commandLine;
+    std::optional<std::string> input;
+    bool cLocale = false;
+    std::string cwd;
+};
+
+class FakePlatform : public Platform {
+public:
+    // What run() does besides recording: the handler may create files, print, etc.
+    std::function<int(const RecordedCommand&)> onRun;
+    std::vector<RecordedCommand> commands;
+    std::string screen;              // everything written
+    std::deque<Key> keys;            // keys to hand out; empty => Timeout (or EOF if eofWhenEmpty)
+    std::deque<std::string> lines;   // lines for readLine
+    std::vector<bool> lineEchoes;    // echo flag of each readLine call
+    std::set<std::string> existingSystemPaths;
+    LocalDateTime clock{2026, 12, 7, 8, 14, 46, 0};
+    int64_t sleptMs = 0;
+    double nextRandom = 0.5;
+    bool eofWhenEmpty = false;
+
+    int run(const std::string& commandLine, const CommandOptions& options) override {
+        RecordedCommand c{commandLine, options.input, options.cLocale,
+                          std::filesystem::current_path().string()};
+        commands.push_back(c);
+        return onRun ? onRun(c) : 0;
+    }
+    void write(std::string_view bytes) override { screen.append(bytes); }
+    std::optional<CursorPos> queryCursor() override { return CursorPos{5, 7}; }
+    Key readKey(int timeoutMs) override {
+        if (keys.empty()) {
+            if (eofWhenEmpty) return Key{KeyKind::EndOfInput, ""};
+            if (timeoutMs > 0) advanceMs(timeoutMs);
+            return Key{KeyKind::Timeout, ""};
+        }
+        Key k = keys.front();
+        keys.pop_front();
+        return k;
+    }
+    std::string readLine(bool echo) override {
+        lineEchoes.push_back(echo);
+        if (lines.empty()) return "";
+        std::string l = lines.front();
+        lines.pop_front();
+        return l;
+    }
+    void sleepMs(int64_t ms) override {
+        sleptMs += ms;
+        advanceMs(ms);
+    }
+    LocalDateTime now() override { return clock; }
+    int64_t epochSeconds() override { return 1'796'000'000; }
+    double random01() override { return nextRandom; }
+    bool systemPathExists(const std::string& path) override {
+        return existingSystemPaths.count(path) != 0;
+    }
+
+    void pressKey(std::string k) { keys.push_back(Key{KeyKind::Char, std::move(k)}); }
+    std::vector<std::string> commandLines() const {
+        std::vector<std::string> v;
+        for (const auto& c : commands) v.push_back(c.commandLine);
+        return v;
+    }
+    // Advances the clock (seconds roll into minutes and hours; the date stays).
+    void advanceMs(int64_t ms) {
+        int64_t total = ((clock.hour * 60 + clock.minute) * 60 + clock.second) * 1000 +
+                        clock.millisecond + ms;
+        clock.millisecond = static_cast<int>(total % 1000);
+        total /= 1000;
+        clock.second = static_cast<int>(total % 60);
+        total /= 60;
+        clock.minute = static_cast<int>(total % 60);
+        clock.hour = static_cast<int>((total / 60) % 24);
+    }
+};
+
+// Installs a FakePlatform and fresh shared state for one test; restores the real platform.
+class WithFakePlatform : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSharedState();
+        console::resetConsole();
+        setPlatform(&fake);
+    }
+    void TearDown() override {
+        setPlatform(nullptr);
+        resetSharedState();
+    }
+    FakePlatform fake;
+};
+
+// A temporary folder, removed with its contents at the end of the scope; the current folder
+// is restored too.
+class ScopedTempDir {
+public:
+    ScopedTempDir() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data());
+        saved_ = std::filesystem::current_path();
+    }
+    ~ScopedTempDir() {
+        std::error_code ec;
+        std::filesystem::current_path(saved_, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+    std::filesystem::path saved_;
+};
+
+inline std::string readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void writeFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
