@@ -1,0 +1,42 @@
+// The wallet scan's pieces: the folder entered for a mount path, the test of a listing entry,
+// the selection screen and its keys, and the folder that a picked wallet gives.
+// runWalletScan (top menu key "4") joins them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace storage {
+
+// The folder entered to list a mount path: one trailing "/" removed, then "/" appended
+// ("/" stays "/", "/home" gives "/home/").
+std::string mountFolderOf(std::string_view mountPath);
+// Whether the working folder (reported without a trailing "/", except the root) is folder.
+bool isSameFolder(std::string_view workingFolder, std::string_view folder);
+// A listing entry is a wallet when its last seven characters are "/wallet".
+bool isWalletEntry(std::string_view entry);
+// The installation folder of a picked wallet: the path without its "/wallet" ending.
+std::string walletFolderOf(std::string_view pickedPath);
+
+// The selection screen for two or more wallets, top line first.
+std::vector<std::string> selectionScreenLines(const std::vector<std::string>& paths);
+
+// What a key does on the selection screen: pick entry `index` (1-based), leave, or redraw.
+struct SelectionChoice {
+    enum Kind { Pick, Leave, Redraw } kind = Redraw;
+    std::size_t index = 0;
+};
+// "1".."9" pick when not above count (only the first nine can be picked); "0" leaves.
+SelectionChoice selectionChoiceFor(std::string_view key, std::size_t count);
+
+// Status texts of the scan.
+inline constexpr const char* kNoWalletsStatus = "NO WALLETS FOUND, NEW INSTALLATION PATH SELECTED";
+std::string selectedWalletStatus(std::string_view installationPath);
+
+// Lists `folder` recursively (entering it first) and returns its wallet entries; the listing is
+// released before returning. Nothing when the folder cannot be entered.
+std::vector<std::string> walletsBelow(const std::string& folder);
+
+}  // namespace storage
