@@ -160,10 +160,12 @@ class TmuxSession:
                 os.unlink(f)
         folder, name = os.path.split(program)
         q = shlex.quote
-        line = ("cd %s && stty -a >%s; ./%s; rc=$?; stty -a >%s; echo $rc >%s.tmp && "
-                "mv %s.tmp %s" % (q(folder), q(self.stty_before_file), q(name),
-                                  q(self.stty_after_file), q(self.status_file),
-                                  q(self.status_file), q(self.status_file)))
+        # The program runs in a subshell: an interactive shell that sees its foreground job
+        # die of SIGINT would drop the rest of the line.
+        tmp = self.status_file + ".tmp"
+        line = ("cd %s && stty -a >%s; (./%s; echo $? >%s); stty -a >%s; mv %s %s"
+                % (q(folder), q(self.stty_before_file), q(name), q(tmp),
+                   q(self.stty_after_file), q(tmp), q(self.status_file)))
         self.type_line(line)
         self.pid = self.find_pid(program)
         return self.pid
