@@ -43,7 +43,8 @@ class TmuxSession:
 
     def tmux(self, *args, check=True):
         r = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", *args],
-                           env=self._tmux_env, capture_output=True, text=True, timeout=20)
+                           env=self._tmux_env, capture_output=True, text=True,
+                           encoding="utf-8", errors="replace", timeout=20)
         if check and r.returncode != 0:
             raise RuntimeError("tmux %s failed: %s" % (" ".join(args), r.stderr.strip()))
         return r.stdout
