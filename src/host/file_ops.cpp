@@ -11,6 +11,7 @@
 #include <set>
 
 #include "app/installWalletForLinux.h"
+#include "config/whole_file.h"
 #include "host/shell.h"
 
 CurrentFolderGuard::CurrentFolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
@@ -21,12 +22,6 @@ CurrentFolderGuard::~CurrentFolderGuard() {
         // The folder we came from is gone; nothing sensible is left to return to.
     }
     close(fd_);
-}
-
-bool canEnterFolder(const std::string& path) {
-    if (path.empty()) return false;
-    CurrentFolderGuard back;
-    return chdir(path.c_str()) == 0;
 }
 
 std::string currentFolder() {

@@ -20,8 +20,6 @@ private:
     int fd_;
 };
 
-// True when the current folder could be changed to path (the current folder is unchanged).
-bool canEnterFolder(const std::string& path);
 // The current folder's absolute path ("" when it cannot be told).
 std::string currentFolder();
 

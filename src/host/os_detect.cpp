@@ -13,6 +13,7 @@
 #include "host/fatal.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
+#include "host/shell_capture.h"
 
 namespace {
 
@@ -47,18 +48,14 @@ bool matchCodeName(std::string_view text, const std::array<CodeName, N>& table, 
     return false;
 }
 
-// The scratch file's bytes without zero bytes; a file that cannot be read ends the program.
+// The scratch file's bytes; a file that cannot be read ends the program.
 std::string readCaptureFile(const char* name) {
     int fd = open(name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) fatalFileError(name, std::strerror(errno));
     std::string text;
     char buf[4096];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) {
-        for (ssize_t i = 0; i < n; ++i) {
-            if (buf[i] != '\0') text.push_back(buf[i]);
-        }
-    }
+    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
     close(fd);
     return text;
 }
@@ -103,7 +100,7 @@ void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
     unlink("tempout.txt");
     platform().run(s.COMMANDLINEINPUT + " > tempout.txt 2>&1", CommandOptions{std::nullopt, true});
     if (access("tempout.txt", F_OK) == 0) {
-        s.COMMANDLINEOUTPUT = trimBlanks(readCaptureFile("tempout.txt"));
+        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readCaptureFile("tempout.txt"));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app/installWalletForLinux.h"
+#include "cipher/text_cipher.h"
 #include "console/console.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
@@ -23,6 +24,13 @@ constexpr const char* kProbeFileName = "tempout.txt";
 
 std::string inFolder(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
+}
+
+// Start-up keeps its password file in the installation folder, which is still empty then:
+// that means the folder the program was started from.
+std::string startupPasswordFolder() {
+    const std::string& folder = S().APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    return folder.empty() ? currentFolder() : folder;
 }
 
 bool fileExists(const std::string& path) {
@@ -70,7 +78,7 @@ void storeStartupPassword() {
     }
     if (!createPrivateFile(path)) return;
     useRecordFormat();
-    s.FILEPATH = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    s.FILEPATH = startupPasswordFolder();
     s.FILENAME = kPasswordFileName;
     s.OBJECTMARKER = kPasswordMarker;
     s.OBJECTVALUE = *enciphered;
@@ -85,7 +93,7 @@ void readStartupPassword() {
         return;
     }
     useRecordFormat();
-    s.FILEPATH = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    s.FILEPATH = startupPasswordFolder();
     s.FILENAME = kPasswordFileName;
     s.OBJECTMARKER = kPasswordMarker;
     READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();

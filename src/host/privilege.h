@@ -10,7 +10,6 @@
 // The probe's command line; its messages land in tempout.txt.
 inline constexpr const char* kSudoProbeCommand = "sudo -vn 2> tempout.txt";
 inline constexpr const char* kPasswordFileName = "sudoPassword.txt";
-inline constexpr const char* kPadFileName = "hash.txt";
 inline constexpr const char* kPasswordMarker = "password";
 // Tries of the encipher-and-decipher check before a password is kept in memory only.
 inline constexpr int kMaxEncipherTries = 3;

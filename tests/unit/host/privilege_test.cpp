@@ -234,7 +234,7 @@ TEST_F(Privilege, StoredPasswordIsPrivateAndUsedOnTheNextStart) {
     EXPECT_EQ(modeOf(tmp / "start/sudoPassword.txt"), 0600u);
     EXPECT_EQ(modeOf(tmp / "start/hash.txt"), 0600u);
     std::string stored = readFileBytes(tmp / "start/sudoPassword.txt");
-    EXPECT_EQ(stored.rfind("password=", 0), 0u) << stored;
+    EXPECT_EQ(stored.rfind("password=", 0), 0u) << testing::PrintToString(stored);
     EXPECT_EQ(stored.find("s3cret"), std::string::npos);
 
     resetSharedState();
@@ -250,11 +250,11 @@ TEST_F(Privilege, StoredPasswordIsPrivateAndUsedOnTheNextStart) {
 }
 
 TEST_F(Privilege, PasswordOutsideTheCipherIsKeptButNeverStored) {
-    fake.lines.push_back("pa$$word");
+    fake.lines.push_back("p\xc3\xa4ssword");
     runStartupSudoProcedure();
-    EXPECT_EQ(S().SUDOPASSWORD, "pa$$word");
+    EXPECT_EQ(S().SUDOPASSWORD, "p\xc3\xa4ssword");
     EXPECT_FALSE(fs::exists(tmp / "start/sudoPassword.txt"));
-    EXPECT_EQ(fake.commands.back().input, std::string("pa$$word\n"));
+    EXPECT_EQ(fake.commands.back().input, std::string("p\xc3\xa4ssword\n"));
 }
 
 TEST_F(Privilege, LaunchCheckPromptsStoresAndThenReads) {
@@ -287,9 +287,9 @@ TEST_F(Privilege, LaunchCheckPromptsStoresAndThenReads) {
 
 TEST_F(Privilege, LaunchCheckGivesUpOnAnUnstorablePassword) {
     writeFileBytes(tmp / "prog/sudoPassword.txt", "123456");
-    fake.lines.push_back("$$$");
+    fake.lines.push_back("tab\there");
     CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
-    EXPECT_EQ(S().SUDOPASSWORD, "$$$");
+    EXPECT_EQ(S().SUDOPASSWORD, "tab\there");
     EXPECT_FALSE(fs::exists(tmp / "prog/sudoPassword.txt")) << "no wrong password stays";
 }
 
