@@ -175,8 +175,8 @@ struct SharedState {
     int64_t LOGGINGENABLED = 0;
 
     // Locals of the menu driver that keep their values between menus.
-    std::string driverArchiveFolder;       // archive folder of the manual menu's options
-    std::string lastDesktopLauncherPath;   // desktop launcher last written in this run
+    std::string driverArchiveFolder;      // archive folder of the manual menu's options
+    std::string lastDesktopLauncherPath;  // desktop launcher last written in this run
 };
 
 // The process-wide shared state.

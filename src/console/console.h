@@ -14,7 +14,7 @@ constexpr int kScreenWidth = 80;
 constexpr const char* kAwaitingStatus = "APPLICATION STATUS= Awaiting user input";
 
 // Escapes of the frame, composed so that a whole screen goes out in one write.
-std::string clearSequence();                   // clear the screen, cursor home
+std::string clearSequence();                    // clear the screen, cursor home
 std::string moveSequence(int row, int column);  // move the cursor (1-based)
 
 void clearScreen();

@@ -30,10 +30,10 @@ public:
     // What run() does besides recording: the handler may create files, print, etc.
     std::function<int(const RecordedCommand&)> onRun;
     std::vector<RecordedCommand> commands;
-    std::string screen;              // everything written
-    std::deque<Key> keys;            // keys to hand out; empty => Timeout (or EOF if eofWhenEmpty)
-    std::deque<std::string> lines;   // lines for readLine
-    std::vector<bool> lineEchoes;    // echo flag of each readLine call
+    std::string screen;             // everything written
+    std::deque<Key> keys;           // keys to hand out; empty => Timeout (or EOF if eofWhenEmpty)
+    std::deque<std::string> lines;  // lines for readLine
+    std::vector<bool> lineEchoes;   // echo flag of each readLine call
     std::set<std::string> existingSystemPaths;
     LocalDateTime clock{2026, 12, 7, 8, 14, 46, 0};
     int64_t sleptMs = 0;
@@ -84,8 +84,8 @@ public:
     }
     // Advances the clock (seconds roll into minutes and hours; the date stays).
     void advanceMs(int64_t ms) {
-        int64_t total = ((clock.hour * 60 + clock.minute) * 60 + clock.second) * 1000 +
-                        clock.millisecond + ms;
+        int64_t total =
+            ((clock.hour * 60 + clock.minute) * 60 + clock.second) * 1000 + clock.millisecond + ms;
         clock.millisecond = static_cast<int>(total % 1000);
         total /= 1000;
         clock.second = static_cast<int>(total % 60);

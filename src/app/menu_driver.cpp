@@ -1,0 +1,115 @@
+// The menu driver: the top-level loop, its key table, the wallet launch and the exit.
+#include "app/menu_driver.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdlib>
+
+#include "app/installWalletForLinux.h"
+#include "console/console.h"
+#include "host/shell.h"
+
+namespace {
+
+struct TopKey {
+    const char* key;
+    void (*action)();
+};
+
+void clearKeyThen(void (*f)()) {
+    S().ZXINKEY.clear();
+    f();
+}
+
+void keyInstall() { clearKeyThen(runInstallationMenu); }
+void keyManual() { clearKeyThen(runManualInstallationMenu); }
+void keyAdvanced() {
+    clearKeyThen(runAdvancedMenu);
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
+}
+void keyExit() { std::exit(0); }
+
+// Compared in this order; after an action the remaining entries see the key as the action
+// left it (every submenu clears it), so one key runs one action.
+const TopKey kTopKeys[] = {
+    {"1", keyInstall},
+    {"2", keyManual},
+    {"3", launchWallet},
+    {"4", runWalletScan},
+    {"5", runSelectedWalletMenu},
+    {"6", removeLaunchers},
+    {"7", deleteAllWalletFiles},
+    {"8", keyAdvanced},
+    {"0", keyExit},
+};
+
+std::string upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<std::string> topMenuLines() {
+    const auto& s = S();
+    std::vector<std::string> lines;
+    lines.push_back(" WALLET " + upper(s.OSTYPE) + " INSTALLER " +
+                    s.APPLICATIONTEXTWALLETINSTALLERVERSION + " " +
+                    s.APPLICATIONTEXTWALLETINSTALLERDEVELOPMENTSTAGE);
+    for (int i = 0; i < 5; ++i) lines.push_back(" ");
+    lines.push_back(" > PRESS 1..TO INSTALL A CORVANE WALLET");
+    for (int i = 0; i < 6; ++i) lines.push_back(" ");
+    lines.push_back(" > PRESS 8..FOR ADVANCED OPTIONS, PREFERENCES AND INFORMATION");
+    lines.push_back(" ");
+    lines.push_back(" > PRESS 0..TO EXIT");
+    lines.push_back(" ");
+    return lines;
+}
+
+std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal,
+                                              const std::string& defaultTerminal,
+                                              const std::string& walletProgram, bool walletExists) {
+    std::vector<std::string> cmds;
+    const std::string& picked = !currentTerminal.empty() ? currentTerminal : defaultTerminal;
+    if (!picked.empty()) {
+        // The picked name decides the option; the default name is the one started.
+        const char* option = picked == "mate-terminal" ? " -x " : " -e ";
+        cmds.push_back(shellQuote(defaultTerminal) + option + shellQuote(walletProgram));
+    }
+    if (walletExists) cmds.push_back(shellQuote(walletProgram));
+    return cmds;
+}
+
+void launchWallet() {
+    const auto& s = S();
+    console::clearScreen();
+    const std::string program = s.CURRENTOSACCOUNTUSERHOMEPATH + "/wallet/wallet";
+    for (const auto& cmd : walletLaunchCommands(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
+                                                s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME,
+                                                program, isFile(program))) {
+        runCommand(cmd);
+    }
+}
+
+void runTopMenuOnce() {
+    auto& s = S();
+    if (s.APPLICATIONTEXTWALLETCURRENTSTATUS.empty())
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
+    if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
+        s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
+    console::drawMenu(topMenuLines(), console::kAwaitingStatus);
+    s.ZXINKEY = console::waitMenuKey();
+    for (const auto& entry : kTopKeys) {
+        if (s.ZXINKEY == entry.key) entry.action();
+    }
+}
+
+void PROCESSDISPLAYWALLETINSTALLATIONMENU() {
+    while (true) runTopMenuOnce();
+}

@@ -1,0 +1,258 @@
+// The real platform: /bin/sh through posix_spawn, the terminal through poll() and read(),
+// the clock, a random generator and stat() for fixed system paths.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "console/key_decoder.h"
+#include "console/terminal.h"
+#include "host/platform.h"
+
+extern char** environ;
+
+namespace {
+
+// Time a lone ESC may wait for the rest of its sequence.
+constexpr int kEscapeWaitMs = 30;
+// Time the terminal has to answer a cursor position request.
+constexpr int kCursorReplyMs = 300;
+
+int64_t monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+class PosixPlatform : public Platform {
+public:
+    int run(const std::string& commandLine, const CommandOptions& options) override {
+        terminal::restore();
+        std::vector<std::string> envStore;
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (options.cLocale && std::strncmp(*e, "LC_ALL=", 7) == 0) continue;
+            envStore.emplace_back(*e);
+        }
+        if (options.cLocale) envStore.emplace_back("LC_ALL=C");
+        std::vector<char*> envp;
+        for (auto& s : envStore) envp.push_back(s.data());
+        envp.push_back(nullptr);
+
+        std::string sh = "/bin/sh", dashC = "-c", cmd = commandLine;
+        char* argv[] = {sh.data(), dashC.data(), cmd.data(), nullptr};
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        int pipeFds[2] = {-1, -1};
+        if (options.input) {
+            if (pipe2(pipeFds, O_CLOEXEC) != 0) pipeFds[0] = pipeFds[1] = -1;
+            if (pipeFds[0] >= 0) posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+        }
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t defaults, empty;
+        sigemptyset(&defaults);
+        for (int sig : {SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
+        sigemptyset(&empty);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setsigmask(&attr, &empty);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+        // Like system(): the keyboard's interrupt goes to the command, not to the installer.
+        struct sigaction ignore {
+        }, oldInt{}, oldQuit{}, oldPipe{};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGINT, &ignore, &oldInt);
+        sigaction(SIGQUIT, &ignore, &oldQuit);
+        sigaction(SIGPIPE, &ignore, &oldPipe);
+
+        pid_t pid = -1;
+        int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+        if (pipeFds[0] >= 0) close(pipeFds[0]);
+        if (pipeFds[1] >= 0) {
+            if (rc == 0) writeAll(pipeFds[1], *options.input);
+            close(pipeFds[1]);
+        }
+        int status = 127;
+        if (rc == 0) {
+            int ws = 0;
+            while (waitpid(pid, &ws, 0) < 0) {
+                if (errno != EINTR) break;
+            }
+            if (WIFEXITED(ws)) {
+                status = WEXITSTATUS(ws);
+            } else if (WIFSIGNALED(ws)) {
+                status = 128 + WTERMSIG(ws);
+            }
+        }
+        sigaction(SIGINT, &oldInt, nullptr);
+        sigaction(SIGQUIT, &oldQuit, nullptr);
+        sigaction(SIGPIPE, &oldPipe, nullptr);
+        terminal::enterRaw();
+        return status;
+    }
+
+    void write(std::string_view bytes) override { writeAll(STDOUT_FILENO, bytes); }
+
+    std::optional<CursorPos> queryCursor() override {
+        if (!terminal::isTerminal() || !isatty(STDOUT_FILENO)) return std::nullopt;
+        write("\x1b[6n");
+        const int64_t deadline = monotonicMs() + kCursorReplyMs;
+        while (true) {
+            auto rep = console::findCursorReport(pending_);
+            if (rep.found) {
+                pending_.erase(rep.start, rep.length);  // keys typed around it stay pending
+                return CursorPos{rep.row, rep.column};
+            }
+            int64_t left = deadline - monotonicMs();
+            if (left <= 0 || !fill(static_cast<int>(left))) return std::nullopt;
+        }
+    }
+
+    Key readKey(int timeoutMs) override {
+        const int64_t deadline = timeoutMs < 0 ? -1 : monotonicMs() + timeoutMs;
+        while (true) {
+            auto d = console::decodeKey(pending_);
+            if (d.status == console::DecodeStatus::Plain ||
+                d.status == console::DecodeStatus::Special) {
+                Key k{d.status == console::DecodeStatus::Plain ? KeyKind::Char : KeyKind::Special,
+                      pending_.substr(0, d.length)};
+                pending_.erase(0, d.length);
+                return k;
+            }
+            if (d.status == console::DecodeStatus::Partial) {
+                // The rest of a sequence follows within a few milliseconds, or never.
+                if (!fill(kEscapeWaitMs)) {
+                    if (eof_) return Key{KeyKind::EndOfInput, ""};
+                    Key k{KeyKind::Special, pending_};
+                    pending_.clear();
+                    return k;
+                }
+                continue;
+            }
+            if (eof_) return Key{KeyKind::EndOfInput, ""};
+            int wait = -1;
+            if (deadline >= 0) {
+                int64_t left = deadline - monotonicMs();
+                if (left < 0) left = 0;
+                wait = static_cast<int>(left);
+            }
+            if (!fill(wait)) {
+                if (eof_) return Key{KeyKind::EndOfInput, ""};
+                if (deadline >= 0 && monotonicMs() >= deadline) return Key{KeyKind::Timeout, ""};
+            }
+        }
+    }
+
+    std::string readLine(bool echo) override {
+        pending_.clear();
+        terminal::enterLineMode(echo);
+        std::string line;
+        char c = 0;
+        while (true) {
+            ssize_t n = ::read(STDIN_FILENO, &c, 1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || c == '\n') break;
+            line.push_back(c);
+        }
+        terminal::enterRaw();
+        return line;
+    }
+
+    void sleepMs(int64_t ms) override {
+        if (ms <= 0) return;
+        struct timespec req {
+            static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000)
+        };
+        struct timespec rem {};
+        while (nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+    }
+
+    LocalDateTime now() override {
+        struct timespec ts {};
+        clock_gettime(CLOCK_REALTIME, &ts);
+        struct tm tmv {};
+        localtime_r(&ts.tv_sec, &tmv);
+        return LocalDateTime{tmv.tm_year + 1900,
+                             tmv.tm_mon + 1,
+                             tmv.tm_mday,
+                             tmv.tm_hour,
+                             tmv.tm_min,
+                             tmv.tm_sec,
+                             static_cast<int>(ts.tv_nsec / 1000000)};
+    }
+
+    int64_t epochSeconds() override { return static_cast<int64_t>(::time(nullptr)); }
+
+    double random01() override { return dist_(rng_); }
+
+    bool systemPathExists(const std::string& path) override {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+private:
+    // Reads what the terminal has within waitMs (negative: no limit). False when nothing
+    // arrived (timeout or end of input).
+    bool fill(int waitMs) {
+        struct pollfd p {
+            STDIN_FILENO, POLLIN, 0
+        };
+        while (true) {
+            int r = poll(&p, 1, waitMs);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            char buf[256];
+            ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                eof_ = true;
+                return false;
+            }
+            pending_.append(buf, static_cast<std::size_t>(n));
+            return true;
+        }
+    }
+
+    std::string pending_;
+    bool eof_ = false;
+    std::mt19937_64 rng_{std::random_device{}()};
+    std::uniform_real_distribution<double> dist_{0.0, 1.0};
+};
+
+Platform* gOverride = nullptr;
+
+}  // namespace
+
+Platform& realPlatform() {
+    static PosixPlatform p;
+    return p;
+}
+
+Platform& platform() { return gOverride ? *gOverride : realPlatform(); }
+
+void setPlatform(Platform* p) { gOverride = p; }

@@ -1,0 +1,86 @@
+// The advanced menu: the logging toggle, the run log keys and the pages.
+#include "help/advanced_menu.h"
+
+#include "app/installWalletForLinux.h"
+#include "test_support.h"
+
+namespace {
+
+class AdvancedMenuTest : public WithFakePlatform {
+protected:
+    void SetUp() override {
+        WithFakePlatform::SetUp();
+        S().THISPROGRAMEXECUTABLEFILEPATH = dir.path();
+    }
+    // Presses the keys in order (each after the menu's discard), then "0".
+    void press(std::initializer_list<const char*> keys) {
+        for (const char* k : keys) {
+            fake.keys.push_back(Key{KeyKind::Timeout, ""});
+            fake.pressKey(k);
+        }
+        fake.keys.push_back(Key{KeyKind::Timeout, ""});
+        fake.pressKey("0");
+        runAdvancedMenu();
+    }
+    ScopedTempDir dir;
+};
+
+TEST_F(AdvancedMenuTest, LoggingToggleSwitchesTheWordingBackAndForth) {
+    EXPECT_EQ(advancedMenuLines()[2], " > PRESS 3.. TO TOOGLE LOGGING= DISABLED");
+    press({"3"});
+    EXPECT_EQ(advancedMenuLines()[2], " > PRESS 3.. TO TOOGLE LOGGING= ENABLED");
+    press({"3"});
+    EXPECT_EQ(S().LOGGINGENABLED, 0);
+    S().LOGGINGENABLED = 7;  // anything but 0 becomes 0
+    press({"3"});
+    EXPECT_EQ(S().LOGGINGENABLED, 0);
+    EXPECT_EQ(S().ZXINKEY, "");  // the menu clears the shared key when it leaves
+}
+
+TEST_F(AdvancedMenuTest, RunLogKeysReportAMissingLogAndDeleteAPresentOne) {
+    press({"4"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "runlog.txt NOT FOUND, Waiting for user input");
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS.clear();
+    press({"5"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "runlog.txt NOT FOUND, Waiting for user input");
+    EXPECT_TRUE(fake.commands.empty());
+
+    writeFileBytes(dir / "runlog.txt", "log\n");
+    press({"5"});
+    ASSERT_EQ(fake.commands.size(), 1u);
+    EXPECT_EQ(fake.commands[0].commandLine, "gedit " + dir.path() + "/runlog.txt");
+    press({"4"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, "runlog.txt DELETED, Waiting for user input");
+    EXPECT_FALSE(std::filesystem::exists(dir / "runlog.txt"));
+}
+
+TEST_F(AdvancedMenuTest, TechnicalPageShowsBothTerminalNames) {
+    S().DEFAULTTERMINALEMULATOREXECUTABLEFILENAME = "xterm";
+    S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME = "gnome-terminal";
+    auto page = informationPage("9");
+    ASSERT_GE(page.size(), 7u);
+    EXPECT_EQ(page[0], " MAIN MENU-ADVANCED-TECHNICAL INFORMATION");
+    EXPECT_EQ(page[2], "  TECHNICAL INFORMATION");
+    EXPECT_EQ(page[4], "   TERMINAL EMULATOR VALUES");
+    EXPECT_EQ(page[5], "    defaultTerminalEmulatorExecutableFileName = xterm");
+    EXPECT_EQ(page[6], "    currentTerminalEmulatorExecutableFileName = gnome-terminal");
+    EXPECT_EQ(page.back(), " PRESS ANY KEY TO EXIT");
+    for (const char* k : {"6", "7", "8"})
+        EXPECT_NE(informationPage(k)[0].find("MAIN MENU-ADVANCED-"), std::string::npos);
+    EXPECT_TRUE(informationPage("5").empty());
+}
+
+TEST_F(AdvancedMenuTest, HelpPagesOpenFromTheSubmenusAndAnUnlistedKeyRedraws) {
+    press({"1", "9", "4", "x", "0"});  // menu help: "9" redraws, "4" opens a page, any key back
+    EXPECT_NE(fake.screen.find("  SCANNING MACHINE FOR WALLETS HELP"), std::string::npos);
+    EXPECT_NE(fake.screen.find("   and allows the user to select and launch one of the wallets"),
+              std::string::npos);
+    press({"2", "3", "x", "0"});
+    EXPECT_NE(fake.screen.find(" MAIN MENU-ADVANCED-VIEW GENERAL HELP \n"), std::string::npos);
+    EXPECT_NE(fake.screen.find("   Press the number keys on your keyboard to choose options"),
+              std::string::npos);
+}
+
+}  // namespace
