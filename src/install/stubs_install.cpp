@@ -2,9 +2,5 @@
 // Each is removed from here when its real implementation lands.
 #include "app/installWalletForLinux.h"
 
-void runInstallationMenu() {}
 void runManualInstallationMenu() {}
 void runSelectedWalletMenu() {}
-void removeLaunchers() {}
-void deleteAllWalletFiles() {}
-void uninstallWallet() {}

@@ -1,0 +1,17 @@
+// The installation menu: its screen (the menu form and the progress form shown during the
+// installation that ends the program) and its key loop.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace install {
+
+// The screen's lines for the given application path and installation date; the progress form
+// leaves out the entries of keys 7 and 9.
+std::vector<std::string> installationMenuLines(const std::string& applicationPath,
+                                               const std::string& installationDate, bool progress);
+// The same for the shared state's current values.
+std::vector<std::string> installationMenuLines(bool progress);
+
+}  // namespace install

@@ -1,0 +1,162 @@
+// The archive refresh, the timestamping mirror and the folder download: wget command lines
+// run through the shell; wget's own output is the user's progress report.
+#include "net/downloads.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "app/installWalletForLinux.h"
+#include "console/console.h"
+#include "host/platform.h"
+#include "host/shell.h"
+
+namespace net {
+
+namespace {
+
+constexpr const char* kArchiveServerPassword = "ferric3basin8";
+constexpr const char* kSecondServerAccount = "ledger2";
+constexpr const char* kSecondServerPassword = "harbor9#";
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Sets an environment variable for one scope and puts the old value (or its absence) back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace
+
+std::string ftpAddress(std::string_view host, std::string_view folder) {
+    std::string a = "ftp://";
+    a.append(host);
+    a += "/";
+    a.append(folder);
+    return a;
+}
+
+std::string remotePathArgument(std::string_view account, std::string_view password,
+                               std::string_view address) {
+    std::string r = " --user=";
+    r.append(account);
+    r += " --password=";
+    r.append(password);
+    r += " ";
+    r.append(address);
+    return r;
+}
+
+std::string archiveServerRemotePath() {
+    return remotePathArgument(CORVANE_ARCHIVE_SERVER_ACCOUNT, kArchiveServerPassword,
+                              ftpAddress(CORVANE_ARCHIVE_SERVER_HOST, kArchiveRemoteFolder));
+}
+
+std::string secondServerRemotePath() {
+    return remotePathArgument(kSecondServerAccount, kSecondServerPassword,
+                              ftpAddress(CORVANE_SECOND_SERVER_HOST, kSecondServerRemoteFolder));
+}
+
+std::string timestampingMirrorCommand(std::string_view rejectList, std::string_view remotePath) {
+    std::string c = "wget -N -r -R \"";
+    c.append(rejectList);
+    c += "\" robots=off -nH --level=0 --no-parent --reject=index.html* ";
+    c.append(remotePath);
+    return c;
+}
+
+std::string folderDownloadCommand(std::string_view remotePath) {
+    std::string c =
+        "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent --reject=index.html* ";
+    c.append(remotePath);
+    c += " > /dev/null";
+    return c;
+}
+
+std::string boundedWgetrcContent(std::string_view userWgetrc) {
+    std::string c(userWgetrc);
+    if (!c.empty() && c.back() != '\n') c += '\n';
+    c += "timeout = " + std::to_string(kWgetTimeoutSeconds) + "\n";
+    c += "tries = " + std::to_string(kWgetTries) + "\n";
+    return c;
+}
+
+std::string userWgetrcPath() {
+    if (const char* rc = std::getenv("WGETRC"); rc && *rc) return rc;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.wgetrc";
+}
+
+int runBoundedWget(const std::string& commandLine) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
+    int fd = mkstemp(tmpl.data());
+    if (fd < 0) return runCommand(commandLine);  // unbounded, but the download still runs
+    const std::string content = boundedWgetrcContent(readWholeFile(userWgetrcPath()));
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    int status;
+    {
+        ScopedEnv env("WGETRC", tmpl);
+        status = runCommand(commandLine);
+    }
+    std::remove(tmpl.c_str());
+    return status;
+}
+
+}  // namespace net
+
+void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER() {
+    SharedState& s = S();
+    console::printLine("ARCHIVE FILES CHECK..................... CHECKING");
+    platform().sleepMs(5000);
+    s.PATHNAME = s.CURRENTWALLETARCHIVEPATH;
+    CHECKIFPATHEXISTS();
+    if (s.PATHFOUND != 1) return;
+    console::printLine("ARCHIVE FILES CHECK..................... DOWNLOADING");
+    platform().sleepMs(2000);
+    s.REMOTEPATH = net::archiveServerRemotePath();
+    DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY();
+}
+
+void DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY() {
+    net::runBoundedWget(net::timestampingMirrorCommand(S().STRINGVALUE, S().REMOTEPATH));
+    console::invalidateCursor();
+}
+
+void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT() {
+    net::runBoundedWget(net::folderDownloadCommand(S().REMOTEPATH));
+    console::invalidateCursor();
+}

@@ -1,0 +1,44 @@
+// Archive downloads: the wget command lines of the archive refresh and the folder download,
+// the credentials of the two archive servers, and the private wgetrc that bounds every wget run.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace net {
+
+// Remote folder of the wallet archive server that the archive refresh mirrors.
+inline constexpr const char* kArchiveRemoteFolder = "archive/wallet/current";
+// Remote folder of the second server that the folder download mirrors.
+inline constexpr const char* kSecondServerRemoteFolder = "current";
+
+// Limits written into the private wgetrc: seconds per network wait, attempts per file.
+inline constexpr int kWgetTimeoutSeconds = 20;
+inline constexpr int kWgetTries = 2;
+
+// "ftp://" + host + "/" + folder.
+std::string ftpAddress(std::string_view host, std::string_view folder);
+// " --user=" account " --password=" password " " address: the tail of a wget line (values bare).
+std::string remotePathArgument(std::string_view account, std::string_view password,
+                               std::string_view address);
+// The REMOTEPATH of the archive refresh (wallet archive server, e-mail-form account).
+std::string archiveServerRemotePath();
+// The REMOTEPATH of the folder downloads from the second server (remote folder "current").
+std::string secondServerRemotePath();
+
+// The timestamping mirror: wget -N -r -R "<reject>" robots=off ... index.html* <remotePath>.
+std::string timestampingMirrorCommand(std::string_view rejectList, std::string_view remotePath);
+// The folder download: progress bar only, standard output discarded.
+std::string folderDownloadCommand(std::string_view remotePath);
+
+// Content of the private wgetrc: the user's own wgetrc text, then the timeout and tries lines
+// (later lines win in a wgetrc, so the bound holds whatever the user's file says).
+std::string boundedWgetrcContent(std::string_view userWgetrc);
+// The wgetrc the user's wget would read: $WGETRC when set, else $HOME/.wgetrc.
+std::string userWgetrcPath();
+
+// Runs a wget command line with WGETRC pointing to a private bounded wgetrc for the duration
+// of the call (the previous WGETRC is restored and the private file removed afterwards).
+int runBoundedWget(const std::string& commandLine);
+
+}  // namespace net

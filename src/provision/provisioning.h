@@ -1,0 +1,41 @@
+// System package provisioning: the terminal emulators installed when missing, the four package
+// groups in their order, and the apt-get command of one package.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace provision {
+
+struct TerminalPackage {
+    const char* executable;  // tested with the platform's fixed-path test
+    const char* package;     // installed when the executable is absent
+};
+
+// xterm, gnome-terminal, xfce4-terminal, in the order they are tested.
+const std::vector<TerminalPackage>& terminalPackages();
+
+struct PackageGroup {
+    const char* heading;     // printed before the group (nullptr: none)
+    bool blankLineBefore;    // a " " line before the heading
+    bool clearBefore;        // the screen is cleared before the heading
+    bool pauseAfterHeading;  // a 5-second pause that a key ends early
+    bool debconfBefore;      // the font licence answer is given before the group
+    std::vector<std::string> packages;
+};
+
+// Groups A (32-bit libraries), B (64-bit libraries and tools), C (fonts), D (programs).
+const std::vector<PackageGroup>& packageGroups();
+
+// "apt-get -y install " + package (the elevated runner adds "sudo -kS ").
+std::string aptInstallCommand(std::string_view package);
+// The font licence answer: run elevated through sh so that sudo still reads the password on
+// its own standard input while debconf-set-selections reads the answer from the pipe.
+std::string debconfCommand();
+
+inline constexpr const char* kDebconfSelection =
+    "ttf-mscorefonts-installer msttcorefonts/accepted-mscorefonts-eula select true";
+inline constexpr int kHeadingPauseMs = 5000;
+
+}  // namespace provision
