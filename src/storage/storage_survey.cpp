@@ -137,9 +137,8 @@ std::vector<std::size_t> newDrivesIn(std::string_view systemPath, const DriveFla
 }
 
 std::optional<std::string> formatDriveSize(std::string_view mb) {
-    if (mb.empty() || !std::all_of(mb.begin(), mb.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        }))
+    if (mb.empty() ||
+        !std::all_of(mb.begin(), mb.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const std::string d(mb);
     switch (d.size()) {
@@ -225,7 +224,8 @@ std::string captureElevated(const std::string& command) {
     const std::string start = std::filesystem::current_path(ec).string();
     const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
     const std::string scratch = folder + "/tempout.txt";
-    if (start != folder && ::chdir(folder.c_str()) != 0) fatalFileError(scratch, std::strerror(errno));
+    if (start != folder && ::chdir(folder.c_str()) != 0)
+        fatalFileError(scratch, std::strerror(errno));
     // An old scratch file must never be read as this command's output.
     if (::unlink("tempout.txt") != 0 && errno != ENOENT)
         fatalFileError(scratch, std::strerror(errno));
@@ -278,9 +278,11 @@ std::size_t previouslyRecordedPartitions() {
 }
 
 void clearProfile() {
-    const std::size_t partitions = std::max(storage::kClearedIndexes, previouslyRecordedPartitions());
+    const std::size_t partitions =
+        std::max(storage::kClearedIndexes, previouslyRecordedPartitions());
     for (std::size_t n = 1; n <= storage::kClearedIndexes; ++n) {
-        for (const char* field : storage::kDriveFields) deleteProfileKey(storage::driveKey(n, field));
+        for (const char* field : storage::kDriveFields)
+            deleteProfileKey(storage::driveKey(n, field));
     }
     for (std::size_t n = 1; n <= partitions; ++n) {
         for (const char* field : storage::kPartitionFields)

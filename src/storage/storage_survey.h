@@ -74,8 +74,8 @@ inline constexpr const char* kPartitionCountKey =
 inline constexpr std::array<const char*, 6> kDriveFields = {
     "DriveName", "BusType", "UsbSpeed", "UsbVersion", "SerialNumber", "TotalSpace"};
 inline constexpr std::array<const char*, 8> kPartitionFields = {
-    "DriveName",  "MegabytesAvailable", "MegabytesSize", "MegabytesUsed",
-    "MountPath",  "PartitionName",      "PercentUsed",   "SystemPath"};
+    "DriveName", "MegabytesAvailable", "MegabytesSize", "MegabytesUsed",
+    "MountPath", "PartitionName",      "PercentUsed",   "SystemPath"};
 // The clearing pass covers at least these indexes (more when the profile recorded more).
 constexpr std::size_t kClearedIndexes = 35;
 

@@ -58,9 +58,9 @@ bool isWalletEntry(std::string_view entry) {
 }
 
 std::string walletFolderOf(std::string_view pickedPath) {
-    return std::string(pickedPath.substr(
-        0, pickedPath.size() >= kWalletEnding.size() ? pickedPath.size() - kWalletEnding.size()
-                                                     : 0));
+    return std::string(pickedPath.substr(0, pickedPath.size() >= kWalletEnding.size()
+                                                ? pickedPath.size() - kWalletEnding.size()
+                                                : 0));
 }
 
 std::vector<std::string> selectionScreenLines(const std::vector<std::string>& paths) {
@@ -151,7 +151,8 @@ void runWalletScan() {
     ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
     console::clearScreen();
     // Without a recorded partition the previous scan's wallets are offered again.
-    if (s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED >= 1) scanRecordedPartitions();
+    if (s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED >= 1)
+        scanRecordedPartitions();
     console::clearScreen();
     const std::vector<std::string> paths = foundPaths();
     if (paths.empty()) {

@@ -1,0 +1,210 @@
+// The manual installation menu: its screen and options 1 to 7, each a step of the automatic
+// installation or of the launcher writing run on its own.
+#include "install/manual_menu.h"
+
+#include <filesystem>
+
+#include "app/installWalletForLinux.h"
+#include "console/console.h"
+#include "host/shell.h"
+#include "install/auto_install.h"
+#include "install/launchers.h"
+#include "install/selected_wallet_menu.h"
+#include "net/downloads.h"
+
+namespace fs = std::filesystem;
+
+namespace install {
+
+std::vector<std::string> manualMenuLines(std::string_view installationPath,
+                                         std::string_view status) {
+    return {" MAIN MENU-MANUAL INSTALLATION    ",
+            " ",
+            " ",
+            " CURRENT PATH= " + std::string(installationPath),
+            " ",
+            " > PRESS 1..TO CHANGE CURRENT PATH OF WALLET RUNTIME FOLDER",
+            " ",
+            " > PRESS 2..TO DOWNLOAD ARCHIVE FOLDER INTO WALLET RUNTIME FOLDER",
+            " ",
+            " > PRESS 3..TO COPY WALLET,ICON AND TELLERS FILE FROM ARCHIVE TO RUNTIME FOLDERS",
+            " ",
+            " > PRESS 4..TO SETUP AN EXECUTABLE SHORTCUT ON USER'S DESKTOP",
+            " ",
+            " > PRESS 5..TO SETUP THE EXECUTABLE ITEM IN THIS USER'S APPLICATION MENU",
+            " ",
+            " > PRESS 6..TO SETUP THE EXECUTABLE ITEM FOR ALL USERS IN THE APPLICATION MENU",
+            " ",
+            " > PRESS 7..TO RECORD THIS INSTALL IN wallet.cfg FILE IN WALLET RUNTIME FOLDER",
+            " ",
+            " > PRESS 0..TO GO BACK",
+            " ",
+            " ",
+            " APPLICATION STATUS= " + std::string(status)};
+}
+
+std::string manualArchiveFolder(std::string_view driverArchiveFolder, std::string_view ip) {
+    if (!driverArchiveFolder.empty()) return std::string(driverArchiveFolder);
+    return std::string(ip) + "/archive";
+}
+
+}  // namespace install
+
+namespace {
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::string workingFolder() {
+    std::error_code ec;
+    return fs::current_path(ec).string();
+}
+
+void enterFolder(const std::string& folder) {
+    std::error_code ec;
+    fs::current_path(folder, ec);
+}
+
+void createFolder(const std::string& path) {
+    S().FILEPATH = path;
+    CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
+}
+
+// A copy whose source never arrived stops the option and says which file is missing.
+bool copyOrReport(const std::string& from, const std::string& to) {
+    if (install::copyAndVerify(from, to)) return true;
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS = install::missingFileStatus(from, false);
+    return false;
+}
+
+void changeRuntimeFolder() {
+    console::printLine("");
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH =
+        install::walletPathRule(console::promptLine(install::kTargetLocationPrompt));
+}
+
+// The download leaves the remote folder "current" below the working directory, so it runs in
+// the archive folder: option 3 then finds the files in archive/current.
+void downloadArchiveFolder() {
+    auto& s = S();
+    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    createFolder(ip);
+    s.driverArchiveFolder = ip + "/archive";
+    createFolder(s.driverArchiveFolder);
+    const std::string remembered = workingFolder();
+    enterFolder(s.driverArchiveFolder);
+    s.REMOTEPATH = net::secondServerRemotePath();
+    DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
+    enterFolder(remembered);
+}
+
+void copyFromArchive() {
+    auto& s = S();
+    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    const std::string source = install::manualArchiveFolder(s.driverArchiveFolder, ip) + "/current";
+    if (!copyOrReport(source + "/wallet.ico", ip + "/wallet.ico")) return;
+    const std::string tellers = ip + "/control/applications/wallet/tellerData";
+    createFolder(tellers);
+    if (!copyOrReport(source + "/tellers", tellers + "/tellers")) return;
+    if (!copyOrReport(source + "/Linux/wallet", ip + "/wallet")) return;
+    if (exists(ip + "/wallet")) runElevated("chmod a+x " + shellQuote(ip + "/wallet"));
+}
+
+void desktopShortcut() {
+    auto& s = S();
+    const std::string home = s.CURRENTUSERHOMEPATH;
+    // The desktop launcher always starts HOME/wallet/wallet, so its icon is looked for there.
+    if (!exists(home + "/wallet/wallet.ico")) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(home + "/wallet/");
+        return;
+    }
+    const auto placement = launchers::manualDesktopPlacement(home);
+    s.lastDesktopLauncherPath = launchers::writeLauncher(placement);
+    s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
+}
+
+void userMenuItem() {
+    auto& s = S();
+    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    s.driverArchiveFolder = ip + "/archive";
+    // The icon comes from the downloaded folder, archive/current, where option 2 leaves it.
+    const std::string archivedIcon = s.driverArchiveFolder + "/current/wallet.ico";
+    if (!exists(ip + "/wallet.ico") && exists(archivedIcon))
+        install::copyAndVerify(archivedIcon, ip + "/wallet.ico");
+    if (!exists(ip + "/wallet.ico")) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
+        return;
+    }
+    const auto placement = launchers::manualUserMenuPlacement(s.CURRENTUSERHOMEPATH);
+    launchers::writeLauncher(placement);
+    s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
+}
+
+void allUsersMenuItem() {
+    auto& s = S();
+    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    if (!exists(ip + "/wallet.ico")) {
+        // Names the folder that was looked in.
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
+        return;
+    }
+    const auto placement = launchers::manualAllUsersPlacement(s.CURRENTUSERHOMEPATH);
+    launchers::writeLauncher(placement);
+    s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
+}
+
+void recordInstallation() {
+    auto& s = S();
+    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + s.lastDesktopLauncherPath;
+    CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
+    s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
+    const std::string remembered = workingFolder();
+    // wallet.cfg is written in the working directory: without the folder it would land
+    // wherever the installer happens to stand.
+    createFolder(ip);
+    if (exists(ip)) {
+        enterFolder(ip);
+        s.FILEPATH = ip;
+        s.FILENAME = "wallet.cfg";
+        s.VALUEINITIATOROUTLIER = "=";
+        s.VALUETERMINATOROUTLIER = "\r";
+        s.OBJECTMARKER = "applicationTextWalletInstallationPath";
+        s.OBJECTVALUE = ip;
+        WRITEOBJECTANDVALUEINCUSTOMFILE();
+        s.OBJECTMARKER = "applicationTextWalletInstallationDate";
+        s.OBJECTVALUE = s.APPLICATIONTEXTWALLETINSTALLATIONDATE;
+        WRITEOBJECTANDVALUEINCUSTOMFILE();
+    }
+    enterFolder(remembered);
+}
+
+struct MenuKey {
+    const char* key;
+    void (*action)();
+};
+
+const MenuKey kManualKeys[] = {
+    {"1", changeRuntimeFolder}, {"2", downloadArchiveFolder}, {"3", copyFromArchive},
+    {"4", desktopShortcut},     {"5", userMenuItem},          {"6", allUsersMenuItem},
+    {"7", recordInstallation},
+};
+
+}  // namespace
+
+void runManualInstallationMenu() {
+    auto& s = S();
+    while (true) {
+        console::drawPage(install::manualMenuLines(s.APPLICATIONTEXTWALLETINSTALLATIONPATH,
+                                                   s.APPLICATIONTEXTWALLETCURRENTSTATUS));
+        s.ZXINKEY = console::waitMenuKey();
+        const std::string key = s.ZXINKEY;
+        if (key == "0") break;
+        for (const auto& entry : kManualKeys) {
+            if (key == entry.key) entry.action();
+        }
+    }
+    s.ZXINKEY.clear();
+}
