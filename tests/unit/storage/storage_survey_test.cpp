@@ -2,7 +2,11 @@
 // the survey routine run against canned tool outputs.
 #include "storage/storage_survey.h"
 
+#include <cstdlib>
+#include <map>
+
 #include "app/installWalletForLinux.h"
+#include "host/shell.h"
 #include "test_support.h"
 
 namespace {
@@ -145,6 +149,223 @@ TEST(ProbeCommands, QuoteTheDeviceAndKeepTheDocumentedShape) {
 TEST(CapturedLines, SkipEmptyLinesAndKeepALastLineWithoutLineFeed) {
     EXPECT_EQ(storage::nonEmptyLines("a\n\nb\nc"), (std::vector<std::string_view>{"a", "b", "c"}));
     EXPECT_EQ(storage::nonEmptyLines("\n\n"), std::vector<std::string_view>{});
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kFixtures = CORVANE_FIXTURES_DIR;
+
+// Runs the survey's command lines through the real shell with the tools replaced by fixture
+// files, so that the grep and awk stages of each probe are exercised as written.
+class SurveyRun : public WithFakePlatform {
+protected:
+    void SetUp() override {
+        WithFakePlatform::SetUp();
+        S().THISPROGRAMEXECUTABLEFILEPATH = dir.path();
+        S().THISPROGRAMEXECUTABLEFILENAME = "installWalletForLinux";
+        S().SUDOPASSWORD = "pw one";
+        writeFileBytes(dir / "df.txt",
+                       readFileBytes(kFixtures + "/df-ubuntu-desktop-grep-dev.txt"));
+        hdparm["sda"] = kFixtures + "/hdparm-I-sata.txt";
+        hdparm["sdb"] = kFixtures + "/hdparm-I-non-ata-device.txt";
+        udevInfo["sda"] = kFixtures + "/udevadm-info-ata.txt";
+        udevInfo["sdb"] = kFixtures + "/udevadm-info-usb.txt";
+        udevAttr["sdb"] = kFixtures + "/udevadm-attr-speed-usb2.txt";
+        fake.onRun = [this](const RecordedCommand& c) { return runWithFixtures(c); };
+    }
+
+    int runWithFixtures(const RecordedCommand& c) {
+        std::string line = c.commandLine;
+        auto replace = [&](const std::string& from, const std::string& to) {
+            auto at = line.find(from);
+            if (at != std::string::npos) line.replace(at, from.size(), to);
+        };
+        replace("sudo -kS ", "");
+        replace("df -h", "cat " + dir / "df.txt");
+        for (const auto& name : storage::surveyDriveNames()) {
+            auto file = [](const std::map<std::string, std::string>& m, const std::string& n) {
+                auto it = m.find(n);
+                return it == m.end() ? std::string("/dev/null") : it->second;
+            };
+            replace("hdparm -I /dev/" + name + " ", "cat " + file(hdparm, name) + " ");
+            replace("udevadm info /dev/" + name + " -a", "cat " + file(udevAttr, name));
+            replace("udevadm info /dev/" + name + " ", "cat " + file(udevInfo, name) + " ");
+        }
+        return std::system(line.c_str());
+    }
+
+    std::map<std::string, std::string> profile() {
+        std::map<std::string, std::string> keys;
+        const std::string text = readFileBytes(dir / "installWalletForLinux.cfg");
+        for (auto line : storage::nonEmptyLines(text)) {
+            auto eq = line.find('=');
+            if (line.find_first_not_of(" \r") == std::string_view::npos) continue;
+            keys[std::string(line.substr(0, eq))] =
+                std::string(line.substr(eq + 1, line.size() - eq - 2));  // without the CR
+        }
+        return keys;
+    }
+
+    std::vector<std::string> probesRun() {
+        std::vector<std::string> probes;
+        for (const auto& c : fake.commands) {
+            if (c.commandLine.find("hdparm") != std::string::npos ||
+                c.commandLine.find("udevadm") != std::string::npos)
+                probes.push_back(c.commandLine);
+        }
+        return probes;
+    }
+
+    ScopedTempDir dir;
+    std::map<std::string, std::string> hdparm, udevInfo, udevAttr;
+};
+
+std::string partitionKeyOf(int n, const char* field) { return storage::partitionKey(n, field); }
+std::string driveKeyOf(int n, const char* field) { return storage::driveKey(n, field); }
+
+TEST_F(SurveyRun, RecordsPartitionsAndDrivesInTablesAndProfile) {
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    const auto& s = S();
+    // nvme0n1p2 /, tmpfs /dev/shm, sdb1 /boot/efi, sda1 /media/user/My Disk; snaps skipped.
+    ASSERT_EQ(s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, 4u);
+    ASSERT_EQ(s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVESDETECTED, 3);
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[1].str(), "/");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONNAME[2].str(), "mpfs");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONDRIVENAME[2].str(), "mpf");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[4].str(), "/media/user/My");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMBSIZE[4].str(), "1800000");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONNUMBER[3].str(), "3");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYDRIVENAME[1].str(), "nvme0n1");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYDRIVENAME[2].str(), "sdb");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYDRIVEUSBVERSION[2], "2.0");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYDRIVESERIALNUMBER[3].str(), "S3Z2NB0K612345L");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYDRIVETOTALSPACE[3].str(), "476GB");
+    EXPECT_EQ(s.DIRECTACCESSSCSIDRIVEARRAYDRIVEBUSTYPE[3].str(), "ata");
+
+    const std::map<std::string, std::string> want = {
+        {partitionKeyOf(1, "PartitionName"), "n1p2"},
+        {partitionKeyOf(1, "DriveName"), "n1p"},
+        {partitionKeyOf(1, "SystemPath"), "/dev/nvme0n1p2"},
+        {partitionKeyOf(1, "MegabytesSize"), "458000"},
+        {partitionKeyOf(1, "MegabytesUsed"), "113000"},
+        {partitionKeyOf(1, "MegabytesAvailable"), "323000"},
+        {partitionKeyOf(1, "PercentUsed"), "26"},
+        {partitionKeyOf(1, "MountPath"), "/"},
+        {partitionKeyOf(2, "PartitionName"), "mpfs"},
+        {partitionKeyOf(2, "DriveName"), "mpf"},
+        {partitionKeyOf(2, "SystemPath"), "tmpfs"},
+        {partitionKeyOf(2, "MegabytesSize"), "7000"},
+        {partitionKeyOf(2, "MegabytesUsed"), "90"},
+        {partitionKeyOf(2, "MegabytesAvailable"), "7000"},
+        {partitionKeyOf(2, "PercentUsed"), "2"},
+        {partitionKeyOf(2, "MountPath"), "/dev/shm"},
+        {partitionKeyOf(3, "PartitionName"), "sdb1"},
+        {partitionKeyOf(3, "DriveName"), "sdb"},
+        {partitionKeyOf(3, "SystemPath"), "/dev/sdb1"},
+        {partitionKeyOf(3, "MegabytesSize"), "511"},
+        {partitionKeyOf(3, "MegabytesUsed"), "6.1"},
+        {partitionKeyOf(3, "MegabytesAvailable"), "505"},
+        {partitionKeyOf(3, "PercentUsed"), "2"},
+        {partitionKeyOf(3, "MountPath"), "/boot/efi"},
+        {partitionKeyOf(4, "PartitionName"), "sda1"},
+        {partitionKeyOf(4, "DriveName"), "sda"},
+        {partitionKeyOf(4, "SystemPath"), "/dev/sda1"},
+        {partitionKeyOf(4, "MegabytesSize"), "1800000"},
+        {partitionKeyOf(4, "MegabytesUsed"), "1700000"},
+        {partitionKeyOf(4, "MegabytesAvailable"), "9000"},
+        {partitionKeyOf(4, "PercentUsed"), "100"},
+        {partitionKeyOf(4, "MountPath"), "/media/user/My"},
+        {driveKeyOf(1, "DriveName"), "nvme0n1"},
+        {driveKeyOf(2, "DriveName"), "sdb"},
+        {driveKeyOf(2, "UsbSpeed"), "480M"},
+        {driveKeyOf(2, "UsbVersion"), "2.0"},
+        {driveKeyOf(2, "BusType"), "usb"},
+        {driveKeyOf(3, "DriveName"), "sda"},
+        {driveKeyOf(3, "SerialNumber"), "S3Z2NB0K612345L"},
+        {driveKeyOf(3, "TotalSpace"), "476GB"},
+        {driveKeyOf(3, "BusType"), "ata"},
+        {storage::kDriveCountKey, "3"},
+        {storage::kPartitionCountKey, "4"},
+    };
+    EXPECT_EQ(profile(), want);
+
+    // Sorted, each record closed by CR LF LF.
+    const std::string text = readFileBytes(dir / "installWalletForLinux.cfg");
+    EXPECT_EQ(text.substr(0, text.find('\r')), driveKeyOf(1, "DriveName") + "=nvme0n1");
+    EXPECT_EQ(text.substr(text.size() - 3), "\r\n\n");
+
+    // The NVMe drive is not probed; sdb and sda get serial, size and bus probes, sdb its speed.
+    EXPECT_EQ(probesRun(),
+              (std::vector<std::string>{
+                  elevatedCommandLine(storage::serialProbeCommand("sdb")) + " > tempout.txt",
+                  elevatedCommandLine(storage::sizeProbeCommand("sdb")) + " > tempout.txt",
+                  storage::busProbeCommand("sdb") + " > tempout.txt",
+                  storage::usbSpeedProbeCommand("sdb") + " > tempout.txt",
+                  elevatedCommandLine(storage::serialProbeCommand("sda")) + " > tempout.txt",
+                  elevatedCommandLine(storage::sizeProbeCommand("sda")) + " > tempout.txt",
+                  storage::busProbeCommand("sda") + " > tempout.txt",
+              }));
+}
+
+TEST_F(SurveyRun, ElevatedCapturesTakeThePasswordOnStdinAndAllRunInTheCLocale) {
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    ASSERT_FALSE(fake.commands.empty());
+    EXPECT_EQ(fake.commands.front().commandLine,
+              "sudo -kS df -h 2>/dev/null | grep dev/ > tempout.txt");
+    for (const auto& c : fake.commands) {
+        EXPECT_TRUE(c.cLocale) << c.commandLine;
+        EXPECT_EQ(c.commandLine.find("pw one"), std::string::npos) << c.commandLine;
+        const bool elevated = c.commandLine.rfind("sudo -kS ", 0) == 0;
+        EXPECT_EQ(c.input.has_value(), elevated) << c.commandLine;
+        if (elevated) {
+            EXPECT_EQ(*c.input, "pw one\n");
+        }
+        EXPECT_EQ(c.cwd, dir.path()) << c.commandLine;
+    }
+}
+
+TEST_F(SurveyRun, ARerunWithFewerPartitionsLeavesNoStaleKeys) {
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    writeFileBytes(dir / "df.txt", "/dev/sdb1       511M  6.1M  505M   2% /boot/efi\n");
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    const auto keys = profile();
+    EXPECT_EQ(keys.at(storage::kPartitionCountKey), "1");
+    EXPECT_EQ(keys.at(storage::kDriveCountKey), "1");
+    EXPECT_EQ(keys.at(driveKeyOf(1, "DriveName")), "sdb");
+    EXPECT_EQ(keys.count(partitionKeyOf(2, "MountPath")), 0u);
+    EXPECT_EQ(keys.count(driveKeyOf(3, "SerialNumber")), 0u);
+    EXPECT_EQ(keys.size(),
+              8u + 4u + 2u);  // partition 1, drive sdb (name, speed, version, bus), counts
+    // The in-memory row of drive 1 shows sdb's facts only.
+    EXPECT_EQ(S().DIRECTACCESSSCSIDRIVEARRAYDRIVESERIALNUMBER[1].str(), "");
+}
+
+TEST_F(SurveyRun, AWrongPasswordGivesZeroPartitionsAndKeepsOnlyTheCounts) {
+    writeFileBytes(dir / "df.txt", "");
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    EXPECT_EQ(S().STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, 0u);
+    EXPECT_EQ(profile(), (std::map<std::string, std::string>{{storage::kPartitionCountKey, "0"}}));
+}
+
+TEST_F(SurveyRun, TablesStopAtTheirBoundsAndLargeRunsAreClearedNextTime) {
+    std::string df;
+    for (int i = 1; i <= 105; ++i)
+        df += "/dev/mapper/vg-lv" + std::to_string(i) + " 1G 0 1G 0% /m" + std::to_string(i) + "\n";
+    df += "/dev/sdc1 2T 1T 1T 50% /data\n";  // past the partition bound: its drive still counts
+    writeFileBytes(dir / "df.txt", df);
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    EXPECT_EQ(S().STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, 100u);
+    EXPECT_EQ(S().DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[100].str(), "/m100");
+    EXPECT_EQ(S().DIRECTACCESSSCSIDRIVEARRAYDRIVENAME[1].str(), "sdc");
+    EXPECT_EQ(profile().count(partitionKeyOf(100, "MountPath")), 1u);
+
+    writeFileBytes(dir / "df.txt", "/dev/sdb1 511M 6.1M 505M 2% /boot/efi\n");
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    for (const auto& [key, value] : profile())
+        EXPECT_EQ(key.find("PartitionNumber2"), std::string::npos) << key << "=" << value;
+    EXPECT_EQ(profile().count(partitionKeyOf(100, "MountPath")), 0u);
 }
 
 }  // namespace
