@@ -181,6 +181,18 @@ void recordInstallation() {
     enterFolder(remembered);
 }
 
+// The status entry goes last without its line break: a status that wraps onto the bottom row
+// must not scroll the title off the screen.
+void drawManualMenu() {
+    const auto& s = S();
+    std::vector<std::string> lines = install::manualMenuLines(
+        s.APPLICATIONTEXTWALLETINSTALLATIONPATH, s.APPLICATIONTEXTWALLETCURRENTSTATUS);
+    const std::string status = lines.back();
+    lines.pop_back();
+    console::drawPage(lines);
+    console::print(status);
+}
+
 struct MenuKey {
     const char* key;
     void (*action)();
@@ -197,8 +209,7 @@ const MenuKey kManualKeys[] = {
 void runManualInstallationMenu() {
     auto& s = S();
     while (true) {
-        console::drawPage(install::manualMenuLines(s.APPLICATIONTEXTWALLETINSTALLATIONPATH,
-                                                   s.APPLICATIONTEXTWALLETCURRENTSTATUS));
+        drawManualMenu();
         s.ZXINKEY = console::waitMenuKey();
         const std::string key = s.ZXINKEY;
         if (key == "0") break;
