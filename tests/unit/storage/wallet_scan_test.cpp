@@ -2,6 +2,9 @@
 // and its keys, and the scan routine over canned partitions.
 #include "storage/wallet_scan.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "app/installWalletForLinux.h"
 #include "test_support.h"
 
@@ -53,6 +56,93 @@ TEST(SelectionKeys, PickOnlyListedNumbersUpToNine) {
         EXPECT_EQ(got.kind, c.kind) << c.key << " of " << c.count;
         EXPECT_EQ(got.index, c.index) << c.key << " of " << c.count;
     }
+}
+
+// The scan over real folders: the survey reads a canned df listing, find runs for real.
+class WalletScanRun : public WithFakePlatform {
+protected:
+    void SetUp() override {
+        WithFakePlatform::SetUp();
+        S().THISPROGRAMEXECUTABLEFILEPATH = program.path();
+        S().THISPROGRAMEXECUTABLEFILENAME = "installWalletForLinux";
+        S().CURRENTUSERHOMEPATH = "/home/u";
+        fake.onRun = [this](const RecordedCommand& c) {
+            std::string line = c.commandLine;
+            const std::string df = "sudo -kS df -h";
+            if (line.rfind(df, 0) == 0) line.replace(0, df.size(), "cat " + program / "df.txt");
+            return std::system(line.c_str());
+        };
+        std::filesystem::create_directories(disk / "a/wallet");
+        writeFileBytes(disk / "a/wallet/wallet", "");
+        std::filesystem::create_directories(disk / "b");
+        writeFileBytes(disk / "b/wallet", "");
+        writeFileBytes(disk / "b/wallet.ico", "");
+    }
+    void setDf(const std::vector<std::string>& mounts) {
+        std::string text;
+        for (const auto& m : mounts) text += "/dev/fake1 1G 0 1G 0% " + m + "\n";
+        writeFileBytes(program / "df.txt", text);
+    }
+    void key(const char* k) {
+        fake.keys.push_back(Key{KeyKind::Timeout, ""});
+        fake.pressKey(k);
+    }
+    std::vector<std::string> found() const {
+        std::vector<std::string> v;
+        for (std::size_t i = 1; i <= S().NUMBEROFPATHSINLOCATIONDYNAMICARRAY; ++i)
+            v.push_back(S().LOCATIONDYNAMICARRAY[i]);
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    ScopedTempDir program, disk;
+};
+
+TEST_F(WalletScanRun, ListsEveryPartitionRedrawsOnAnUnlistedDigitAndPicks) {
+    setDf({disk.path() + "/", "/no/such/mount", program.path()});
+    key("5");
+    key("3");
+    runWalletScan();
+    const auto& s = S();
+    EXPECT_EQ(found(), (std::vector<std::string>{disk / "a/wallet", disk / "a/wallet/wallet",
+                                                 disk / "b/wallet"}));
+    // The picked path is the third one listed, whatever order find gave.
+    const std::string picked = s.LOCATIONDYNAMICARRAY[3];
+    EXPECT_EQ(s.APPLICATIONTEXTWALLETCURRENTFILEPATH, picked);
+    EXPECT_EQ(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, storage::walletFolderOf(picked));
+    EXPECT_EQ(s.APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "SELECTED WALLET AT " + storage::walletFolderOf(picked));
+    EXPECT_EQ(s.ZXINKEY, "");
+    std::size_t drawings = 0;
+    for (auto at = fake.screen.find(" FOUND 3 WALLETS"); at != std::string::npos;
+         at = fake.screen.find(" FOUND 3 WALLETS", at + 1))
+        ++drawings;
+    EXPECT_EQ(drawings, 2u);
+    // The listing is not kept once the wallets are taken from it.
+    EXPECT_EQ(s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY, 0u);
+    EXPECT_TRUE(s.COMMANDLINEOUTPUT.empty());
+
+    // No partition recorded (a wrong password): the found list is offered again; "0" keeps
+    // the pick.
+    setDf({});
+    key("0");
+    runWalletScan();
+    EXPECT_EQ(found().size(), 3u);
+    EXPECT_EQ(s.APPLICATIONTEXTWALLETCURRENTFILEPATH, picked);
+    EXPECT_EQ(s.APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "SELECTED WALLET AT " + storage::walletFolderOf(picked));
+}
+
+TEST_F(WalletScanRun, NoWalletSelectsANewPathInHome) {
+    setDf({program.path()});
+    runWalletScan();
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, "/home/u/wallet");
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, storage::kNoWalletsStatus);
+    EXPECT_EQ(S().lastScanStatus, storage::kNoWalletsStatus);
+    // One listing per partition, by absolute path, from the program folder.
+    std::vector<std::string> finds;
+    for (const auto& c : fake.commands)
+        if (c.commandLine.rfind("find ", 0) == 0) finds.push_back(c.commandLine);
+    EXPECT_EQ(finds, std::vector<std::string>{"find " + program.path() + " > tempout.txt"});
 }
 
 }  // namespace

@@ -1,0 +1,97 @@
+// The manual installation menu: its screen, the messages of options 4 to 6, option 7's
+// record, and the archive folder that option 3 reads.
+#include "install/manual_menu.h"
+
+#include "app/installWalletForLinux.h"
+#include "test_support.h"
+
+namespace {
+
+// The menus discard keys typed ahead: a quiet moment before each key lets it through.
+void menuKey(FakePlatform& fake, const char* key) {
+    fake.keys.push_back(Key{KeyKind::Timeout, ""});
+    fake.pressKey(key);
+}
+
+class ManualMenu : public WithFakePlatform {
+protected:
+    void SetUp() override {
+        WithFakePlatform::SetUp();
+        S().CURRENTUSERHOMEPATH = home.path();
+        S().THISPROGRAMEXECUTABLEFILEPATH = home.path();
+        S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home / "apps/wallet";
+    }
+    void run(std::initializer_list<const char*> keys) {
+        for (const char* k : keys) menuKey(fake, k);
+        menuKey(fake, "0");
+        runManualInstallationMenu();
+    }
+    ScopedTempDir home;
+};
+
+TEST_F(ManualMenu, ScreenEndsWithTheStatusEntry) {
+    const auto lines = install::manualMenuLines("/p", "x");
+    ASSERT_EQ(lines.size(), 23u);
+    EXPECT_EQ(lines[0], " MAIN MENU-MANUAL INSTALLATION    ");
+    EXPECT_EQ(lines[3], " CURRENT PATH= /p");
+    EXPECT_EQ(lines[19], " > PRESS 0..TO GO BACK");
+    EXPECT_EQ(lines[22], " APPLICATION STATUS= x");
+}
+
+TEST_F(ManualMenu, IconMissingMessagesNameTheFolderLookedIn) {
+    run({"4"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "SORRY, wallet.ico IS NOT PRESENT IN " + home.path() + "/wallet/");
+    run({"5"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "SORRY, wallet.ico IS NOT PRESENT IN " + home.path() + "/apps/wallet/");
+    run({"6"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "SORRY, wallet.ico IS NOT PRESENT IN " + home.path() + "/apps/wallet/");
+    EXPECT_FALSE(std::filesystem::exists(home / "Desktop"));
+    EXPECT_TRUE(fake.commands.empty());
+}
+
+TEST_F(ManualMenu, OptionSevenBeforeAnyLauncherRecordsAnEmptyCreatedPath) {
+    const auto before = std::filesystem::current_path();
+    run({"7"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONSTATUS, "CREATED ");
+    EXPECT_FALSE(S().APPLICATIONTEXTWALLETINSTALLATIONDATE.empty());
+    const std::string cfg = readFileBytes(home / "apps/wallet/wallet.cfg");
+    EXPECT_NE(cfg.find("applicationTextWalletInstallationPath=" + home.path() + "/apps/wallet\r"),
+              std::string::npos)
+        << cfg;
+    EXPECT_NE(cfg.find("applicationTextWalletInstallationDate=" +
+                       S().APPLICATIONTEXTWALLETINSTALLATIONDATE + "\r"),
+              std::string::npos)
+        << cfg;
+    EXPECT_EQ(std::filesystem::current_path(), before);
+}
+
+TEST_F(ManualMenu, OptionSevenNamesTheLastDesktopLauncher) {
+    S().lastDesktopLauncherPath = "/h/Desktop/Corvane wallet.desktop";
+    run({"7", "7"});
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONSTATUS,
+              "CREATED /h/Desktop/Corvane wallet.desktop");
+    // Each run appends its records.
+    const std::string cfg = readFileBytes(home / "apps/wallet/wallet.cfg");
+    std::size_t n = 0;
+    for (auto at = cfg.find("applicationTextWalletInstallationPath="); at != std::string::npos;
+         at = cfg.find("applicationTextWalletInstallationPath=", at + 1))
+        ++n;
+    EXPECT_EQ(n, 2u);
+}
+
+TEST_F(ManualMenu, OptionThreeReadsWhereOptionTwoDownloads) {
+    EXPECT_EQ(install::manualArchiveFolder("", "/ip"), "/ip/archive");
+    EXPECT_EQ(install::manualArchiveFolder("/other/archive", "/ip"), "/other/archive");
+    // Option 2's download runs in ip/archive, where "current" then appears.
+    run({"2"});
+    ASSERT_FALSE(fake.commands.empty());
+    const auto& wget = fake.commands.back();
+    EXPECT_NE(wget.commandLine.find("wget"), std::string::npos) << wget.commandLine;
+    EXPECT_EQ(wget.cwd, home.path() + "/apps/wallet/archive");
+    EXPECT_EQ(S().driverArchiveFolder, home.path() + "/apps/wallet/archive");
+}
+
+}  // namespace
