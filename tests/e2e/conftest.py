@@ -1,0 +1,63 @@
+# Fixtures of the end-to-end tests: a sandbox (with its FTP server running) and the real
+# installer in a private tmux server. A failing test shows the screen, the keys sent and the
+# shim log; every test ends with a check that no sanitizer report was written.
+import os
+import sys
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "sandbox"))
+from sandbox import Sandbox  # noqa: E402
+from tmux_session import TmuxSession  # noqa: E402
+
+
+@pytest.fixture
+def sandbox():
+    sb = Sandbox()
+    sb.start_ftp()
+    yield sb
+    if os.environ.get("CORVANE_KEEP_SANDBOX"):
+        sb.stop_ftp()
+        print("sandbox kept at", sb.root)
+    else:
+        sb.cleanup()
+
+
+@pytest.fixture
+def tui(sandbox, request):
+    """The installer's terminal: tui.start(password='secret') brings up the top screen;
+    tui.send / tui.key type; tui.rows() / tui.row(n) read; tui.wait_for(text or predicate);
+    tui.exit_status(); tui.sb.log() is the shim log; tui.sb holds the sandbox paths."""
+    session = TmuxSession(sandbox)
+    request.node._corvane_session = session
+    try:
+        yield session
+    finally:
+        session.close()
+    reports = sandbox.sanitizer_reports()
+    assert not reports, "sanitizer report(s):\n" + "\n".join(
+        "== %s\n%s" % (name, text) for name, text in reports)
+
+
+def diagnostics(session):
+    parts = []
+    try:
+        parts.append("screen:\n" + session.screen_text())
+    except Exception as e:  # the tmux server may be gone already
+        parts.append("screen: unavailable (%s)" % e)
+    parts.append("keys sent: %r" % session.keys)
+    try:
+        parts.append("shim log:\n" + "\n".join(repr(e) for e in session.sb.log()))
+    except Exception as e:
+        parts.append("shim log: unavailable (%s)" % e)
+    return "\n\n".join(parts)
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    session = getattr(item, "_corvane_session", None)
+    if session is not None and report.failed and report.when == "call":
+        report.sections.append(("corvane installer", diagnostics(session)))

@@ -1,0 +1,139 @@
+# End-to-end checks of the spine on the real binary: the top screen, the spinner, keys that
+# only redraw, the exit and the terminal restored on every way out, the wallet launch.
+import os
+import signal
+import subprocess
+import time
+
+import pytest
+
+from tmux_session import TOP_HEADER
+
+TOP_ROWS = (
+    [" "] * 5 + [" > PRESS 1..TO INSTALL A CORVANE WALLET"] + [" "] * 6
+    + [" > PRESS 8..FOR ADVANCED OPTIONS, PREFERENCES AND INFORMATION", " ",
+       " > PRESS 0..TO EXIT", " "]
+)
+STATUS_ROW = "APPLICATION STATUS= Awaiting user input".ljust(80)
+SPINNER_FRAMES = ["---", " \\ ", " | ", " / "]
+TERMINALS = ["gnome-terminal", "xfce4-terminal", "mate-terminal", "uxterm", "xterm"]
+
+
+def is_top_screen(rows):
+    return rows[0].startswith(TOP_HEADER) and rows[1:17] == TOP_ROWS and rows[21] == STATUS_ROW
+
+
+def spinner(rows):
+    return rows[0][77:80]
+
+
+def test_top_screen_row_by_row(tui):
+    rows = tui.start()
+    # Row 1: the header, blanks, and the spinner in columns 78-80 (blank until first drawn).
+    assert rows[0][:77].rstrip() == TOP_HEADER
+    assert spinner(rows) in SPINNER_FRAMES + ["   ", ""]
+    # Rows 2-17 exactly as printed: lines of one blank are one blank, nothing more.
+    assert rows[1:17] == TOP_ROWS
+    assert rows[17:21] == [""] * 4
+    # Row 22: the status text padded with printed blanks to 80 columns (capture keeps them).
+    assert rows[21] == STATUS_ROW
+    assert rows[22:] == ["", ""]
+    assert tui.running()
+
+
+def test_spinner_turns_once_per_second_in_order(tui):
+    tui.start()
+    seen = []
+    deadline = time.monotonic() + 4.0
+    while len(seen) < 3 and time.monotonic() < deadline:
+        frame = spinner(tui.rows())
+        if frame in SPINNER_FRAMES and (not seen or seen[-1] != frame):
+            seen.append(frame)
+        time.sleep(0.05)
+    assert len(seen) >= 3, "the spinner did not turn: %r" % seen
+    for a, b in zip(seen, seen[1:]):
+        assert SPINNER_FRAMES.index(b) == (SPINNER_FRAMES.index(a) + 1) % 4, seen
+
+
+@pytest.mark.parametrize("keys", [("9",), ("x",), ("Up",), ("Right",), ("F1",), ("Home",)])
+def test_keys_that_select_nothing_redraw_once(tui, keys):
+    tui.start()
+    tui.wait_stable()
+    header = TOP_HEADER.encode()
+    drawn = tui.count_output(header)
+    for k in keys:
+        if len(k) == 1:
+            tui.send(k)
+        else:
+            tui.key(k)
+    tui.wait_output_count(header, drawn + 1, timeout=5)
+    rows = tui.wait_stable()
+    # One key, one redraw: an escape sequence must not count as several keys.
+    assert tui.count_output(header) == drawn + 1
+    assert is_top_screen(rows), tui.screen_text()
+    assert tui.running()
+    # The program still reacts: "0" ends it normally.
+    tui.send("0")
+    assert tui.exit_status() == 0
+
+
+def test_key_0_exits_with_status_0_and_restores_the_terminal(tui):
+    tui.start()
+    during = subprocess.run(["stty", "-a", "-F", tui.pane_tty()], capture_output=True,
+                            text=True).stdout
+    tui.send("0")
+    assert tui.exit_status() == 0
+    before, after = tui.stty()
+    assert during != before, "the program never changed the terminal mode"
+    assert after == before
+
+
+@pytest.mark.parametrize("sig", [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGQUIT])
+def test_a_signal_restores_the_terminal_and_ends_as_the_signal(tui, sig):
+    tui.start()
+    tui.signal(sig)
+    status = tui.exit_status()
+    before, after = tui.stty()
+    assert after == before
+    assert status == 128 + sig
+
+
+def test_end_of_input_ends_the_program(tui):
+    tui.start()
+    # Closing the pane ends the terminal: the program must end, not spin.
+    pid = tui.pid
+    tui.tmux("kill-session", "-t", "corvane")
+    deadline = time.monotonic() + 5
+    while tui.running() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    assert not tui.running(), "the program outlived its terminal (pid %d)" % pid
+
+
+def expected_terminal():
+    for name in TERMINALS:
+        if os.path.exists("/usr/bin/" + name):
+            return name
+    return None
+
+
+@pytest.mark.parametrize("with_wallet", [True, False])
+def test_key_3_launches_the_wallet(tui, with_wallet):
+    wallet = os.path.join(tui.sb.home, "wallet", "wallet")
+    if with_wallet:
+        tui.sb.install_sample_wallet()
+    tui.start()
+    header = TOP_HEADER.encode()
+    drawn = tui.count_output(header)
+    tui.send("3")
+    tui.wait_output_count(header, drawn + 1, timeout=10)
+    assert is_top_screen(tui.wait_stable())
+    assert tui.running()
+    runs = tui.sb.wallet_runs()
+    assert runs == (["sample wallet ran: %s " % wallet] if with_wallet else [])
+    terminal = expected_terminal()
+    launches = [e for e in tui.sb.log() if e["tool"] in TERMINALS]
+    if terminal is None:
+        assert launches == []
+    else:
+        option = "-x" if terminal == "mate-terminal" else "-e"
+        assert [(e["tool"], e["argv"]) for e in launches] == [(terminal, [option, wallet])]

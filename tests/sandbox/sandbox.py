@@ -1,0 +1,351 @@
+# A world in which the real installer runs with nothing on the machine changed: a temporary
+# HOME, the binary in its own folder there, shims first on PATH, canned tool outputs, a shim
+# log, and a local FTP server with a sample wallet archive. Used by the end-to-end tests, the
+# try-it script and the benchmarks.
+import json
+import os
+import shutil
+import socket
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+FIXTURES = os.path.join(REPO, "tests", "fixtures")
+sys.path.insert(0, HERE)
+import shim as shim_module  # noqa: E402
+
+PROGRAM_NAME = "installWalletForLinux"
+USER = "tester"
+DEFAULT_SERVERS = {
+    "CORVANE_ARCHIVE_SERVER_HOST": "archive.corvane.example",
+    "CORVANE_SECOND_SERVER_HOST": "files.corvane.example",
+    "CORVANE_ARCHIVE_SERVER_ACCOUNT": "installer@corvane.example",
+}
+ARCHIVE_PASSWORD = "ferric3basin8"
+SECOND_ACCOUNT = "ledger2"
+SECOND_PASSWORD = "harbor9#"
+DEB_FILES = ("libminiupnpc18_2.2.8-2+b2_amd64.deb", "miniupnpc18_2.2.8-2+b2_amd64.deb")
+
+
+def fixture_text(name):
+    with open(os.path.join(FIXTURES, name), encoding="utf-8") as f:
+        return f.read()
+
+
+def default_binary():
+    """The binary under test: env CORVANE_BINARY, else the sanitizer build."""
+    return os.environ.get("CORVANE_BINARY") or os.path.join(REPO, "build", "asan", PROGRAM_NAME)
+
+
+def read_cmake_cache(build_dir):
+    """The deployment values compiled into the binary (CMake defaults when no cache)."""
+    values = dict(DEFAULT_SERVERS)
+    path = os.path.join(build_dir, "CMakeCache.txt") if build_dir else None
+    if path and os.path.exists(path):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                key, sep, value = line.rstrip("\n").partition("=")
+                name = key.split(":", 1)[0]
+                if sep and name in values:
+                    values[name] = value
+    return values
+
+
+def format_df(rows):
+    """rows of (source, size, used, avail, use%, mount) in the layout of GNU `df -h`."""
+    header = ("Filesystem", "Size", "Used", "Avail", "Use%", "Mounted on")
+    widths = [14, 5, 5, 5, 4]
+    for r in rows:
+        for i in range(5):
+            widths[i] = max(widths[i], len(r[i]))
+    out = []
+    for r in [header] + list(rows):
+        cells = [r[0].ljust(widths[0])] + [r[i].rjust(widths[i]) for i in range(1, 5)]
+        out.append(" ".join(cells) + " " + r[5])
+    return "".join(line + "\n" for line in out)
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def tiny_ico():
+    """A valid 1x1 32-bit icon."""
+    bmp = (40).to_bytes(4, "little") + (1).to_bytes(4, "little") + (2).to_bytes(4, "little")
+    bmp += (1).to_bytes(2, "little") + (32).to_bytes(2, "little") + bytes(24)
+    bmp += bytes([0x20, 0x80, 0xE0, 0xFF]) + bytes(4)  # one pixel, then the AND mask row
+    head = bytes([0, 0, 1, 0, 1, 0]) + bytes([1, 1, 0, 0]) + (1).to_bytes(2, "little")
+    head += (32).to_bytes(2, "little") + len(bmp).to_bytes(4, "little") + (22).to_bytes(4, "little")
+    return head + bmp
+
+
+def tiny_deb(name):
+    """An ar archive shaped like a .deb (dpkg is a shim; only the file matters)."""
+    def member(n, data):
+        hdr = n.ljust(16) + "0".ljust(12) + "0".ljust(6) + "0".ljust(6) + "100644".ljust(8)
+        hdr += str(len(data)).ljust(10) + "`\n"
+        return hdr.encode() + data + (b"\n" if len(data) % 2 else b"")
+    return b"!<arch>\n" + member("debian-binary", b"2.0\n") + member("x-corvane", name.encode())
+
+
+class Sandbox:
+    """One sandbox folder. Paths: root, home, desktop, program_dir, program, bin, log_file,
+    asan_dir, ftp_root, mounts (the df shim's two mount folders), wallet_runs_log."""
+
+    def __init__(self, binary=None, root=None, build_dir=None, copy_binary=True):
+        # Short root: the program keeps mount paths in 64-character fields.
+        self.root = os.path.realpath(root or tempfile.mkdtemp(prefix="corvane-sb-", dir="/tmp"))
+        self.binary = binary if binary is not None else default_binary()
+        if build_dir is None and self.binary:
+            build_dir = os.path.dirname(os.path.abspath(self.binary))
+        self.deploy = read_cmake_cache(build_dir)
+        self.home = os.path.join(self.root, "home")
+        self.desktop = os.path.join(self.home, "Desktop")
+        self.program_dir = os.path.join(self.home, "installer")
+        self.program = os.path.join(self.program_dir, PROGRAM_NAME)
+        self.bin = os.path.join(self.root, "bin")
+        self.config_dir = os.path.join(self.root, "config")
+        self.config_file = os.path.join(self.config_dir, "config.json")
+        self.log_dir = os.path.join(self.root, "log")
+        self.log_file = os.path.join(self.log_dir, "shims.jsonl")
+        self.wallet_runs_log = os.path.join(self.log_dir, "wallet-runs.log")
+        self.asan_dir = os.path.join(self.root, "asan")
+        self.run_dir = os.path.join(self.root, "run")
+        self.ftp_root = os.path.join(self.root, "ftp")
+        self.mounts = [os.path.join(self.root, "media", "disk1"),
+                       os.path.join(self.root, "media", "usb")]
+        self.ftp_process = None
+        for d in (self.home, self.desktop, self.program_dir, self.bin, self.config_dir,
+                  self.log_dir, self.asan_dir, self.run_dir, self.ftp_root, *self.mounts):
+            os.makedirs(d, exist_ok=True)
+        open(self.log_file, "a").close()
+        if copy_binary and self.binary:
+            if not os.path.exists(self.binary):
+                raise FileNotFoundError("installer binary not found: %s (build it first)"
+                                        % self.binary)
+            shutil.copy2(self.binary, self.program)
+        self.config = self.default_config()
+        self.save_config()
+        self.write_shims()
+        self.build_archive()
+
+    # ------------------------------------------------------------ configuration
+
+    def default_config(self):
+        df_rows = [
+            ("udev", "7.8G", "0", "7.8G", "0%", "/dev"),
+            ("tmpfs", "1.6G", "2.1M", "1.6G", "1%", "/run"),
+            ("/dev/sda1", "458G", "113G", "323G", "26%", self.mounts[0]),
+            ("tmpfs", "7.9G", "90M", "7.8G", "2%", "/dev/shm"),
+            ("/dev/loop0", "128K", "128K", "0", "100%", "/snap/bare/5"),
+            ("/dev/sdb1", "29G", "1.2G", "28G", "5%", self.mounts[1]),
+        ]
+        not_ata = "\n/dev/%s:\n"
+        return {
+            "sandbox": self.root,
+            "sudo": {"probe_stderr": fixture_text("sudo-vn-stderr-password-required.txt"),
+                     "probe_rc": 1, "password": None, "prompt": True},
+            "tools": {"su": {"rc": 1, "stderr": "su: Authentication failure\n"}},
+            "df": format_df(df_rows),
+            "hdparm": {
+                "sda": {"stdout": fixture_text("hdparm-I-sata.txt")},
+                "sdb": {"stdout": not_ata % "sdb"},
+                "nvme0n1": {"stdout": not_ata % "nvme0n1"},
+            },
+            "udevadm": {
+                "sda": {"info": fixture_text("udevadm-info-ata.txt"), "attr": ""},
+                "sdb": {"info": fixture_text("udevadm-info-usb.txt"),
+                        "attr": fixture_text("udevadm-attr-speed-usb2.txt")},
+                "nvme0n1": {"info": "N: nvme0n1\nE: DEVNAME=/dev/nvme0n1\nE: DEVTYPE=disk\n",
+                            "attr": ""},
+            },
+            "lsb_release": fixture_text("lsb-release-debian-12.txt"),
+            "servers": {"hosts": [self.deploy["CORVANE_ARCHIVE_SERVER_HOST"],
+                                  self.deploy["CORVANE_SECOND_SERVER_HOST"]],
+                        "port": 9},
+            "ftp": {"accounts": [
+                {"user": self.deploy["CORVANE_ARCHIVE_SERVER_ACCOUNT"],
+                 "password": ARCHIVE_PASSWORD},
+                {"user": SECOND_ACCOUNT, "password": SECOND_PASSWORD}]},
+        }
+
+    def save_config(self):
+        tmp = self.config_file + ".tmp"
+        with open(tmp, "w", encoding="utf-8") as f:
+            json.dump(self.config, f, indent=1)
+        os.replace(tmp, self.config_file)
+
+    def set_sudo(self, **values):
+        """probe_stderr, probe_rc, password (None accepts any), prompt."""
+        self.config["sudo"].update(values)
+        self.save_config()
+
+    def set_tool(self, tool, rc=0, stdout="", stderr=""):
+        self.config["tools"][tool] = {"rc": rc, "stdout": stdout, "stderr": stderr}
+        self.save_config()
+
+    def set_df(self, text=None, rows=None):
+        self.config["df"] = text if text is not None else format_df(rows)
+        self.save_config()
+
+    def set_hdparm(self, device, stdout=None, rc=0, stderr=""):
+        """stdout None removes the device (the real 'No such file' answer)."""
+        if stdout is None:
+            self.config["hdparm"].pop(device, None)
+        else:
+            self.config["hdparm"][device] = {"stdout": stdout, "rc": rc, "stderr": stderr}
+        self.save_config()
+
+    def set_udevadm(self, device, info=None, attr=""):
+        if info is None:
+            self.config["udevadm"].pop(device, None)
+        else:
+            self.config["udevadm"][device] = {"info": info, "attr": attr}
+        self.save_config()
+
+    def set_lsb_release(self, text):
+        self.config["lsb_release"] = text
+        self.save_config()
+
+    # ------------------------------------------------------------ shims
+
+    def write_shims(self):
+        for tool in shim_module.ALL_TOOLS:
+            path = os.path.join(self.bin, tool)
+            with open(path, "w", encoding="utf-8") as f:
+                f.write("#!/usr/bin/python3\nimport sys\nsys.path.insert(0, %r)\nimport shim\n"
+                        "shim.main(%r, %r)\n" % (HERE, tool, self.root))
+            os.chmod(path, 0o755)
+
+    def env(self):
+        """The environment the installer runs in."""
+        return {
+            "HOME": self.home,
+            "USER": USER,
+            "LOGNAME": USER,
+            "PATH": self.bin + ":/usr/local/bin:/usr/bin:/bin",
+            "LANG": "C.UTF-8",
+            "TERM": "screen",
+            "SHELL": "/bin/sh",
+            "PS1": "$ ",
+            "CORVANE_SANDBOX": self.root,
+            "ASAN_OPTIONS": "log_path=%s/asan:abort_on_error=0" % self.asan_dir,
+            "UBSAN_OPTIONS": "log_path=%s/ubsan:print_stacktrace=1" % self.asan_dir,
+            "LSAN_OPTIONS": "log_path=%s/lsan" % self.asan_dir,
+        }
+
+    def log(self, tool=None):
+        """The shim log as parsed JSON lines (of one tool when given)."""
+        entries = []
+        with open(self.log_file, encoding="utf-8") as f:
+            for line in f:
+                if line.strip():
+                    entries.append(json.loads(line))
+        return [e for e in entries if tool is None or e["tool"] == tool]
+
+    def sanitizer_reports(self):
+        reports = []
+        for name in sorted(os.listdir(self.asan_dir)):
+            with open(os.path.join(self.asan_dir, name), errors="replace") as f:
+                reports.append((name, f.read()))
+        return reports
+
+    # ------------------------------------------------------------ the wallet archive
+
+    def sample_wallet_script(self):
+        return ("#!/bin/sh\n# Corvane sample wallet of the test sandbox: says that it ran.\n"
+                "echo \"sample wallet ran: $0 $*\" >> '%s'\n" % self.wallet_runs_log)
+
+    def build_archive(self):
+        files = {
+            "wallet.ico": tiny_ico(),
+            "tellers": b"# Corvane tellers (sample)\nteller1.corvane.example 7000\n",
+            "Linux/wallet": self.sample_wallet_script().encode(),
+        }
+        for top in ("archive/wallet/current", "current"):
+            for rel, data in files.items():
+                self._write(os.path.join(self.ftp_root, top, rel), data,
+                            0o755 if rel == "Linux/wallet" else 0o644)
+        for deb in DEB_FILES:
+            self._write(os.path.join(self.ftp_root, "archive/wallet/current/Linux", deb),
+                        tiny_deb(deb), 0o644)
+
+    @staticmethod
+    def _write(path, data, mode):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        os.chmod(path, mode)
+
+    def install_sample_wallet(self, folder=None):
+        """Puts the sample wallet program at HOME/wallet/wallet (or folder/wallet)."""
+        folder = folder or os.path.join(self.home, "wallet")
+        path = os.path.join(folder, "wallet")
+        self._write(path, self.sample_wallet_script().encode(), 0o755)
+        return path
+
+    def wallet_runs(self):
+        if not os.path.exists(self.wallet_runs_log):
+            return []
+        with open(self.wallet_runs_log, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+    # ------------------------------------------------------------ the FTP server
+
+    def start_ftp(self, timeout=10.0):
+        """Starts the local FTP server on a free loopback port; returns the port."""
+        self.stop_ftp()
+        port_file = os.path.join(self.run_dir, "ftp.port")
+        if os.path.exists(port_file):
+            os.unlink(port_file)
+        with open(os.path.join(self.log_dir, "ftp.log"), "ab") as log:
+            self.ftp_process = subprocess.Popen(
+                ["/usr/bin/python3", os.path.join(HERE, "ftp_server.py"), self.root, port_file],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(port_file):
+            if self.ftp_process.poll() is not None or time.monotonic() > deadline:
+                self.stop_ftp()
+                raise RuntimeError("the sandbox FTP server did not start (see %s)"
+                                   % os.path.join(self.log_dir, "ftp.log"))
+            time.sleep(0.02)
+        with open(port_file) as f:
+            port = int(f.read())
+        self.config["servers"]["port"] = port
+        self.save_config()
+        return port
+
+    def stop_ftp(self):
+        p, self.ftp_process = self.ftp_process, None
+        if p is not None and p.poll() is None:
+            p.terminate()
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait(5)
+
+    def server_down(self):
+        """No server: wget's address points at a closed loopback port."""
+        self.stop_ftp()
+        self.config["servers"]["port"] = free_port()
+        self.save_config()
+
+    def cleanup(self):
+        self.stop_ftp()
+        # The sudo shim may have made folders read-only (chmod); make them removable.
+        for dirpath, dirnames, _ in os.walk(self.root):
+            for d in dirnames:
+                p = os.path.join(dirpath, d)
+                try:
+                    if not os.path.islink(p):
+                        os.chmod(p, os.stat(p).st_mode | stat.S_IRWXU)
+                except OSError:
+                    pass
+        shutil.rmtree(self.root, ignore_errors=True)
