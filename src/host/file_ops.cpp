@@ -188,16 +188,19 @@ bool emptyFolder(const std::string& folder, bool runCommands) {
     return removedFolder;
 }
 
-std::vector<std::string> splitListing(std::string_view output) {
-    std::vector<std::string> lines;
+std::size_t appendListingLines(std::string_view output, StringList& list) {
+    std::size_t appended = 0;
     std::size_t start = 0;
     while (start < output.size()) {
         std::size_t end = output.find('\n', start);
         if (end == std::string_view::npos) end = output.size();
-        if (end > start) lines.emplace_back(output.substr(start, end - start));
+        if (end > start) {
+            list.append(std::string(output.substr(start, end - start)));
+            ++appended;
+        }
         start = end + 1;
     }
-    return lines;
+    return appended;
 }
 
 // The routines.
@@ -247,9 +250,7 @@ void ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRA
     s.COMMANDLINEINPUT = "find " + shellQuote(currentFolder());
     PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE();
     if (s.COMMANDLINEOUTPUT.empty()) return;
-    std::vector<std::string> lines = splitListing(s.COMMANDLINEOUTPUT);
     s.TEMPORARYDYNAMICARRAY.clear();
-    s.TEMPORARYDYNAMICARRAY.reserve(lines.size());
-    for (auto& line : lines) s.TEMPORARYDYNAMICARRAY.append(std::move(line));
-    s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY = lines.size();
+    s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY =
+        appendListingLines(s.COMMANDLINEOUTPUT, s.TEMPORARYDYNAMICARRAY);
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/shared_state.h"
+
 // Remembers the current folder (by descriptor, so a renamed path does not matter) and goes
 // back to it when the guard ends.
 class CurrentFolderGuard {
@@ -46,5 +48,6 @@ const std::vector<std::string>& libraryRemoveCommands();
 // nothing). Returns true when at least one folder was removed.
 bool emptyFolder(const std::string& folder, bool runCommands = true);
 
-// Splits the output of find into its non-empty lines, in order.
-std::vector<std::string> splitListing(std::string_view output);
+// Appends the non-empty lines of find's output to list, in order, in one pass over the text;
+// returns how many were appended.
+std::size_t appendListingLines(std::string_view output, StringList& list);

@@ -13,6 +13,10 @@ TOP_HEADER = " WALLET LINUX INSTALLER 0.10.61 ALPHA"
 PASSWORD_PROMPT = "PLEASE ENTER YOUR USER PASSWORD >>> "
 
 
+# Time between seeing a screen and typing the next key (see wait_for).
+SETTLE_SECONDS = 0.08
+
+
 class WaitTimeout(AssertionError):
     pass
 
@@ -128,6 +132,9 @@ class TmuxSession:
         while True:
             rows = self.rows()
             if pred(rows):
+                # A menu drops keys typed before it waits; it reaches its key wait right
+                # after drawing, so a short settle keeps the next key from that moment.
+                time.sleep(SETTLE_SECONDS)
                 return rows
             if time.monotonic() > deadline:
                 raise WaitTimeout("timed out after %.1f s waiting for %s\n%s"
@@ -185,7 +192,7 @@ class TmuxSession:
         return self.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), timeout,
                              what="the top screen")
 
-    def find_pid(self, program, timeout=10.0):
+    def find_pid(self, program, timeout=10.0, launched_by_run_line=True):
         real = os.path.realpath(program)
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
@@ -197,7 +204,7 @@ class TmuxSession:
                         return int(entry)
                 except OSError:
                     continue
-            if os.path.exists(self.status_file):
+            if launched_by_run_line and os.path.exists(self.status_file):
                 return None  # it already ended
             time.sleep(0.01)
         raise WaitTimeout("the program did not start\n" + self.screen_text())

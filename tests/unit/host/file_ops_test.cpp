@@ -31,12 +31,23 @@ TEST(PathPrefixes, OnePrefixPerComponent) {
     for (const auto& c : cases) EXPECT_EQ(pathPrefixes(c.path), c.prefixes) << c.path;
 }
 
-TEST(SplitListing, NonEmptyLinesInOrder) {
-    EXPECT_EQ(splitListing("/w\n/w/a\n/w/b c\n"),
-              (std::vector<std::string>{"/w", "/w/a", "/w/b c"}));
-    EXPECT_EQ(splitListing("/w\n\n/w/a"), (std::vector<std::string>{"/w", "/w/a"}));
-    EXPECT_TRUE(splitListing("").empty());
-    EXPECT_TRUE(splitListing("\n\n").empty());
+TEST(ListingLines, NonEmptyLinesAppendedInOrder) {
+    struct Case {
+        std::string output;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"/w\n/w/a\n/w/b c\n", {"/w", "/w/a", "/w/b c"}},
+        {"/w\n\n/w/a", {"/w", "/w/a"}},
+        {"", {}},
+        {"\n\n", {}},
+    };
+    for (const auto& c : cases) {
+        StringList list;
+        list.clear();
+        EXPECT_EQ(appendListingLines(c.output, list), c.lines.size());
+        EXPECT_EQ(list.items(), c.lines) << c.output;
+    }
 }
 
 class FileOps : public WithFakePlatform {

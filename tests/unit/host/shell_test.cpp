@@ -2,9 +2,14 @@
 // else reaches the program as one intact argument, and the password only travels on stdin.
 #include "host/shell.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <filesystem>
 
 #include "test_support.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -96,6 +101,34 @@ TEST_F(ElevatedRunner, PasswordGoesOnStdinNeverOnTheCommandLine) {
         EXPECT_EQ(fake.commands[0].commandLine.find(password), std::string::npos);
     }
     EXPECT_EQ(elevatedCommandLine("rm -f a"), "sudo -kS rm -f a");
+}
+
+TEST_F(ElevatedRunner, OnlyThePasswordLineIsFed) {
+    EXPECT_EQ(elevatedInput("pw"), "pw\n");
+    EXPECT_EQ(elevatedInput(""), "\n");
+    EXPECT_EQ(elevatedInput("pw\nrm -rf ~\n"), "pw\n");
+    EXPECT_EQ(elevatedInput("pw\r\nmore"), "pw\n");
+    S().SUDOPASSWORD = std::string("first\nsecond");
+    runElevated("apt-get install -y x");
+    ASSERT_EQ(fake.commands.size(), 1u);
+    EXPECT_EQ(fake.commands[0].input, std::string("first\n"));
+}
+
+TEST_F(ElevatedRunner, ElevatedCommandReallyGetsThePasswordOnStdin) {
+    // Through the real shell: a stand-in for sudo that prints what it read and its arguments.
+    ScopedTempDir tmp;
+    writeFileBytes(tmp / "sudo",
+                   "#!/bin/sh\nread -r line\nprintf '%s|%s' \"$line\" \"$*\" > out\n");
+    chmod((tmp / "sudo").c_str(), 0755);
+    fs::current_path(tmp.path());
+    fake.onRun = [&](const RecordedCommand& c) {
+        return realPlatform().run("PATH=" + tmp.path() + ":$PATH; " + c.commandLine,
+                                  CommandOptions{c.input, c.cLocale});
+    };
+    S().SUDOPASSWORD = "a'b\"c $(touch canary) `touch canary`";
+    runElevated("chmod 777 " + shellQuote("my folder"));
+    EXPECT_EQ(readFileBytes(tmp / "out"), S().SUDOPASSWORD + "|-kS chmod 777 my folder");
+    EXPECT_FALSE(fs::exists(tmp / "canary"));
 }
 
 TEST_F(ElevatedRunner, LocaleIsPassedOnOnlyWhenAsked) {
