@@ -2,8 +2,6 @@
 // The pad file is private (mode 0600): with it, the stored password can be read back.
 #include "cipher/text_cipher.h"
 
-#include <cmath>
-
 #include "app/installWalletForLinux.h"
 #include "config/whole_file.h"
 #include "host/platform.h"
@@ -17,19 +15,6 @@ std::optional<char> characterOfValue(int value) {
 
 std::size_t padLengthFor(std::size_t fileLength) {
     return (fileLength / kPadLength + 1) * kPadLength;
-}
-
-std::string makePad(std::size_t length, int64_t tick, const std::function<double()>& random) {
-    std::string pad(length, '1');
-    for (std::size_t counter = 1; counter <= length; ++counter) {
-        int64_t randomValue = std::llround(random() * 254254.0 + 1.0);
-        int64_t sum = static_cast<int64_t>(counter) + randomValue + tick;
-        // The repeated digit sum of a positive number: its remainder by 9, with 9 for 0.
-        int64_t digit = sum % 9;
-        if (digit <= 0) digit += 9;
-        pad[counter - 1] = static_cast<char>('0' + digit);
-    }
-    return pad;
 }
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +20,21 @@ std::optional<char> characterOfValue(int value);
 std::size_t padLengthFor(std::size_t fileLength);
 
 // Digit k (1-based) of a pad: the digit sum, repeated down to one digit, of
-// k + round(r × 254254 + 1) + tick, with r the next uniform number in [0, 1).
-std::string makePad(std::size_t length, int64_t tick, const std::function<double()>& random);
+// k + round(r × 254254 + 1) + tick, with r = random() the next uniform number in [0, 1).
+template <typename Random>
+std::string makePad(std::size_t length, int64_t tick, Random&& random) {
+    std::string pad(length, '1');
+    for (std::size_t counter = 1; counter <= length; ++counter) {
+        // r is never negative: adding one half and truncating rounds half up.
+        auto randomValue = static_cast<int64_t>(random() * 254254.0 + 1.5);
+        int64_t sum = static_cast<int64_t>(counter) + randomValue + tick;
+        // The repeated digit sum of a positive number: its remainder by 9, with 9 for 0.
+        int64_t digit = sum % 9;
+        if (digit <= 0) digit += 9;
+        pad[counter - 1] = static_cast<char>('0' + digit);
+    }
+    return pad;
+}
 
 // Three digits per character of text while the pad lasts: pad group + value, less 200 when
 // above 199, with leading zeros.

@@ -43,7 +43,8 @@ class TmuxSession:
 
     def tmux(self, *args, check=True):
         r = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", *args],
-                           env=self._tmux_env, capture_output=True, text=True, timeout=20)
+                           env=self._tmux_env, capture_output=True, text=True,
+                           encoding="utf-8", errors="replace", timeout=20)
         if check and r.returncode != 0:
             raise RuntimeError("tmux %s failed: %s" % (" ".join(args), r.stderr.strip()))
         return r.stdout
@@ -184,7 +185,7 @@ class TmuxSession:
         return self.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), timeout,
                              what="the top screen")
 
-    def find_pid(self, program, timeout=10.0):
+    def find_pid(self, program, timeout=10.0, launched_by_run_line=True):
         real = os.path.realpath(program)
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
@@ -196,7 +197,7 @@ class TmuxSession:
                         return int(entry)
                 except OSError:
                     continue
-            if os.path.exists(self.status_file):
+            if launched_by_run_line and os.path.exists(self.status_file):
                 return None  # it already ended
             time.sleep(0.01)
         raise WaitTimeout("the program did not start\n" + self.screen_text())

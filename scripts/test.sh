@@ -1,0 +1,50 @@
+#!/bin/sh
+# Builds the sanitizer build and runs every test (unit and end-to-end, through ctest), then
+# builds the fuzz targets and runs each for FUZZ_SECONDS (default 20). Exits non-zero on any
+# failure.
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+
+# Build: cmake ninja-build g++; unit tests: libgtest-dev libgmock-dev; end-to-end tests:
+# tmux python3-pytest python3-pyftpdlib wget, and for the launcher checks desktop-file-utils
+# python3-gi gir1.2-glib-2.0; fuzz targets: clang libclang-rt-14-dev (libFuzzer runtime).
+ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
+    tmux python3 python3-pytest python3-pyftpdlib wget \
+    desktop-file-utils python3-gi gir1.2-glib-2.0 \
+    clang libclang-rt-14-dev
+
+JOBS="${JOBS:-$(nproc)}"
+failed=0
+
+cmake --preset asan
+cmake --build --preset asan -j "$JOBS"
+ctest --preset asan || failed=1
+
+if ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
+    cmake --preset fuzz
+    cmake --build --preset fuzz -j "$JOBS"
+    seconds="${FUZZ_SECONDS:-20}"
+    for target in build/fuzz/*_fuzz; do
+        [ -x "$target" ] || continue
+        name=$(basename "$target")
+        corpus=$(mktemp -d)
+        [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+        echo "== fuzzing $name for ${seconds}s"
+        if ! "$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 "$corpus" \
+                >"build/fuzz/$name.log" 2>&1; then
+            echo "FUZZ FAILURE in $name (log: build/fuzz/$name.log):"
+            tail -n 40 "build/fuzz/$name.log"
+            failed=1
+        else
+            grep -E '^stat::number_of_executed_units' "build/fuzz/$name.log" || true
+        fi
+        rm -rf "$corpus"
+    done
+fi
+
+if [ "$failed" -ne 0 ]; then
+    echo "SOME TESTS FAILED"
+    exit 1
+fi
+echo "ALL TESTS PASSED"
