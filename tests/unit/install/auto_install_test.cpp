@@ -98,11 +98,12 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
     EXPECT_TRUE(fs::is_directory(ap + "/control/applications/wallet/tellerData"));
     EXPECT_EQ(S().APPLICATIONTEXTWALLETAPPLICATIONPATH, ap);
     EXPECT_EQ(S().CURRENTWALLETARCHIVEPATH, ap + "/archive");
-    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONDATE, "2026-12-07-08-14-46");
+    // The stamp is taken after the flow's waits (7 + 5 + 1 s on the fake clock from 08:14:46).
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONDATE, "2026-12-07-08-14-59");
     EXPECT_EQ(readFileBytes(ap + "/wallet.cfg"),
               "applicationTextWalletInstallationPath=" + home +
                   "\r\n"
-                  "applicationTextWalletInstallationDate=2026-12-07-08-14-46\r\n"
+                  "applicationTextWalletInstallationDate=2026-12-07-08-14-59\r\n"
                   "applicationTextWalletApplicationPath=" +
                   ap + "\r\n");
     EXPECT_EQ(readFileBytes(home + "/Desktop/Corvane wallet.desktop").substr(0, 2), " \n");
