@@ -41,9 +41,14 @@ def read(path, mode="rb"):
         return f.read()
 
 
+def is_menu(rows):
+    """The installation menu's title (the spinner turns in columns 78-80)."""
+    return rows[0][:77].rstrip() == MENU_TITLE.rstrip()
+
+
 def open_installation_menu(tui):
     tui.send("1")
-    return tui.wait_for(lambda rows: rows[0] == MENU_TITLE and rows[21] == AWAITING,
+    return tui.wait_for(lambda rows: is_menu(rows) and rows[21] == AWAITING,
                         what="the installation menu")
 
 
@@ -168,3 +173,135 @@ def test_variant_a_installs_and_ends_the_program(tui):
         "ftp://%s/archive/wallet/current" % sb.deploy["CORVANE_ARCHIVE_SERVER_HOST"]]
     assert wget[0]["cwd"] == ap
     print("variant A took %.1f s" % elapsed)
+
+
+def count(tui, text):
+    return tui.count_output(text.encode())
+
+
+def press_and_wait_redraw(tui, key, title, timeout=20):
+    drawn = count(tui, title)
+    tui.send(key)
+    tui.wait_output_count(title.encode(), drawn + 1, timeout=timeout)
+    return tui.wait_stable()
+
+
+def test_variant_a_twice_appends_records_and_the_first_stays_first(tui):
+    assert run_variant_a(tui)[0] == 0
+    assert run_variant_a(tui)[0] == 0
+    cfg = read(os.path.join(tui.sb.home, "wallet", "wallet.cfg"))
+    records = cfg.split(b"\r\n")
+    assert records[-1] == b"" and len(records) == 7
+    # The reader takes the first record of a marker: the first installation's.
+    first = cfg.find(b"applicationTextWalletInstallationPath=")
+    assert cfg[first:].split(b"\r\n")[0].split(b"=", 1)[1] == tui.sb.home.encode()
+    assert [r.split(b"=")[0] for r in records[:3]] == [r.split(b"=")[0] for r in records[3:6]]
+
+
+def test_variant_b_returns_to_the_menu_with_its_layout(tui):
+    sb = tui.sb
+    tui.start()
+    open_installation_menu(tui)
+    tui.send("3")
+    tui.wait_output_count(b"APPLICATION STATUS= Installation Complete, Awating user input", 1,
+                          timeout=60)
+    rows = tui.wait_for(lambda rows: is_menu(rows) and rows[21] == AWAITING,
+                        timeout=10, what="the installation menu again")
+    assert rows[15] == " > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH"
+    home = sb.home
+    assert read(os.path.join(home, "wallet")) == read(
+        os.path.join(sb.ftp_root, "archive/wallet/current/Linux/wallet"))
+    assert os.access(os.path.join(home, "wallet"), os.X_OK)
+    assert os.path.isfile(os.path.join(home, "wallet.ico"))
+    assert os.path.isfile(os.path.join(home, "control/applications/wallet/tellerData/tellers"))
+    cfg = read(os.path.join(home, "wallet.cfg"))
+    assert re.fullmatch(b"applicationTextWalletInstallationPath=%s\r\n"
+                        b"applicationTextWalletInstallationDate=%s\r\n"
+                        % (re.escape(home.encode()), STAMP.encode()), cfg), cfg
+    launcher = read(os.path.join(sb.desktop, "Corvane wallet.desktop"), "r")
+    t = machine_terminal()
+    exec_line = "Exec=%s%s/wallet/wallet" % (
+        (t + (" -x " if t == "mate-terminal" else " -e ")) if t else "", home)
+    assert launcher == (" \n[Desktop Entry]\nType=Application\nTerminal=true\n"
+                        "Icon[en_US]=%s/wallet.ico\nName[en_US]=Corvane Wallet\n%s\n"
+                        "Name=Corvane Wallet\nIcon=%s/wallet.ico\nCategories=Network\n"
+                        % (home, exec_line, home))
+    assert os.path.isfile(os.path.join(home, ".local/share/applications/Corvane wallet.desktop"))
+    assert sb.log("apt-get") == [] and sb.log("dpkg") == []
+    assert tui.running()
+    tui.send("0")
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
+    tui.send("0")
+    assert tui.exit_status() == 0
+
+
+def test_removal_from_both_menus_touches_only_the_wallet(tui):
+    sb = tui.sb
+    home = sb.home
+    with open(os.path.join(home, "keep.txt"), "w") as f:
+        f.write("mine\n")
+    os.makedirs(os.path.join(home, "Documents"))
+    with open(os.path.join(home, "Documents", "letter.txt"), "w") as f:
+        f.write("mine\n")
+    assert run_variant_a(tui)[0] == 0
+    ap = os.path.join(home, "wallet")
+    desk = os.path.join(sb.desktop, "Corvane wallet.desktop")
+    menu = os.path.join(home, ".local/share/applications/Corvane wallet.desktop")
+    tui.start()
+
+    # Top "3": the installed sample wallet runs.
+    press_and_wait_redraw(tui, "3", TOP_HEADER)
+    assert sb.wallet_runs() == ["sample wallet ran: %s " % os.path.join(ap, "wallet")]
+
+    # Top "6": the launchers only.
+    press_and_wait_redraw(tui, "6", TOP_HEADER)
+    assert not os.path.exists(desk) and not os.path.exists(menu)
+    assert os.path.isfile(os.path.join(ap, "wallet"))
+
+    # Installation menu "9": everything of the wallet but wallet.cfg.
+    open_installation_menu(tui)
+    rows = press_and_wait_redraw(tui, "9", MENU_TITLE)
+    assert rows[21] == AWAITING
+    assert sorted(os.listdir(ap)) == ["wallet.cfg"]
+    tui.send("0")
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
+
+    # Top "7" (twice): wallet.cfg too; the wallet folder is left empty.
+    for _ in range(2):
+        press_and_wait_redraw(tui, "7", TOP_HEADER)
+        assert os.listdir(ap) == []
+    assert read(os.path.join(home, "keep.txt")) == b"mine\n"
+    assert read(os.path.join(home, "Documents", "letter.txt")) == b"mine\n"
+    assert os.path.isdir(sb.desktop) and os.path.isdir(sb.program_dir)
+    assert os.path.isfile(sb.program)
+    tui.send("0")
+    assert tui.exit_status() == 0
+
+
+@pytest.mark.parametrize("key,variant", [("2", "A"), ("3", "B")])
+def test_server_down_stops_within_the_bound_and_the_program_goes_on(tui, key, variant):
+    sb = tui.sb
+    sb.server_down()
+    tui.start()
+    open_installation_menu(tui)
+    started = time.monotonic()
+    tui.send(key)
+    folder = ("wallet/archive/wallet/current" if variant == "A" else "archive/archive/wallet/current")
+    status = ("APPLICATION STATUS= Installation Stopped, Missing File %s/%s/wallet.ico"
+              % (sb.home, folder))
+    # A status longer than 80 columns runs on into row 23.
+    rows = tui.wait_for(lambda rows: is_menu(rows) and (rows[21] + rows[22]) == status,
+                        timeout=90, what="the stop status in the installation menu")
+    elapsed = time.monotonic() - started
+    # About 30 s of copy attempts after the download's own waits.
+    assert elapsed < 60, elapsed
+    assert rows[15].startswith(" > PRESS 7..")  # the menu form, not the progress form
+    assert not os.path.exists(os.path.join(sb.desktop, "Corvane wallet.desktop"))
+    assert sb.log("apt-get") == []
+    # Still usable: the next key redraws with the waiting text; 0 twice ends normally.
+    press_and_wait_redraw(tui, "x", MENU_TITLE)
+    assert tui.row(22) == AWAITING
+    tui.send("0")
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
+    tui.send("0")
+    assert tui.exit_status() == 0
