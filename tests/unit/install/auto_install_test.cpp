@@ -1,0 +1,237 @@
+// The automatic installation: the variants' plans, a whole run of variants A and B against a
+// fake wget that fills the archive, the records, and the bounded stop on a missing file.
+#include "install/auto_install.h"
+
+#include <filesystem>
+
+#include "app/installWalletForLinux.h"
+#include "install/install_menu.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using install::Variant;
+
+TEST(AutoInstallPlan, VariantsDifferOnlyAsDocumented) {
+    const std::string ip = "/h";
+    auto a = install::planFor(Variant::A, ip);
+    EXPECT_EQ(a.folders.front().path, "/h/wallet/control/applications/wallet/tellerData");
+    EXPECT_EQ(a.folders.front().status, "Creating Teller FilePath Directory");
+    EXPECT_EQ(a.folders.back().path, "/h/wallet/archive/wallet/current/Linux");
+    EXPECT_EQ(a.folders.back().status, std::nullopt);
+    EXPECT_EQ(a.sourceFolder, "/h/wallet/archive/wallet/current");
+    EXPECT_EQ(a.programTarget, "/h/wallet/wallet");
+    EXPECT_EQ(a.waitAfterProgramMs, 5000);
+    EXPECT_TRUE(a.installPackages && a.provisionPackages && a.applicationPathRecord);
+    EXPECT_FALSE(a.tellersTarget.has_value());
+
+    for (Variant v : {Variant::B, Variant::C, Variant::D}) {
+        auto p = install::planFor(v, ip);
+        SCOPED_TRACE(p.launcherVariant);
+        EXPECT_EQ(p.folders.front().path, "/h/control/applications/wallet/tellerData");
+        EXPECT_EQ(p.downloadFolder, "/h/archive");
+        EXPECT_EQ(p.iconTarget, "/h/wallet.ico");
+        EXPECT_EQ(p.tellersTarget, "/h/control/applications/wallet/tellerData/tellers");
+        EXPECT_EQ(p.programTarget, "/h/wallet");
+        EXPECT_EQ(p.waitAfterProgramMs, 0);
+        EXPECT_FALSE(p.installPackages || p.provisionPackages || p.applicationPathRecord);
+        EXPECT_EQ(p.configFolder, "/h");
+        EXPECT_EQ(p.finalStatus, "Installation Complete, Awating user input");
+    }
+    EXPECT_EQ(install::planFor(Variant::B, ip).download, install::Download::ArchiveRefresh);
+    EXPECT_EQ(install::planFor(Variant::C, ip).sourceFolder, "/h/archive/current");
+    EXPECT_EQ(install::planFor(Variant::D, ip).statusMode, install::StatusMode::Silent);
+    EXPECT_FALSE(install::planFor(Variant::D, ip).labelledStatus);
+    EXPECT_EQ(install::planFor(Variant::D, ip).folders.front().status, std::nullopt);
+}
+
+class AutoInstall : public WithFakePlatform {
+protected:
+    void SetUp() override {
+        WithFakePlatform::SetUp();
+        home = dir.path() + "/home";
+        fs::create_directories(home + "/Desktop");
+        fs::create_directories(dir.path() + "/start");
+        fs::current_path(dir.path() + "/start");
+        S().CURRENTUSERHOMEPATH = home;
+        S().CURRENTOSACCOUNTUSERHOMEPATH = home;
+        S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home;
+        S().SUDOPASSWORD = "pw";
+        S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME = "gnome-terminal";
+        fake.existingSystemPaths = {"/usr/bin/xterm", "/usr/bin/gnome-terminal",
+                                    "/usr/bin/xfce4-terminal"};
+        // wget mirrors the remote folder below the working directory.
+        fake.onRun = [this](const RecordedCommand& c) {
+            if (c.commandLine.rfind("wget ", 0) != 0 || !serverUp) return 0;
+            const bool refresh = c.commandLine.find("archive/wallet/current") != std::string::npos;
+            const std::string top = c.cwd + (refresh ? "/archive/wallet/current" : "/current");
+            fs::create_directories(top + "/Linux");
+            writeFileBytes(top + "/wallet.ico", "ico");
+            writeFileBytes(top + "/tellers", "tellers");
+            writeFileBytes(top + "/Linux/wallet", "#!/bin/sh\n");
+            if (refresh) {
+                for (const auto& d : install::walletPackages())
+                    writeFileBytes(top + "/Linux/" + d, "d");
+            }
+            return 4;
+        };
+    }
+    std::vector<std::string> linesStartingWith(const std::string& prefix) const {
+        std::vector<std::string> v;
+        for (const auto& l : fake.commandLines()) {
+            if (l.rfind(prefix, 0) == 0) v.push_back(l);
+        }
+        return v;
+    }
+    ScopedTempDir dir;
+    std::string home;
+    bool serverUp = true;
+};
+
+TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    const std::string ap = home + "/wallet";
+    for (const char* f : {"/wallet", "/wallet.ico", "/wallet.cfg"}) {
+        EXPECT_TRUE(fs::is_regular_file(ap + f)) << f;
+    }
+    EXPECT_TRUE(fs::is_directory(ap + "/control/applications/wallet/tellerData"));
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETAPPLICATIONPATH, ap);
+    EXPECT_EQ(S().CURRENTWALLETARCHIVEPATH, ap + "/archive");
+    // The stamp is taken after the flow's waits (7 + 5 + 1 s on the fake clock from 08:14:46).
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONDATE, "2026-12-07-08-14-59");
+    EXPECT_EQ(readFileBytes(ap + "/wallet.cfg"),
+              "applicationTextWalletInstallationPath=" + home +
+                  "\r\n"
+                  "applicationTextWalletInstallationDate=2026-12-07-08-14-59\r\n"
+                  "applicationTextWalletApplicationPath=" +
+                  ap + "\r\n");
+    EXPECT_EQ(readFileBytes(home + "/Desktop/Corvane wallet.desktop").substr(0, 2), " \n");
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONSTATUS,
+              "CREATED " + home + "/Desktop/Corvane wallet.desktop");
+    const std::string linuxDir = ap + "/archive/wallet/current/Linux/";
+    EXPECT_EQ(linesStartingWith("sudo -kS dpkg -i "),
+              (std::vector<std::string>{
+                  "sudo -kS dpkg -i " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
+                  "sudo -kS dpkg -i " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
+    EXPECT_EQ(linesStartingWith("sudo -kS chmod a+x " + ap),
+              std::vector<std::string>{"sudo -kS chmod a+x " + ap + "/wallet"});
+    EXPECT_EQ(linesStartingWith("sudo -kS apt-get -y install ").size(), 82u);
+    // Status texts in order, the last one on the progress screen (no keys 7 and 9).
+    std::size_t at = 0;
+    for (const char* t :
+         {"Creating Teller FilePath Directory", "Creating Directories", "Downloading Files",
+          "Creating desktop shortcut", "Updating configuration file",
+          "Installation Complete, Exiting installer. "}) {
+        at = fake.screen.find(std::string("APPLICATION STATUS= ") + t, at);
+        ASSERT_NE(at, std::string::npos) << t;
+    }
+    const std::string last = fake.screen.substr(fake.screen.rfind(" MAIN MENU-INSTALLATION"));
+    EXPECT_EQ(last.find("PRESS 7"), std::string::npos);
+    EXPECT_NE(last.find(" \n > PRESS 0..GO BACK"), std::string::npos);
+    // The 5 s wait after the program, the refresh's 5 + 2 s, the launcher's 1 s.
+    EXPECT_EQ(fake.sleptMs, 5000 + 7000 + 1000);
+}
+
+TEST_F(AutoInstall, VariantARunTwiceAppendsASecondSetOfRecords) {
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    fs::current_path(dir.path() + "/start");
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    const std::string cfg = readFileBytes(home + "/wallet/wallet.cfg");
+    EXPECT_EQ(std::count(cfg.begin(), cfg.end(), '\n'), 6);
+    S().FILEPATH = home + "/wallet";
+    S().FILENAME = "wallet.cfg";
+    S().OBJECTMARKER = "applicationTextWalletInstallationPath";
+    READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
+    EXPECT_EQ(S().OBJECTVALUE, home);
+}
+
+TEST_F(AutoInstall, VariantBCopiesTellersWritesFormBAndTwoRecords) {
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::B), install::Outcome::Completed);
+    EXPECT_TRUE(fs::is_regular_file(home + "/wallet"));
+    EXPECT_TRUE(fs::is_regular_file(home + "/wallet.ico"));
+    EXPECT_EQ(readFileBytes(home + "/control/applications/wallet/tellerData/tellers"), "tellers");
+    const std::string launcher = readFileBytes(home + "/Desktop/Corvane wallet.desktop");
+    EXPECT_NE(launcher.find("\nExec=gnome-terminal -e " + home + "/wallet/wallet\n"),
+              std::string::npos);
+    const std::string cfg = readFileBytes(home + "/wallet.cfg");
+    EXPECT_EQ(cfg.substr(0, cfg.find("Date=")), "applicationTextWalletInstallationPath=" + home +
+                                                    "\r\napplicationTextWallet"
+                                                    "Installation");
+    EXPECT_EQ(cfg.find("ApplicationPath"), std::string::npos);
+    EXPECT_TRUE(linesStartingWith("sudo -kS apt-get").empty());
+    EXPECT_TRUE(linesStartingWith("sudo -kS dpkg").empty());
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+              "APPLICATION STATUS= Installation Complete, Awating user input");
+    EXPECT_EQ(fake.screen.find(" MAIN MENU-INSTALLATION"), std::string::npos);  // no redraws
+}
+
+TEST_F(AutoInstall, VariantCUsesTheFolderDownloadOfTheSecondServer) {
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::C), install::Outcome::Completed);
+    auto wget = linesStartingWith("wget ");
+    ASSERT_EQ(wget.size(), 1u);
+    EXPECT_EQ(wget[0].rfind(" --user=ledger2 --password=harbor9# ftp://"),
+              wget[0].find(" --user="));
+    EXPECT_TRUE(fs::is_regular_file(home + "/wallet"));
+}
+
+TEST_F(AutoInstall, ServerDownStopsWithinTheBoundNamingTheMissingFile) {
+    serverUp = false;
+    for (Variant v : {Variant::A, Variant::D}) {
+        fake.sleptMs = 0;
+        ASSERT_EQ(install::runAutomaticInstallation(v), install::Outcome::Stopped);
+        const bool a = v == Variant::A;
+        const std::string ico =
+            home + (a ? "/wallet/archive/wallet/current" : "/archive/current") + "/wallet.ico";
+        EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
+                  std::string(a ? "APPLICATION STATUS= " : "") +
+                      "Installation Stopped, Missing File " + ico);
+        EXPECT_EQ(fake.sleptMs,
+                  (install::kCopyAttempts - 1) * install::kCopyRetryMs + (a ? 7000 : 0));
+        EXPECT_EQ(fs::current_path(), fs::path(dir.path() + "/start"));
+        EXPECT_FALSE(fs::exists(home + "/Desktop/Corvane wallet.desktop"));
+    }
+    EXPECT_TRUE(linesStartingWith("sudo -kS apt-get").empty());
+}
+
+TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {
+    writeFileBytes(dir.path() + "/start/wget", "#!/bin/sh\n");
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::B), install::Outcome::Completed);
+    EXPECT_TRUE(fs::is_regular_file(home + "/wget"));
+}
+
+TEST(InstallationMenuScreen, MenuAndProgressForms) {
+    auto menu = install::installationMenuLines("/h/wallet", "2026-12-07-08-14-46", false);
+    ASSERT_EQ(menu.size(), 20u);
+    EXPECT_EQ(menu[0], " MAIN MENU-INSTALLATION    ");
+    EXPECT_EQ(menu[3], "  CURRENT INSTALLATION PATH= /h/wallet");
+    EXPECT_EQ(menu[7], "  INSTALLATION DATE= 2026-12-07-08-14-46");
+    EXPECT_EQ(menu[15], " > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH");
+    EXPECT_EQ(menu[17], " > PRESS 9..TO UNINSTALL THE WALLET FROM THE CURRENT INSTALLATION PATH");
+    EXPECT_EQ(menu[19], " > PRESS 0..GO BACK");
+    auto progress = install::installationMenuLines("/h/wallet", "2026-12-07-08-14-46", true);
+    ASSERT_EQ(progress.size(), 16u);
+    EXPECT_EQ(std::vector<std::string>(menu.begin(), menu.begin() + 15),
+              std::vector<std::string>(progress.begin(), progress.begin() + 15));
+    EXPECT_EQ(progress[15], " > PRESS 0..GO BACK");
+}
+
+class InstallationMenu : public WithFakePlatform {};
+
+TEST_F(InstallationMenu, KeyOneSetsTheDisplayedPathAndZeroLeavesWithTheKeyCleared) {
+    // Each menu first discards what was typed before it drew; a timeout ends that.
+    for (const char* k : {"1", "4", "0"}) {  // "4" has no meaning here: redraw only
+        fake.keys.push_back(Key{KeyKind::Timeout, ""});
+        fake.pressKey(k);
+    }
+    fake.eofWhenEmpty = false;
+    fake.lines.push_back("/opt/somewhere");
+    runInstallationMenu();
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETAPPLICATIONPATH, "/opt/somewhere");
+    EXPECT_EQ(S().ZXINKEY, "");
+    EXPECT_NE(fake.screen.find("Please specify the new installation path = "), std::string::npos);
+    EXPECT_NE(fake.screen.find("  CURRENT INSTALLATION PATH= /opt/somewhere\n"), std::string::npos);
+    EXPECT_TRUE(fake.commands.empty());
+}
+
+}  // namespace
