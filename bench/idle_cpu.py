@@ -166,7 +166,7 @@ esac
 exit 0
 """
 INSTANT_TOOL = """#!/bin/sh
-echo "$(basename "$0") $*" >> "%(log)s"
+echo "${0##*/} $*" >> "%(log)s"
 %(body)s
 exit 0
 """
