@@ -24,10 +24,15 @@ std::string elevatedCommandLine(std::string_view command) {
     return "sudo -kS " + std::string(command);
 }
 
+std::string elevatedInput(std::string_view password) {
+    // sudo reads one line; anything after a line break would be left for the command.
+    return std::string(password.substr(0, password.find_first_of("\r\n"))) + "\n";
+}
+
 int runElevated(const std::string& command, bool cLocale) {
     console::invalidateCursor();
     return platform().run(elevatedCommandLine(command),
-                          CommandOptions{S().SUDOPASSWORD + "\n", cLocale});
+                          CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale});
 }
 
 std::string shellQuote(std::string_view value) {

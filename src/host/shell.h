@@ -13,6 +13,9 @@ int runCommand(const std::string& commandLine, bool cLocale = false);
 // on the command line; runElevated feeds SUDOPASSWORD and a line feed to the shell's stdin.
 std::string elevatedCommandLine(std::string_view command);
 int runElevated(const std::string& command, bool cLocale = false);
+// What runElevated writes to the shell's stdin: the password up to any line break, then a
+// line feed (sudo reads exactly one line).
+std::string elevatedInput(std::string_view password);
 
 // A value made only of A-Za-z0-9_./,:+=@%- is returned as it stands; any other value is
 // single-quoted for the shell ('it'\''s').

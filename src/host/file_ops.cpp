@@ -1,0 +1,256 @@
+// File-system routines: folder tests, the creation walks (with their elevated fallbacks),
+// file erasing, link-safe folder emptying and the recursive listing.
+#include "host/file_ops.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+
+#include "app/installWalletForLinux.h"
+#include "config/whole_file.h"
+#include "host/shell.h"
+
+CurrentFolderGuard::CurrentFolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+CurrentFolderGuard::~CurrentFolderGuard() {
+    if (fd_ < 0) return;
+    if (fchdir(fd_) != 0) {
+        // The folder we came from is gone; nothing sensible is left to return to.
+    }
+    close(fd_);
+}
+
+std::string currentFolder() {
+    std::string buf(4096, '\0');
+    while (getcwd(buf.data(), buf.size()) == nullptr) {
+        if (errno != ERANGE || buf.size() > (1u << 20)) return "";
+        buf.resize(buf.size() * 2);
+    }
+    buf.resize(buf.find('\0'));
+    return buf;
+}
+
+std::vector<std::string> pathPrefixes(std::string_view path) {
+    // Only "/" separates: on Linux a backslash is an ordinary character of a name.
+    std::vector<std::string> prefixes;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start) prefixes.emplace_back(path.substr(0, end));
+        start = end + 1;
+    }
+    return prefixes;
+}
+
+std::string openToEveryoneCommand(std::string_view folder) {
+    return "chmod -R ugo+rw " + shellQuote(folder) + " 2> /dev/null";
+}
+std::string rootMkdirCommand(std::string_view folder) { return "mkdir " + shellQuote(folder); }
+std::string rootChmod777Command(std::string_view folder) {
+    return "chmod 777 " + shellQuote(folder);
+}
+std::string rootRemoveFileCommand(std::string_view filePath) {
+    return "rm \"" + doubleQuoteEscape(filePath) + "\"";
+}
+
+const std::vector<std::string>& libraryFileNames() {
+    static const std::vector<std::string> names = {
+        "libsphinxad.la",     "libsphinxad.so",       "libsphinxad.so.0",   "libsphinxad.so.0.0.1T",
+        "libsphinxfe.la",     "libsphinxfeat.la",     "libsphinxlm.la",     "libsphinxutil.la",
+        "libsphinxbase.la",   "libsphinxbase.so",     "libsphinxbase.so.1", "libpocketsphinx.la",
+        "libpocketsphinx.so", "libpocketsphinx.so.1", "libcommon.la",       "libclust.la",
+        "libio.la",           "libmllr.la",           "libmodinv.la"};
+    return names;
+}
+
+const std::vector<std::string>& libraryRemoveCommands() {
+    static const std::vector<std::string> commands = {"rm -f libsphinxad.la",
+                                                      "rm -f libsphinxad.so.0",
+                                                      "rm -f libsphinxad.so.0.0.1T",
+                                                      "rm -f libsphinxad.so",
+                                                      "rm -f libsphinxfe.la",
+                                                      "rm -f libsphinxfeat.la",
+                                                      "rm -f libsphinxlm.la",
+                                                      "rm -f libsphinxutil.la",
+                                                      "rm -f libsphinxbase.la",
+                                                      "rm -f libsphinxbase.so",
+                                                      "rm -f libsphinxbase.so1",
+                                                      "rm -f libpocketsphinx.la",
+                                                      "rm -f libpocketsphinx.so",
+                                                      "rm -f libpocketsphinx.so.1",
+                                                      "rm -f libcommon.la",
+                                                      "rm -f libclust.la",
+                                                      "rm -f libio.la",
+                                                      "rm -f libmllr.la",
+                                                      "rm -f libmodinv.la"};
+    return commands;
+}
+
+namespace {
+
+std::vector<std::string> entryNames(int folderFd) {
+    std::vector<std::string> names;
+    int listFd = dup(folderFd);
+    if (listFd < 0) return names;
+    DIR* dir = fdopendir(listFd);
+    if (dir == nullptr) {
+        close(listFd);
+        return names;
+    }
+    rewinddir(dir);
+    while (dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    closedir(dir);
+    return names;
+}
+
+// Empties the open folder fd. Everything is addressed relative to fd with links never
+// followed, and no mount point below is entered, so the walk cannot leave the folder.
+void emptyOpenFolder(int fd, dev_t device, bool runCommands, bool& removedFolder) {
+    for (const auto& name : libraryFileNames()) {
+        struct stat st {};
+        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
+            unlinkat(fd, name.c_str(), 0);
+        }
+    }
+    if (runCommands && fchdir(fd) == 0) {
+        for (const auto& command : libraryRemoveCommands()) runCommand(command);
+    }
+
+    std::set<std::string> stuck;  // entries that could not be removed: tried once only
+    bool progress = true;
+    while (progress) {
+        progress = false;
+        for (const auto& name : entryNames(fd)) {
+            if (stuck.count(name) != 0) continue;
+            struct stat st {};
+            if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            bool removed = false;
+            if (!S_ISDIR(st.st_mode)) {
+                removed = unlinkat(fd, name.c_str(), 0) == 0;
+            } else if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0) {
+                removed = removedFolder = true;
+            } else if (st.st_dev == device) {
+                int sub = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (sub >= 0) {
+                    emptyOpenFolder(sub, device, runCommands, removedFolder);
+                    close(sub);
+                }
+                if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0) {
+                    removed = removedFolder = true;
+                }
+            }
+            if (removed) {
+                progress = true;
+            } else {
+                stuck.insert(name);
+            }
+        }
+    }
+}
+
+void createMissingFolders(const std::string& path, bool openToEveryone) {
+    for (const auto& prefix : pathPrefixes(path)) {
+        if (canEnterFolder(prefix)) continue;
+        if (openToEveryone) {
+            if (mkdir(prefix.c_str(), 0775) == 0) runElevated(openToEveryoneCommand(prefix));
+        } else {
+            mkdir(prefix.c_str(), 0775);
+            if (!canEnterFolder(prefix)) {
+                runElevated(rootMkdirCommand(prefix));
+                runElevated(rootChmod777Command(prefix));
+            }
+        }
+        if (!canEnterFolder(prefix)) return;
+    }
+}
+
+}  // namespace
+
+bool emptyFolder(const std::string& folder, bool runCommands) {
+    if (folder.empty()) return false;
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool removedFolder = false;
+    if (fstat(fd, &st) == 0) {
+        CurrentFolderGuard back;
+        emptyOpenFolder(fd, st.st_dev, runCommands, removedFolder);
+    }
+    close(fd);
+    return removedFolder;
+}
+
+std::size_t appendListingLines(std::string_view output, StringList& list) {
+    std::size_t appended = 0;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find('\n', start);
+        if (end == std::string_view::npos) end = output.size();
+        if (end > start) {
+            list.append(std::string(output.substr(start, end - start)));
+            ++appended;
+        }
+        start = end + 1;
+    }
+    return appended;
+}
+
+// The routines.
+
+void CHECKIFPATHEXISTS() { S().PATHFOUND = canEnterFolder(S().PATHNAME) ? 1 : 0; }
+
+void CHECKIFLOCALPATHEXISTS() { CHECKIFPATHEXISTS(); }
+
+void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS() {
+    if (S().SUDOPASSWORD.empty()) {
+        CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
+    }
+    createMissingFolders(S().FILEPATH, true);
+}
+
+void CREATEALLDIRECTORIESNOTPRESENTINPATH() { CREATEALLDIRECTORIESNOTPRESENTINPATH2(); }
+
+void CREATEALLDIRECTORIESNOTPRESENTINPATH2() { createMissingFolders(S().FILEPATH, false); }
+
+void ERASEFILEIFITEXISTSINFILEPATH() {
+    std::string file = S().FILEPATH + "/" + S().FILENAME;
+    // O_NONBLOCK: a named pipe must not hang the test for "can be opened for reading".
+    int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        S().FILEFOUND = 0;
+        return;
+    }
+    close(fd);
+    runElevated(rootRemoveFileCommand(file));
+    S().FILEFOUND = 1;
+}
+
+void ERASEFILEIFITEXISTSINFILEPATH2() {
+    runElevated(rootRemoveFileCommand(S().FILEPATH + "/" + S().FILENAME));
+    S().FILEFOUND = 1;
+}
+
+void DELETEFOLDER() { DELETEDIRPATH5(); }
+
+void DELETEDIRPATH5() {
+    if (emptyFolder(S().DIRNAME)) S().RETURNCODE = 1;
+}
+
+void ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY() {
+    auto& s = S();
+    s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY = 0;
+    s.COMMANDLINEINPUT = "find " + shellQuote(currentFolder());
+    PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE();
+    if (s.COMMANDLINEOUTPUT.empty()) return;
+    s.TEMPORARYDYNAMICARRAY.clear();
+    s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY =
+        appendListingLines(s.COMMANDLINEOUTPUT, s.TEMPORARYDYNAMICARRAY);
+}

@@ -1,0 +1,53 @@
+// File and folder helpers behind the file-system routines: folder tests, the path walk of
+// the creation routines, the command lines they run, the link-safe folder emptying and the
+// split of a recursive listing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/shared_state.h"
+
+// Remembers the current folder (by descriptor, so a renamed path does not matter) and goes
+// back to it when the guard ends.
+class CurrentFolderGuard {
+public:
+    CurrentFolderGuard();
+    ~CurrentFolderGuard();
+    CurrentFolderGuard(const CurrentFolderGuard&) = delete;
+    CurrentFolderGuard& operator=(const CurrentFolderGuard&) = delete;
+
+private:
+    int fd_;
+};
+
+// The current folder's absolute path ("" when it cannot be told).
+std::string currentFolder();
+
+// The prefixes of path that the creation walk tests, shortest first: one per component,
+// each ending with that component ("/home/u/a" gives "/home", "/home/u", "/home/u/a").
+// Empty components (a leading, doubled or trailing "/") add nothing.
+std::vector<std::string> pathPrefixes(std::string_view path);
+
+// Command lines of the creation and deletion routines (run elevated, sudo -kS in front).
+std::string openToEveryoneCommand(std::string_view folder);    // chmod -R ugo+rw ... 2> /dev/null
+std::string rootMkdirCommand(std::string_view folder);         // mkdir ...
+std::string rootChmod777Command(std::string_view folder);      // chmod 777 ...
+std::string rootRemoveFileCommand(std::string_view filePath);  // rm "..."
+
+// The speech-recognition library files removed from every folder that is emptied, and the
+// rm -f commands run there afterwards.
+const std::vector<std::string>& libraryFileNames();
+const std::vector<std::string>& libraryRemoveCommands();
+
+// Empties folder: every entry below it is removed; a symbolic link is removed as a link and
+// never followed, so nothing outside the folder is touched. The folder itself stays.
+// runCommands runs the library rm -f commands in each folder emptied. Entries that cannot
+// be removed are left (each is tried once per pass; the passes end when one removes
+// nothing). Returns true when at least one folder was removed.
+bool emptyFolder(const std::string& folder, bool runCommands = true);
+
+// Appends the non-empty lines of find's output to list, in order, in one pass over the text;
+// returns how many were appended.
+std::size_t appendListingLines(std::string_view output, StringList& list);

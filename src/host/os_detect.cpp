@@ -1,0 +1,136 @@
+// Operating-system detection (GETOSTYPE) and the capture it uses, which also takes standard
+// error and keeps its scratch file in a folder of its own.
+#include "host/os_detect.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "app/installWalletForLinux.h"
+#include "host/fatal.h"
+#include "host/file_ops.h"
+#include "host/platform.h"
+#include "host/shell_capture.h"
+
+namespace {
+
+struct CodeName {
+    const char* searched;
+    const char* version;
+};
+
+constexpr std::array<CodeName, 5> kDebianCodeNames = {{
+    {"stretch", "9"},
+    {"buster", "10"},
+    {"bullseye", "11"},
+    {"bookworm", "12"},
+    {"trixie", "13"},
+}};
+
+constexpr std::array<CodeName, 3> kUbuntuCodeNames = {{
+    {"bionic", "18.04"},
+    {"focal", "20.04"},
+    {"impish", "21.10"},
+}};
+
+template <std::size_t N>
+bool matchCodeName(std::string_view text, const std::array<CodeName, N>& table, OsRelease& out) {
+    for (const auto& entry : table) {
+        if (text.find(entry.searched) != std::string_view::npos) {
+            out.version = entry.version;
+            out.codeName = entry.searched;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The scratch file's bytes; a file that cannot be read ends the program.
+std::string readCaptureFile(const char* name) {
+    int fd = open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fatalFileError(name, std::strerror(errno));
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+    close(fd);
+    return text;
+}
+
+}  // namespace
+
+OsRelease classifyLsbRelease(std::string_view text) {
+    OsRelease out;
+    if (text.find("Debian") != std::string_view::npos) {
+        out.subtype = "Debian";
+        if (matchCodeName(text, kDebianCodeNames, out)) return out;
+    }
+    if (text.find("Ubuntu") != std::string_view::npos) {
+        out.subtype = "Ubuntu";
+        matchCodeName(text, kUbuntuCodeNames, out);
+    }
+    return out;
+}
+
+std::string trimBlanks(std::string_view text) {
+    std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return "";
+    std::size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
+    auto& s = S();
+    s.COMMANDLINEOUTPUT.clear();
+    CurrentFolderGuard back;
+    std::string tempFolder = s.THISPROGRAMEXECUTABLEFILEPATH + "/" + kCaptureTempFolderName;
+
+    s.PATHNAME = tempFolder;
+    CHECKIFLOCALPATHEXISTS();
+    if (s.PATHFOUND == 0) {
+        s.FILEPATH = tempFolder;
+        CREATEALLDIRECTORIESNOTPRESENTINPATH();
+        CHECKIFLOCALPATHEXISTS();
+    }
+    if (s.PATHFOUND == 0 || chdir(tempFolder.c_str()) != 0) return;
+
+    unlink("tempout.txt");
+    platform().run(s.COMMANDLINEINPUT + " > tempout.txt 2>&1", CommandOptions{std::nullopt, true});
+    if (access("tempout.txt", F_OK) == 0) {
+        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readCaptureFile("tempout.txt"));
+    }
+}
+
+void GETOSTYPE() {
+    auto& s = S();
+    if (platform().systemPathExists("/etc/fedora-release")) {
+        s.OSSUBTYPE = "Fedora";
+    } else if (platform().systemPathExists("/etc/SuSE-release")) {
+        s.OSSUBTYPE = "SuSE";
+    } else {
+        s.COMMANDLINEINPUT = "lsb_release -a";
+        PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL();
+        OsRelease release = classifyLsbRelease(s.COMMANDLINEOUTPUT);
+        if (!release.subtype.empty()) s.OSSUBTYPE = release.subtype;
+        if (!release.version.empty()) {
+            s.OSVERSION = release.version;
+            s.OSCODENAME = release.codeName;
+        }
+    }
+
+    s.OSTYPE = trimBlanks(s.OSTYPE);
+    s.OSSUBTYPE = trimBlanks(s.OSSUBTYPE);
+    s.OSVERSION = trimBlanks(s.OSVERSION);
+    if (s.OSCONTAINER.empty()) s.OSCONTAINER = "Metal";
+    if (s.OSSUBTYPE.empty()) s.OSSUBTYPE = "Unknown";
+    if (s.OSVERSION.empty()) s.OSVERSION = "Unknown";
+
+    s.COMMANDLINEINPUT = "uname -r";
+    PIPECOMMANDLINEOUTPUTINTOVARIABLE();
+    if (!s.COMMANDLINEOUTPUT.empty()) s.OSKERNELVERSION = s.COMMANDLINEOUTPUT;
+    s.OSKERNELDRIVERNAME = "Linux";
+    if (!s.OSKERNELVERSION.empty()) s.OSKERNELDRIVERVERSION = s.OSKERNELVERSION;
+}

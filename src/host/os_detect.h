@@ -1,0 +1,22 @@
+// Operating-system detection: which distribution, release and kernel the installer runs on,
+// read from release files, lsb_release and uname.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct OsRelease {
+    std::string subtype;   // "Debian", "Ubuntu" or empty when neither is named
+    std::string version;   // from the code-name tables, or empty
+    std::string codeName;  // from the code-name tables, or empty
+};
+
+// Reads the text of "lsb_release -a": Debian first (its code names), then, when Debian is
+// not named or none of its code names is, Ubuntu with its code names.
+OsRelease classifyLsbRelease(std::string_view text);
+
+// Removes blanks (spaces only) at both ends.
+std::string trimBlanks(std::string_view text);
+
+// The capture's scratch folder below the program folder.
+inline constexpr const char* kCaptureTempFolderName = "temp";

@@ -1,0 +1,257 @@
+// Sudo access at start-up (probe, first-time setup, stored or prompted password, group
+// command) and the password check before folders are created with root rights.
+#include "host/privilege.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/installWalletForLinux.h"
+#include "cipher/text_cipher.h"
+#include "console/console.h"
+#include "host/fatal.h"
+#include "host/file_ops.h"
+#include "host/platform.h"
+#include "host/shell.h"
+
+namespace {
+
+constexpr const char* kProbeFileName = "tempout.txt";
+
+std::string inFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+// Start-up keeps its password file in the installation folder, which is still empty then:
+// that means the folder the program was started from.
+std::string startupPasswordFolder() {
+    const std::string& folder = S().APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    return folder.empty() ? currentFolder() : folder;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string readWholeFileOrFatal(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fatalFileError(path, std::strerror(errno));
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+    if (n < 0 && errno != EINTR) {
+        int err = errno;
+        close(fd);
+        fatalFileError(path, std::strerror(err));
+    }
+    close(fd);
+    return text;
+}
+
+std::string runProbeHere() {
+    platform().run(kSudoProbeCommand, CommandOptions{std::nullopt, true});
+    return readWholeFileOrFatal(kProbeFileName);
+}
+
+void useRecordFormat() {
+    S().VALUEINITIATOROUTLIER = "=";
+    S().VALUETERMINATOROUTLIER = "\r";
+}
+
+// Writes the start-up password file (marker "password") beside the pad in the current
+// folder. A password that cannot be stored, or a folder where no private file can be made,
+// leaves it for this run only.
+void storeStartupPassword() {
+    auto& s = S();
+    std::string path = inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName);
+    if (access(".", W_OK) != 0) return;
+    std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD);
+    if (!enciphered) {
+        unlink(path.c_str());  // its pad was just replaced: it could only decipher wrongly
+        return;
+    }
+    if (!createPrivateFile(path)) return;
+    useRecordFormat();
+    s.FILEPATH = startupPasswordFolder();
+    s.FILENAME = kPasswordFileName;
+    s.OBJECTMARKER = kPasswordMarker;
+    s.OBJECTVALUE = *enciphered;
+    WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
+}
+
+void readStartupPassword() {
+    auto& s = S();
+    // Reading a missing file would create it; there is nothing to read then anyway.
+    if (!fileExists(inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName)) ||
+        !fileExists(kPadFileName)) {
+        return;
+    }
+    useRecordFormat();
+    s.FILEPATH = startupPasswordFolder();
+    s.FILENAME = kPasswordFileName;
+    s.OBJECTMARKER = kPasswordMarker;
+    READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
+    s.ENCRYPTEDSTRING = s.OBJECTVALUE;
+    DECRYPTSTRING3();
+    if (!s.DECRYPTEDSTRING.empty()) s.SUDOPASSWORD = s.DECRYPTEDSTRING;
+}
+
+bool isEncipheredText(std::string_view text) {
+    if (text.size() % 3 != 0) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool probeNeedsFirstTimeSetup(std::string_view probeText) {
+    // "not found" covers bash's "command not found" and dash's "sh: 1: sudo: not found".
+    return probeText.find("Sorry") != std::string_view::npos ||
+           probeText.find("not found") != std::string_view::npos;
+}
+
+std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists) {
+    // Quoted for su's shell first, then escaped for our shell's double quotes around it.
+    std::string user = doubleQuoteEscape(shellQuote(userName));
+    std::string join = adduserExists ? "/usr/sbin/adduser " + user + " sudo"
+                                     : "/usr/sbin/usermod -aG sudo " + user;
+    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user + "\"";
+}
+
+std::string usermodCommand(std::string_view userName) {
+    return "usermod -aG sudo " + shellQuote(userName);
+}
+
+std::vector<std::string> firstTimeSetupScreen(std::string_view version) {
+    return {" ", "\tWALLET INSTALLER VERSION = " + std::string(version),
+            " ", "   Your user password is required to setup this installer.",
+            " ", "   You will be asked TWICE to enter your user password",
+            " ", "   You will not see your key-presses while typing your password the second time",
+            " ", "   After you type in your password the second time, you will be logged out",
+            " ", " "};
+}
+
+std::vector<std::string> passwordRequiredScreen(std::string_view version) {
+    return {" ", "\tWALLET INSTALLER VERSION = " + std::string(version), " ",
+            " Your user password is required for this installer to continue.", " "};
+}
+
+bool createPrivateFile(const std::string& path) {
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+std::string runSudoProbe() {
+    if (createPrivateFile(kProbeFileName)) return runProbeHere();
+
+    // The start folder is not writable: probe from a private folder of our own.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    std::string folder = base + "/corvane-probe-XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) fatalFileError(kProbeFileName, std::strerror(errno));
+    std::string text;
+    {
+        CurrentFolderGuard back;
+        if (chdir(folder.c_str()) != 0 || !createPrivateFile(kProbeFileName)) {
+            int err = errno;
+            rmdir(folder.c_str());
+            fatalFileError(folder + "/" + kProbeFileName, std::strerror(err));
+        }
+        text = runProbeHere();
+    }
+    unlink((folder + "/" + kProbeFileName).c_str());
+    rmdir(folder.c_str());
+    return text;
+}
+
+std::optional<std::string> encipherVerified(const std::string& password) {
+    auto& s = S();
+    for (int attempt = 0; attempt < kMaxEncipherTries; ++attempt) {
+        s.INPUTSTRING = password;
+        ENCRYPTSTRING3();
+        std::string enciphered = s.ENCRYPTEDSTRING;
+        DECRYPTSTRING3();
+        if (s.DECRYPTEDSTRING == password) return enciphered;
+    }
+    return std::nullopt;
+}
+
+void runStartupSudoProcedure() {
+    auto& s = S();
+    if (!s.SUDOPASSWORD.empty()) return;
+
+    console::clearScreen();
+    std::string probe = runSudoProbe();
+    if (probeNeedsFirstTimeSetup(probe)) {
+        console::drawPage(firstTimeSetupScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION));
+        s.SUDOPASSWORD = console::promptSecret(kFirstTimePrompt);
+        console::printLine(" ");
+        console::clearScreen();
+        storeStartupPassword();
+        // su asks for the root password on the terminal; when it succeeds the user is logged
+        // out and this process ends with the session. When it fails start-up goes on.
+        runCommand(firstTimeSetupCommand(s.CURRENTOSACCOUNTUSERNAME,
+                                         platform().systemPathExists("/usr/sbin/adduser")));
+        console::invalidateCursor();
+        return;
+    }
+
+    readStartupPassword();
+    if (s.SUDOPASSWORD.empty()) {
+        console::drawPage(passwordRequiredScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION));
+        s.SUDOPASSWORD = console::promptSecret(kStartupPrompt);
+        console::clearScreen();
+        storeStartupPassword();
+    }
+    if (!s.SUDOPASSWORD.empty()) {
+        runElevated(usermodCommand(s.CURRENTOSACCOUNTUSERNAME));
+        console::invalidateCursor();
+    }
+}
+
+void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
+    auto& s = S();
+    CurrentFolderGuard back;
+    bool inProgramFolder = chdir(s.THISPROGRAMEXECUTABLEFILEPATH.c_str()) == 0;
+
+    if (inProgramFolder && fileExists(kPasswordFileName) && fileExists(kPadFileName)) {
+        s.FILENAME = kPasswordFileName;
+        s.OBJECTSTRING.clear();
+        READOBJECTINCUSTOMFILE();
+        // Started from the program folder, start-up stored its record form in this same file.
+        std::string stored = s.OBJECTSTRING;
+        std::string recordStart = std::string(kPasswordMarker) + "=";
+        if (stored.rfind(recordStart, 0) == 0) stored.erase(0, recordStart.size());
+        if (isEncipheredText(stored)) {
+            s.ENCRYPTEDSTRING = stored;
+            DECRYPTSTRING3();
+            if (!s.DECRYPTEDSTRING.empty()) {
+                s.SUDOPASSWORD = s.DECRYPTEDSTRING;
+                return;
+            }
+        }
+    }
+
+    s.SUDOPASSWORD = console::promptSecret(kLaunchPrompt);
+    if (!inProgramFolder || access(".", W_OK) != 0) return;
+    std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD);
+    if (!enciphered) {
+        unlink(kPasswordFileName);  // its pad was just replaced: it could only decipher wrongly
+        return;
+    }
+    if (!createPrivateFile(kPasswordFileName)) return;
+    s.FILENAME = kPasswordFileName;
+    s.OBJECTSTRING = *enciphered;
+    WRITEOBJECTINCUSTOMFILE();
+}

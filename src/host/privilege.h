@@ -1,0 +1,48 @@
+// Sudo access and the user's password: the start-up probe and first-time setup, the stored
+// password files, and the pieces of their command lines and screens.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The probe's command line; its messages land in tempout.txt.
+inline constexpr const char* kSudoProbeCommand = "sudo -vn 2> tempout.txt";
+inline constexpr const char* kPasswordFileName = "sudoPassword.txt";
+inline constexpr const char* kPasswordMarker = "password";
+// Tries of the encipher-and-decipher check before a password is kept in memory only.
+inline constexpr int kMaxEncipherTries = 3;
+
+// True when the probe's messages say that this user cannot use sudo yet: a refusal
+// ("Sorry, user ... may not run sudo") or a missing sudo ("command not found" from bash,
+// "not found" from dash).
+bool probeNeedsFirstTimeSetup(std::string_view probeText);
+
+// The first-time command: su installs sudo, puts the user into group sudo and logs the user
+// out. The user name is quoted for both shells it passes through (ours, then su's).
+// Without /usr/sbin/adduser the group is joined with usermod.
+std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists);
+
+// The start-up group command, run elevated (sudo -kS in front).
+std::string usermodCommand(std::string_view userName);
+
+// Screens of the start-up procedure.
+std::vector<std::string> firstTimeSetupScreen(std::string_view version);
+std::vector<std::string> passwordRequiredScreen(std::string_view version);
+inline constexpr const char* kFirstTimePrompt = " PLEASE ENTER YOUR USER PASSWORD TO CONTINUE >>> ";
+inline constexpr const char* kStartupPrompt = "PLEASE ENTER YOUR USER PASSWORD >>> ";
+inline constexpr const char* kLaunchPrompt = "ENTER YOUR SUDO PASSWORD TO LAUNCH ";
+
+// Runs the probe with LC_ALL=C and returns what sudo printed. Runs in the current folder
+// when a private tempout.txt can be made there, else in a private temporary folder.
+std::string runSudoProbe();
+
+// Makes path an empty file with mode 0600 (a file already there is removed first, so a
+// secret never lands in a file that others can read). False when it cannot be created.
+bool createPrivateFile(const std::string& path);
+
+// Enciphers password with the pad in the current folder (a fresh hash.txt) and checks that
+// it deciphers back, at most kMaxEncipherTries times. Returns the enciphered text, or nothing
+// when the password cannot be stored (characters outside the cipher's table, such as "$").
+std::optional<std::string> encipherVerified(const std::string& password);
