@@ -288,5 +288,9 @@ class TmuxSession:
             after = f.read()
         return before, after
 
+    def log(self, tool=None):
+        """The sandbox's shim log, parsed."""
+        return self.sb.log(tool)
+
     def signal(self, sig):
         os.kill(self.pid, sig)
