@@ -6,7 +6,6 @@
 import argparse
 import fcntl
 import os
-import pty  # noqa: F401  (documents that a pseudo terminal is used below)
 import select
 import statistics
 import struct
