@@ -6,7 +6,6 @@
 import argparse
 import fcntl
 import os
-import pty  # noqa: F401  (documents that a pseudo terminal is used below)
 import select
 import statistics
 import struct
@@ -166,7 +165,7 @@ esac
 exit 0
 """
 INSTANT_TOOL = """#!/bin/sh
-echo "$(basename "$0") $*" >> "%(log)s"
+echo "${0##*/} $*" >> "%(log)s"
 %(body)s
 exit 0
 """
