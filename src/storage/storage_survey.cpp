@@ -14,6 +14,10 @@
 #include <sstream>
 
 #include "app/installWalletForLinux.h"
+#include "config/custom_file.h"
+#include "config/object_marker_file.h"
+#include "config/system_profile.h"
+#include "config/whole_file.h"
 #include "host/fatal.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
@@ -247,18 +251,7 @@ std::string captureElevated(const std::string& command) {
 namespace {
 
 using storage::DfColumns;
-
-void writeProfileKey(const std::string& key, const std::string& value) {
-    S().OBJECTMARKER = key;
-    S().OBJECTVALUE = value;
-    WRITEORUPDATEUNIQUEOBJECTVALUEINKESTRELSYSTEMCONFIGFILE();
-}
-
-void deleteProfileKey(const std::string& key) {
-    S().OBJECTMARKER = key;
-    S().OBJECTVALUE.clear();
-    DELETEUNIQUEOBJECTMARKERANDVALUEINKESTRELSYSTEMCONFIGFILE();
-}
+using storage::ProfileTarget;
 
 std::string trimmedInvisible(const std::string& text) {
     S().STRINGIN = text;
@@ -268,33 +261,30 @@ std::string trimmedInvisible(const std::string& text) {
 
 // How many partitions the profile file recorded before this run: a run with more than the
 // usual 35 must not leave its keys behind for the next one.
-std::size_t previouslyRecordedPartitions() {
-    S().OBJECTMARKER = storage::kPartitionCountKey;
-    READOBJECTVALUEINKESTRELSYSTEMCONFIG();
+std::size_t previouslyRecordedPartitions(ProfileTarget& profile) {
+    const std::string v = profile.value(storage::kPartitionCountKey);
     std::size_t n = 0;
-    const std::string& v = S().OBJECTVALUE;
     std::from_chars(v.data(), v.data() + v.size(), n);
     return std::min(n, kPartitionSlots);
 }
 
-void clearProfile() {
+void clearProfile(ProfileTarget& profile) {
     const std::size_t partitions =
-        std::max(storage::kClearedIndexes, previouslyRecordedPartitions());
+        std::max(storage::kClearedIndexes, previouslyRecordedPartitions(profile));
     for (std::size_t n = 1; n <= storage::kClearedIndexes; ++n) {
-        for (const char* field : storage::kDriveFields)
-            deleteProfileKey(storage::driveKey(n, field));
+        for (const char* field : storage::kDriveFields) profile.remove(storage::driveKey(n, field));
     }
     for (std::size_t n = 1; n <= partitions; ++n) {
         for (const char* field : storage::kPartitionFields)
-            deleteProfileKey(storage::partitionKey(n, field));
+            profile.remove(storage::partitionKey(n, field));
     }
-    deleteProfileKey(storage::kPartitionCountKey);
-    deleteProfileKey(storage::kDriveCountKey);
+    profile.remove(storage::kPartitionCountKey);
+    profile.remove(storage::kDriveCountKey);
     S().STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED = 0;
     S().STORAGENUMBEROFDIRECTACCESSSCSIDRIVESDETECTED = 0;
 }
 
-void recordPartition(std::size_t n, const DfColumns& c) {
+void recordPartition(ProfileTarget& profile, std::size_t n, const DfColumns& c) {
     auto& s = S();
     const std::string name = storage::partitionNameOf(c.systemPath);
     const std::string drive = storage::partitionDriveNameOf(name);
@@ -307,14 +297,14 @@ void recordPartition(std::size_t n, const DfColumns& c) {
     s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMBAVAILABLE[n] = c.available;
     s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONPERCENTAGEUSAGE[n] = c.percent;
     s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[n] = c.mountPath;
-    writeProfileKey(storage::partitionKey(n, "PartitionName"), name);
-    writeProfileKey(storage::partitionKey(n, "DriveName"), drive);
-    writeProfileKey(storage::partitionKey(n, "SystemPath"), c.systemPath);
-    writeProfileKey(storage::partitionKey(n, "MegabytesSize"), c.size);
-    writeProfileKey(storage::partitionKey(n, "MegabytesUsed"), c.used);
-    writeProfileKey(storage::partitionKey(n, "MegabytesAvailable"), c.available);
-    writeProfileKey(storage::partitionKey(n, "PercentUsed"), c.percent);
-    writeProfileKey(storage::partitionKey(n, "MountPath"), c.mountPath);
+    profile.write(storage::partitionKey(n, "PartitionName"), name);
+    profile.write(storage::partitionKey(n, "DriveName"), drive);
+    profile.write(storage::partitionKey(n, "SystemPath"), c.systemPath);
+    profile.write(storage::partitionKey(n, "MegabytesSize"), c.size);
+    profile.write(storage::partitionKey(n, "MegabytesUsed"), c.used);
+    profile.write(storage::partitionKey(n, "MegabytesAvailable"), c.available);
+    profile.write(storage::partitionKey(n, "PercentUsed"), c.percent);
+    profile.write(storage::partitionKey(n, "MountPath"), c.mountPath);
 }
 
 std::string captureAsUser(const std::string& command) {
@@ -323,18 +313,18 @@ std::string captureAsUser(const std::string& command) {
     return S().COMMANDLINEOUTPUT;
 }
 
-void probeScsiDrive(std::size_t n, const std::string& device) {
+void probeScsiDrive(ProfileTarget& profile, std::size_t n, const std::string& device) {
     auto& s = S();
     const std::string serial = storage::captureElevated(storage::serialProbeCommand(device));
     if (!serial.empty()) {
         const std::string value = trimmedInvisible(serial);
-        writeProfileKey(storage::driveKey(n, "SerialNumber"), value);
+        profile.write(storage::driveKey(n, "SerialNumber"), value);
         s.DIRECTACCESSSCSIDRIVEARRAYDRIVESERIALNUMBER[n] = value;
     }
     const std::string size = storage::captureElevated(storage::sizeProbeCommand(device));
     if (!size.empty()) {
         if (auto total = storage::formatDriveSize(trimmedInvisible(size))) {
-            writeProfileKey(storage::driveKey(n, "TotalSpace"), *total);
+            profile.write(storage::driveKey(n, "TotalSpace"), *total);
             s.DIRECTACCESSSCSIDRIVEARRAYDRIVETOTALSPACE[n] = *total;
         }
     }
@@ -344,22 +334,22 @@ void probeScsiDrive(std::size_t n, const std::string& device) {
                 storage::usbSpeedFrom(captureAsUser(storage::usbSpeedProbeCommand(device)))) {
             s.DIRECTACCESSSCSIDRIVEARRAYDRIVEUSBSPEED[n] = speed->speed;
             s.DIRECTACCESSSCSIDRIVEARRAYDRIVEUSBVERSION[n] = speed->version;
-            writeProfileKey(storage::driveKey(n, "UsbSpeed"), speed->speed);
-            writeProfileKey(storage::driveKey(n, "UsbVersion"), speed->version);
+            profile.write(storage::driveKey(n, "UsbSpeed"), speed->speed);
+            profile.write(storage::driveKey(n, "UsbVersion"), speed->version);
         }
     }
     if (!bus.empty()) {
         s.DIRECTACCESSSCSIDRIVEARRAYDRIVEBUSTYPE[n] = bus;
-        writeProfileKey(storage::driveKey(n, "BusType"), bus);
+        profile.write(storage::driveKey(n, "BusType"), bus);
     }
 }
 
 static_assert(storage::kSurveyDriveNames <= kDriveSlots, "one drive row per detectable name");
 
-void recordDrive(const std::string& device) {
+void recordDrive(ProfileTarget& profile, const std::string& device) {
     auto& s = S();
     const auto n = static_cast<std::size_t>(++s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVESDETECTED);
-    writeProfileKey(storage::driveKey(n, "DriveName"), device);
+    profile.write(storage::driveKey(n, "DriveName"), device);
     // A row reused from an earlier run must not show that run's serial, size or bus.
     s.DIRECTACCESSSCSIDRIVEARRAYDRIVESERIALNUMBER[n] = "";
     s.DIRECTACCESSSCSIDRIVEARRAYDRIVETOTALSPACE[n] = "";
@@ -368,31 +358,92 @@ void recordDrive(const std::string& device) {
     s.DIRECTACCESSSCSIDRIVEARRAYDRIVEUSBVERSION[n].clear();
     s.DIRECTACCESSSCSIDRIVEARRAYDRIVENUMBER[n] = static_cast<int64_t>(n);
     s.DIRECTACCESSSCSIDRIVEARRAYDRIVENAME[n] = device;
-    writeProfileKey(storage::kDriveCountKey, std::to_string(n));
-    if (!storage::isNvmeName(device)) probeScsiDrive(n, device);
+    profile.write(storage::kDriveCountKey, std::to_string(n));
+    if (!storage::isNvmeName(device)) probeScsiDrive(profile, n, device);
 }
 
 }  // namespace
 
-void ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK() {
+namespace storage {
+
+std::string RoutineProfile::value(const std::string& key) {
+    S().OBJECTMARKER = key;
+    READOBJECTVALUEINKESTRELSYSTEMCONFIG();
+    return S().OBJECTVALUE;
+}
+
+void RoutineProfile::remove(const std::string& key) {
+    S().OBJECTMARKER = key;
+    S().OBJECTVALUE.clear();
+    DELETEUNIQUEOBJECTMARKERANDVALUEINKESTRELSYSTEMCONFIGFILE();
+}
+
+void RoutineProfile::write(const std::string& key, const std::string& value) {
+    S().OBJECTMARKER = key;
+    S().OBJECTVALUE = value;
+    WRITEORUPDATEUNIQUEOBJECTVALUEINKESTRELSYSTEMCONFIGFILE();
+}
+
+void RoutineProfile::finish() { SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY(); }
+
+BatchedProfile::BatchedProfile() {
+    reachable_ = canEnterFolder(profileFolder());
+    if (!reachable_) return;  // as the routines: nothing read or written
+    path_ = joinPath(profileFolder(), profileFileName());
+    content_ = readWholeFile(path_);
+}
+
+std::string BatchedProfile::value(const std::string& key) {
+    if (auto it = new_.find(key); it != new_.end()) return it->second;
+    return readCustomValue(content_, key, RecordSyntax{});
+}
+
+void BatchedProfile::remove(const std::string& key) {
+    if (value(key).empty()) return;
+    new_.erase(key);
+    clearAllRecords(content_, key);
+}
+
+void BatchedProfile::write(const std::string& key, const std::string& value) {
+    if (this->value(key) == value) return;
+    clearAllRecords(content_, key);
+    new_[key] = value;
+}
+
+void BatchedProfile::finish() {
+    if (!reachable_) return;
+    std::string content = content_;
+    for (const auto& [key, value] : new_) placeText(content, makeRecord(key, value, RecordSyntax{}));
+    writeWholeFile(path_, despace(content));
+    SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY();
+}
+
+void surveyStorage(ProfileTarget& profile) {
     auto& s = S();
-    clearProfile();
+    clearProfile(profile);
     // Kept aside: the probes below reuse the capture's output variable.
-    const std::string listing = storage::captureElevated(storage::dfCaptureCommand());
-    storage::DriveFlags seen{};
+    const std::string listing = captureElevated(dfCaptureCommand());
+    DriveFlags seen{};
     std::size_t partitions = 0;
-    for (std::string_view line : storage::nonEmptyLines(listing)) {
+    for (std::string_view line : nonEmptyLines(listing)) {
         UPDATESPINNER();
-        const DfColumns columns = storage::parseDfLine(line);
-        if (storage::isSnapLine(columns)) continue;
+        const DfColumns columns = parseDfLine(line);
+        if (isSnapLine(columns)) continue;
         // The table holds 100 partitions; further lines still name their drives.
-        if (partitions < kPartitionSlots) recordPartition(++partitions, columns);
-        for (std::size_t i : storage::newDrivesIn(columns.systemPath, seen)) {
+        if (partitions < kPartitionSlots) recordPartition(profile, ++partitions, columns);
+        for (std::size_t i : newDrivesIn(columns.systemPath, seen)) {
             seen[i] = true;
-            recordDrive(storage::surveyDriveNames()[i]);
+            recordDrive(profile, surveyDriveNames()[i]);
         }
     }
     s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED = partitions;
-    writeProfileKey(storage::kPartitionCountKey, std::to_string(partitions));
-    SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY();
+    profile.write(kPartitionCountKey, std::to_string(partitions));
+    profile.finish();
+}
+
+}  // namespace storage
+
+void ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK() {
+    storage::BatchedProfile profile;
+    storage::surveyStorage(profile);
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,48 @@ constexpr std::size_t kClearedIndexes = 35;
 
 // The non-empty lines of a captured text (a last line without a line feed included).
 std::vector<std::string_view> nonEmptyLines(std::string_view text);
+
+// Where the survey keeps its keys. The routines of the profile file open and rewrite the file
+// for every key; the survey's hundreds of keys go through BatchedProfile instead, which applies
+// the same rules in memory and writes the file once: a delete blanks every record of a present
+// key; a write leaves an equal value alone, else blanks the key's records and adds the new one.
+// The file is sorted at the end either way, so both leave the same bytes.
+class ProfileTarget {
+public:
+    virtual ~ProfileTarget() = default;
+    virtual std::string value(const std::string& key) = 0;
+    virtual void remove(const std::string& key) = 0;
+    virtual void write(const std::string& key, const std::string& value) = 0;
+    virtual void finish() = 0;  // the file written and sorted
+};
+
+// Every call through the profile routines (READOBJECTVALUE..., DELETEUNIQUE..., WRITEORUPDATE...).
+class RoutineProfile : public ProfileTarget {
+public:
+    std::string value(const std::string& key) override;
+    void remove(const std::string& key) override;
+    void write(const std::string& key, const std::string& value) override;
+    void finish() override;
+};
+
+// The profile file read once, edited in memory, written once.
+class BatchedProfile : public ProfileTarget {
+public:
+    BatchedProfile();  // reads the profile file (created empty when missing)
+    std::string value(const std::string& key) override;
+    void remove(const std::string& key) override;
+    void write(const std::string& key, const std::string& value) override;
+    void finish() override;
+
+private:
+    bool reachable_ = false;
+    std::string path_;
+    std::string content_;                     // the file with blanked records
+    std::map<std::string, std::string> new_;  // records written in this run
+};
+
+// The survey proper, keeping its keys in the given profile.
+void surveyStorage(ProfileTarget& profile);
 
 // Runs an elevated command with its standard output captured the way the shell captures do
 // (program folder, tempout.txt, blanks trimmed) and returns the text.

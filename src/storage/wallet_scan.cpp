@@ -15,17 +15,11 @@ namespace {
 
 constexpr std::string_view kWalletEnding = "/wallet";
 
-std::string workingFolder() {
-    std::error_code ec;
-    auto p = std::filesystem::current_path(ec);
-    return ec ? std::string() : p.string();
-}
-
 // Enters folder unless the working folder already is it. One attempt: a folder that cannot be
 // entered is skipped, never waited for.
 bool enterFolder(const std::string& folder) {
-    if (isSameFolder(workingFolder(), folder)) return true;
-    return ::chdir(folder.c_str()) == 0 && isSameFolder(workingFolder(), folder);
+    if (isSameFolder(workingFolderPath(), folder)) return true;
+    return ::chdir(folder.c_str()) == 0 && isSameFolder(workingFolderPath(), folder);
 }
 
 // The listing and its capture are dropped at once, so that only one partition's listing is
@@ -38,6 +32,12 @@ void releaseListing() {
 }
 
 }  // namespace
+
+std::string workingFolderPath() {
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string() : p.string();
+}
 
 std::string mountFolderOf(std::string_view mountPath) {
     if (!mountPath.empty() && mountPath.back() == '/') mountPath.remove_suffix(1);
@@ -109,8 +109,11 @@ void rememberFound(const std::vector<std::string>& found) {
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = s.LOCATIONDYNAMICARRAY.upperBound();
 }
 
+// Comes back to the working folder it started in: later flows look for files (a local wget)
+// in the working folder, which must not be whichever mount folder was listed last.
 void scanRecordedPartitions() {
     auto& s = S();
+    const std::string start = storage::workingFolderPath();
     s.LOCATIONDYNAMICARRAY.clear();
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = 0;
     const auto partitions = std::min<std::size_t>(
@@ -120,6 +123,8 @@ void scanRecordedPartitions() {
         if (mountPath.empty()) continue;
         rememberFound(storage::walletsBelow(storage::mountFolderOf(mountPath)));
     }
+    if (!start.empty() && !storage::isSameFolder(storage::workingFolderPath(), start))
+        (void)::chdir(start.c_str());
 }
 
 std::vector<std::string> foundPaths() {

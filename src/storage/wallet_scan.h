@@ -13,6 +13,8 @@ namespace storage {
 // The folder entered to list a mount path: one trailing "/" removed, then "/" appended
 // ("/" stays "/", "/home" gives "/home/").
 std::string mountFolderOf(std::string_view mountPath);
+// The working folder as the system reports it (empty when it cannot be told).
+std::string workingFolderPath();
 // Whether the working folder (reported without a trailing "/", except the root) is folder.
 bool isSameFolder(std::string_view workingFolder, std::string_view folder);
 // A listing entry is a wallet when its last seven characters are "/wallet".

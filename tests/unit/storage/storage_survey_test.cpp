@@ -369,3 +369,36 @@ TEST_F(SurveyRun, TablesStopAtTheirBoundsAndLargeRunsAreClearedNextTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// The survey keeps its keys in memory and writes the file once; key by key through the profile
+// routines it must come to the same bytes, from a fresh file and from one an earlier, larger
+// survey and other programs' records filled.
+TEST_F(SurveyRun, WritingOnceGivesTheSameFileAsTheRoutinesKeyByKey) {
+    std::string earlier = "applicationTextOther=kept value\r\n";
+    for (int n = 1; n <= 40; ++n)
+        earlier += partitionKeyOf(n, "MountPath") + "=/old" + std::to_string(n) + "\r\n";
+    earlier += std::string(storage::kPartitionCountKey) + "=40\r\n" + driveKeyOf(2, "BusType") +
+               "=usb\r\nunrelatedTail=x\r\n";
+    const std::string profilePath = dir / "installWalletForLinux.cfg";
+    for (const std::string& start : {std::string(), earlier}) {
+        for (const char* df : {"df-ubuntu-desktop-grep-dev.txt", "df-h-this-machine-grep-dev.txt"}) {
+            writeFileBytes(dir / "df.txt", readFileBytes(kFixtures + "/" + df));
+            writeFileBytes(profilePath, start);
+            storage::RoutineProfile keyByKey;
+            storage::surveyStorage(keyByKey);
+            const std::string expected = readFileBytes(profilePath);
+            writeFileBytes(profilePath, start);
+            storage::BatchedProfile once;
+            storage::surveyStorage(once);
+            EXPECT_EQ(readFileBytes(profilePath), expected) << df << " from " << start.size();
+            if (!start.empty()) {
+                EXPECT_NE(expected.find("applicationTextOther=kept value\r"), std::string::npos);
+                EXPECT_EQ(expected.find("/old"), std::string::npos) << expected;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -101,7 +101,9 @@ TEST_F(WalletScanRun, ListsEveryPartitionRedrawsOnAnUnlistedDigitAndPicks) {
     setDf({disk.path() + "/", "/no/such/mount", program.path()});
     key("5");
     key("3");
+    std::filesystem::current_path(program.path());
     runWalletScan();
+    EXPECT_EQ(std::filesystem::current_path().string(), program.path());
     const auto& s = S();
     EXPECT_EQ(found(), (std::vector<std::string>{disk / "a/wallet", disk / "a/wallet/wallet",
                                                  disk / "b/wallet"}));
