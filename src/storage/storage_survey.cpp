@@ -3,24 +3,16 @@
 // profile file with what it found.
 #include "storage/storage_survey.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/installWalletForLinux.h"
 #include "config/custom_file.h"
 #include "config/object_marker_file.h"
 #include "config/system_profile.h"
 #include "config/whole_file.h"
-#include "host/fatal.h"
 #include "host/shell.h"
-#include "host/shell_capture.h"
+#include "storage/scratch_capture.h"
 
 namespace storage {
 
@@ -221,29 +213,7 @@ std::vector<std::string_view> nonEmptyLines(std::string_view text) {
 }
 
 std::string captureElevated(const std::string& command) {
-    auto& s = S();
-    s.COMMANDLINEINPUT = command;
-    s.COMMANDLINEOUTPUT.clear();
-    std::error_code ec;
-    const std::string start = std::filesystem::current_path(ec).string();
-    const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
-    const std::string scratch = folder + "/tempout.txt";
-    if (start != folder && ::chdir(folder.c_str()) != 0)
-        fatalFileError(scratch, std::strerror(errno));
-    // An old scratch file must never be read as this command's output.
-    if (::unlink("tempout.txt") != 0 && errno != ENOENT)
-        fatalFileError(scratch, std::strerror(errno));
-    runElevated(command + " > tempout.txt", /*cLocale=*/true);
-    std::ifstream in("tempout.txt", std::ios::binary);
-    if (in) {
-        std::ostringstream raw;
-        raw << in.rdbuf();
-        in.close();
-        ::unlink("tempout.txt");
-        s.COMMANDLINEOUTPUT = cleanCapturedOutput(raw.str());
-    }
-    if (!start.empty() && start != folder) (void)::chdir(start.c_str());
-    return s.COMMANDLINEOUTPUT;
+    return captureThroughScratchFile(command, Privilege::Elevated);
 }
 
 }  // namespace storage
@@ -308,9 +278,7 @@ void recordPartition(ProfileTarget& profile, std::size_t n, const DfColumns& c) 
 }
 
 std::string captureAsUser(const std::string& command) {
-    S().COMMANDLINEINPUT = command;
-    PIPECOMMANDLINEOUTPUTINTOVARIABLE();
-    return S().COMMANDLINEOUTPUT;
+    return storage::captureThroughScratchFile(command, storage::Privilege::User);
 }
 
 void probeScsiDrive(ProfileTarget& profile, std::size_t n, const std::string& device) {
@@ -413,7 +381,8 @@ void BatchedProfile::write(const std::string& key, const std::string& value) {
 void BatchedProfile::finish() {
     if (!reachable_) return;
     std::string content = content_;
-    for (const auto& [key, value] : new_) placeText(content, makeRecord(key, value, RecordSyntax{}));
+    for (const auto& [key, value] : new_)
+        placeText(content, makeRecord(key, value, RecordSyntax{}));
     writeWholeFile(path_, despace(content));
     SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY();
 }

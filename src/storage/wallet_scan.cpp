@@ -8,6 +8,8 @@
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "host/shell.h"
+#include "storage/scratch_capture.h"
 
 namespace storage {
 
@@ -22,14 +24,8 @@ bool enterFolder(const std::string& folder) {
     return ::chdir(folder.c_str()) == 0 && isSameFolder(workingFolderPath(), folder);
 }
 
-// The listing and its capture are dropped at once, so that only one partition's listing is
-// ever held.
-void releaseListing() {
-    auto& s = S();
-    s.TEMPORARYDYNAMICARRAY.resetToOneEmpty();
-    s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY = 0;
-    std::string().swap(s.COMMANDLINEOUTPUT);
-}
+// The recursive listing's pause after find (the scan waits as the listing always did).
+constexpr int64_t kListingPauseMs = 2000;
 
 }  // namespace
 
@@ -89,13 +85,20 @@ std::string selectedWalletStatus(std::string_view installationPath) {
 std::vector<std::string> walletsBelow(const std::string& folder) {
     std::vector<std::string> found;
     if (!enterFolder(folder)) return found;
-    ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY();
-    auto& s = S();
-    const auto count = s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY;
-    for (std::size_t i = 1; i <= count; ++i) {
-        if (isWalletEntry(s.TEMPORARYDYNAMICARRAY[i])) found.push_back(s.TEMPORARYDYNAMICARRAY[i]);
+    // The listing's command and pause are those of the recursive listing; the text is split in
+    // the same pass that tests it, so only the listing itself is ever held.
+    const std::string& listing = captureThroughScratchFile(
+        "find " + shellQuote(workingFolderPath()), Privilege::User, kListingPauseMs);
+    const std::string_view text = listing;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) lf = text.size();
+        const std::string_view entry = text.substr(start, lf - start);
+        if (isWalletEntry(entry)) found.emplace_back(entry);
+        start = lf + 1;
     }
-    releaseListing();
+    std::string().swap(S().COMMANDLINEOUTPUT);
     return found;
 }
 

@@ -383,7 +383,8 @@ TEST_F(SurveyRun, WritingOnceGivesTheSameFileAsTheRoutinesKeyByKey) {
                "=usb\r\nunrelatedTail=x\r\n";
     const std::string profilePath = dir / "installWalletForLinux.cfg";
     for (const std::string& start : {std::string(), earlier}) {
-        for (const char* df : {"df-ubuntu-desktop-grep-dev.txt", "df-h-this-machine-grep-dev.txt"}) {
+        for (const char* df :
+             {"df-ubuntu-desktop-grep-dev.txt", "df-h-this-machine-grep-dev.txt"}) {
             writeFileBytes(dir / "df.txt", readFileBytes(kFixtures + "/" + df));
             writeFileBytes(profilePath, start);
             storage::RoutineProfile keyByKey;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/installWalletForLinux.h"
+#include "storage/scratch_capture.h"
 #include "test_support.h"
 
 namespace {
@@ -29,6 +30,20 @@ TEST(WalletEntries, EndInSeparatorAndWallet) {
     EXPECT_FALSE(storage::isWalletEntry("wallet"));
     EXPECT_EQ(storage::walletFolderOf("/home/u/wallet/wallet"), "/home/u/wallet");
     EXPECT_EQ(storage::walletFolderOf("/wallet"), "");
+}
+
+TEST(CaptureCleaning, DropsZeroBytesAndOuterBlanksOnly) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"  /a/wallet\n/b \n  ", "/a/wallet\n/b \n"},
+        {std::string("a\0b\0", 4), "ab"},
+        {"   ", ""},
+        {"", ""},
+        {"\n x \n", "\n x \n"},
+    };
+    for (auto [text, want] : cases) {
+        storage::cleanCaptureInPlace(text);
+        EXPECT_EQ(text, want);
+    }
 }
 
 TEST(SelectionScreen, ListsEveryPathWithItsNumber) {
@@ -119,9 +134,10 @@ TEST_F(WalletScanRun, ListsEveryPartitionRedrawsOnAnUnlistedDigitAndPicks) {
          at = fake.screen.find(" FOUND 3 WALLETS", at + 1))
         ++drawings;
     EXPECT_EQ(drawings, 2u);
-    // The listing is not kept once the wallets are taken from it.
-    EXPECT_EQ(s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY, 0u);
+    // Two folders listed, each followed by the listing's pause; no listing is kept afterwards.
+    EXPECT_EQ(fake.sleptMs, 2 * 2000);
     EXPECT_TRUE(s.COMMANDLINEOUTPUT.empty());
+    EXPECT_EQ(s.COMMANDLINEOUTPUT.capacity(), std::string().capacity());
 
     // No partition recorded (a wrong password): the found list is offered again; "0" keeps
     // the pick.

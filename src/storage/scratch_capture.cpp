@@ -1,0 +1,92 @@
+// Captures through tempout.txt in the program folder, read in one piece.
+#include "storage/scratch_capture.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "app/installWalletForLinux.h"
+#include "host/fatal.h"
+#include "host/platform.h"
+#include "host/shell.h"
+
+namespace storage {
+
+namespace {
+
+constexpr const char* kScratch = "tempout.txt";
+
+// The whole file with one read call where the system allows (short reads continue).
+bool readWhole(const char* path, std::string& out) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::size_t size = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    out.resize(size);
+    std::size_t got = 0;
+    while (true) {
+        if (got == out.size()) out.resize(out.size() + 4096);  // grew since fstat
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    out.resize(got);
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+void cleanCaptureInPlace(std::string& text) {
+    if (text.find('\0') != std::string::npos)
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    const std::size_t last = text.find_last_not_of(' ');
+    if (last == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(last + 1);
+    text.erase(0, text.find_first_not_of(' '));
+}
+
+const std::string& captureThroughScratchFile(const std::string& command, Privilege privilege,
+                                             int64_t pauseMs) {
+    auto& s = S();
+    s.COMMANDLINEINPUT = command;
+    std::string().swap(s.COMMANDLINEOUTPUT);
+    std::error_code ec;
+    const std::string start = std::filesystem::current_path(ec).string();
+    const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
+    const std::string scratch = folder + "/" + kScratch;
+    auto enterProgramFolder = [&] {
+        if (std::filesystem::current_path(ec).string() != folder && ::chdir(folder.c_str()) != 0)
+            fatalFileError(scratch, std::strerror(errno));
+    };
+    enterProgramFolder();
+    // An old scratch file must never be read as this command's output.
+    if (::unlink(kScratch) != 0 && errno != ENOENT) fatalFileError(scratch, std::strerror(errno));
+    const std::string redirected = command + " > " + kScratch;
+    if (privilege == Privilege::Elevated) {
+        runElevated(redirected, /*cLocale=*/true);
+    } else {
+        runCommand(redirected, /*cLocale=*/true);
+    }
+    if (pauseMs > 0) {
+        platform().sleepMs(pauseMs);
+        enterProgramFolder();
+    }
+    if (readWhole(kScratch, s.COMMANDLINEOUTPUT)) {
+        ::unlink(kScratch);
+        cleanCaptureInPlace(s.COMMANDLINEOUTPUT);
+    }
+    if (!start.empty() && start != folder) (void)::chdir(start.c_str());
+    return s.COMMANDLINEOUTPUT;
+}
+
+}  // namespace storage
