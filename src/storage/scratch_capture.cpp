@@ -26,11 +26,13 @@ bool readWhole(const char* path, std::string& out) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    std::size_t size = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
-    out.resize(size);
+    const std::size_t size = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    // One byte more than the file holds, so that the end shows as a read of nothing without
+    // the buffer growing (and being copied) after the last byte came in.
+    out.resize(size + 1);
     std::size_t got = 0;
     while (true) {
-        if (got == out.size()) out.resize(out.size() + 4096);  // grew since fstat
+        if (got == out.size()) out.resize(out.size() * 2);  // the file grew since fstat
         const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 
 #include "app/installWalletForLinux.h"
 #include "config/custom_file.h"
@@ -361,8 +362,21 @@ BatchedProfile::BatchedProfile() {
     content_ = readWholeFile(path_);
 }
 
+namespace {
+
+// Most keys are absent from the file once the clearing pass is done; a skipping search tells
+// so without the byte-by-byte scans of the record routines (whose answer it cannot change:
+// a marker that occurs nowhere has no value and nothing to blank).
+bool occursIn(const std::string& content, const std::string& key) {
+    return std::search(content.begin(), content.end(),
+                       std::boyer_moore_horspool_searcher(key.begin(), key.end())) != content.end();
+}
+
+}  // namespace
+
 std::string BatchedProfile::value(const std::string& key) {
     if (auto it = new_.find(key); it != new_.end()) return it->second;
+    if (!occursIn(content_, key)) return {};
     return readCustomValue(content_, key, RecordSyntax{});
 }
 
@@ -374,15 +388,16 @@ void BatchedProfile::remove(const std::string& key) {
 
 void BatchedProfile::write(const std::string& key, const std::string& value) {
     if (this->value(key) == value) return;
-    clearAllRecords(content_, key);
+    if (occursIn(content_, key)) clearAllRecords(content_, key);
     new_[key] = value;
 }
 
 void BatchedProfile::finish() {
     if (!reachable_) return;
+    // Appended rather than placed into the blanked rooms one by one: the sort that follows
+    // orders the records whatever their places.
     std::string content = content_;
-    for (const auto& [key, value] : new_)
-        placeText(content, makeRecord(key, value, RecordSyntax{}));
+    for (const auto& [key, value] : new_) content += makeRecord(key, value, RecordSyntax{});
     writeWholeFile(path_, despace(content));
     SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY();
 }
