@@ -13,6 +13,10 @@ TOP_HEADER = " WALLET LINUX INSTALLER 0.10.61 ALPHA"
 PASSWORD_PROMPT = "PLEASE ENTER YOUR USER PASSWORD >>> "
 
 
+# Time between seeing a screen and typing the next key (see wait_for).
+SETTLE_SECONDS = 0.08
+
+
 class WaitTimeout(AssertionError):
     pass
 
@@ -128,6 +132,9 @@ class TmuxSession:
         while True:
             rows = self.rows()
             if pred(rows):
+                # A menu drops keys typed before it waits; it reaches its key wait right
+                # after drawing, so a short settle keeps the next key from that moment.
+                time.sleep(SETTLE_SECONDS)
                 return rows
             if time.monotonic() > deadline:
                 raise WaitTimeout("timed out after %.1f s waiting for %s\n%s"
