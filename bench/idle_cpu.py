@@ -6,7 +6,6 @@
 import argparse
 import fcntl
 import os
-import pty  # noqa: F401  (documents that a pseudo terminal is used below)
 import select
 import statistics
 import struct
@@ -166,7 +165,7 @@ esac
 exit 0
 """
 INSTANT_TOOL = """#!/bin/sh
-echo "$(basename "$0") $*" >> "%(log)s"
+echo "${0##*/} $*" >> "%(log)s"
 %(body)s
 exit 0
 """
@@ -192,8 +191,8 @@ def make_instant_shims(sb):
 
 
 def run_in_pty(sb, answer_password=None, timeout=20.0):
-    """Starts the program on a fresh 80x24 pty; returns seconds from spawn to the first frame
-    (the status line of the top screen written). Answers cursor queries like a terminal."""
+    """Starts the program on a fresh 80x24 pty; returns (seconds from spawn to the first frame,
+    the program's own CPU seconds by then). Answers cursor queries like a terminal."""
     master, slave = os.openpty()
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
     env = sb.env()
@@ -233,6 +232,7 @@ def run_in_pty(sb, answer_password=None, timeout=20.0):
                 answered = True
             if FRAME_MARK in seen:
                 first = now - t0
+                own_cpu = cpu_ns(proc.pid) / 1e9  # the program's own work, children excluded
         # Keys typed before the menu waits are discarded: repeat "0" until the program ends.
         end = time.monotonic() + 10
         while proc.poll() is None and time.monotonic() < end:
@@ -251,7 +251,7 @@ def run_in_pty(sb, answer_password=None, timeout=20.0):
         os.close(master)
     if first is None:
         raise RuntimeError("no top screen; output was: %r" % seen[-400:])
-    return first
+    return first, own_cpu
 
 
 def command_cost(sb, n=20):
@@ -272,13 +272,15 @@ def startup_figures(binary, runs=7):
         run_in_pty(sb, answer_password="secret")  # stores the password
         if os.path.exists(log):
             os.unlink(log)
-        times = [run_in_pty(sb) for _ in range(runs)]
+        results = [run_in_pty(sb) for _ in range(runs)]
+        times = [r[0] for r in results]
+        own_cpu = statistics.median(r[1] for r in results)
         commands = 0
         if os.path.exists(log):
             with open(log) as f:
                 commands = len(f.read().splitlines()) // runs
         cost = command_cost(sb)
-        return statistics.median(times), min(times), commands, cost
+        return statistics.median(times), min(times), commands, cost, own_cpu
     finally:
         sb.cleanup()
 
@@ -293,7 +295,7 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         reference = build_reference(tmp)
         top, advanced, ref_sleep, ref_busy = idle_figures(binary, args.seconds, reference)
-    median, best, commands, cost = startup_figures(binary)
+    median, best, commands, cost, own_cpu = startup_figures(binary)
 
     print("Idle cost (CPU %% of one core, voluntary wake-ups per second; %.0f s each)"
           % args.seconds)
@@ -310,7 +312,8 @@ def main():
     print("Start to first drawn frame, stored password, instant probe shims (7 runs)")
     print("  median %.1f ms, best %.1f ms; %d external command(s) at ~%.1f ms each"
           % (median * 1e3, best * 1e3, commands, cost * 1e3))
-    print("  without the external commands: ~%.1f ms (target < 50 ms)" % (own * 1e3))
+    print("  without the external commands: ~%.1f ms wall (total minus commands), %.1f ms of"
+          " the program's own CPU (target < 50 ms)" % (own * 1e3, own_cpu * 1e3))
 
 
 if __name__ == "__main__":

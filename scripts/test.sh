@@ -25,9 +25,9 @@ if ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
     cmake --preset fuzz
     cmake --build --preset fuzz -j "$JOBS"
     seconds="${FUZZ_SECONDS:-20}"
-    for target in build/fuzz/*_fuzz; do
-        [ -x "$target" ] || continue
-        name=$(basename "$target")
+    for source in fuzz/*_fuzz.cpp; do
+        name=$(basename "$source" .cpp)
+        target="build/fuzz/$name"
         corpus=$(mktemp -d)
         [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
         echo "== fuzzing $name for ${seconds}s"

@@ -44,7 +44,7 @@ def test_top_screen_row_by_row(tui):
 def test_spinner_turns_once_per_second_in_order(tui):
     tui.start()
     seen = []
-    deadline = time.monotonic() + 4.0
+    deadline = time.monotonic() + 6.0
     while len(seen) < 3 and time.monotonic() < deadline:
         frame = spinner(tui.rows())
         if frame in SPINNER_FRAMES and (not seen or seen[-1] != frame):

@@ -2,6 +2,7 @@
 # sandbox's environment; the run line records `stty -a` before and after and the exit status.
 # Every wait polls the screen with a deadline; nothing relies on a fixed sleep.
 import os
+import platform
 import shlex
 import signal
 import subprocess
@@ -13,8 +14,10 @@ TOP_HEADER = " WALLET LINUX INSTALLER 0.10.61 ALPHA"
 PASSWORD_PROMPT = "PLEASE ENTER YOUR USER PASSWORD >>> "
 
 
-# Time between seeing a screen and typing the next key (see wait_for).
-SETTLE_SECONDS = 0.08
+# System calls in which the program waits for the keyboard: poll, ppoll, select, pselect6,
+# read (line input).
+WAITING_SYSCALLS = {"x86_64": {7, 271, 23, 270, 0}, "aarch64": {73, 72, 63}}.get(
+    platform.machine(), set())
 
 
 class WaitTimeout(AssertionError):
@@ -65,16 +68,67 @@ class TmuxSession:
 
     # ------------------------------------------------------------ keys
 
-    def send(self, text):
-        """Types text literally."""
+    def send(self, text, ready=True):
+        """Types text literally. With ready, first waits until the program waits for the
+        keyboard: keys typed before a menu waits are discarded by design."""
+        if ready:
+            self.wait_ready()
         self.keys.append(text)
         self.tmux("send-keys", "-t", "corvane", "-l", text)
 
-    def key(self, *names):
+    def key(self, *names, ready=True):
         """Presses tmux key names: Enter, Escape, Up, Down, Left, Right, F1, Home, BSpace..."""
         for name in names:
+            if ready:
+                self.wait_ready()
             self.keys.append("<%s>" % name)
             self.tmux("send-keys", "-t", "corvane", name)
+
+    def waiting_for_input(self):
+        """True when the program sleeps in a keyboard wait (poll/select/read)."""
+        try:
+            with open("/proc/%d/stat" % self.pid) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except (OSError, TypeError):
+            return False
+        if state != "S":
+            return False
+        try:
+            with open("/proc/%d/syscall" % self.pid) as f:
+                fields = f.read().split()
+        except PermissionError:
+            # Not ours to trace (Yama): the kernel function it sleeps in tells as well.
+            try:
+                with open("/proc/%d/wchan" % self.pid) as f:
+                    wchan = f.read().strip()
+            except OSError:
+                return True
+            return wchan in ("", "0") or any(
+                w in wchan for w in ("poll", "select", "wait_woken", "n_tty_read"))
+        except OSError:
+            return False
+        if not fields or fields[0] == "running":
+            return False
+        try:
+            return int(fields[0]) in WAITING_SYSCALLS
+        except ValueError:
+            return False
+
+    def wait_ready(self, timeout=15.0):
+        """Waits until the running program has sat in a keyboard wait for two samples in a row
+        (no-op when no program runs or the kernel does not tell)."""
+        if not self.pid or not self.running() or not WAITING_SYSCALLS:
+            return
+        deadline = time.monotonic() + timeout
+        streak = 0
+        while time.monotonic() < deadline:
+            streak = streak + 1 if self.waiting_for_input() else 0
+            if streak >= 2:
+                return
+            if not self.running():
+                return
+            time.sleep(0.01)
+        raise WaitTimeout("the program never waited for a key\n" + self.screen_text())
 
     def type_line(self, text):
         self.send(text)
@@ -132,9 +186,6 @@ class TmuxSession:
         while True:
             rows = self.rows()
             if pred(rows):
-                # A menu drops keys typed before it waits; it reaches its key wait right
-                # after drawing, so a short settle keeps the next key from that moment.
-                time.sleep(SETTLE_SECONDS)
                 return rows
             if time.monotonic() > deadline:
                 raise WaitTimeout("timed out after %.1f s waiting for %s\n%s"
@@ -163,6 +214,7 @@ class TmuxSession:
         """Types the run line: cd to the program folder, stty -a before, the program, its
         exit status and stty -a after. Returns the program's pid once it runs."""
         program = program or self.sb.program
+        self.pid = None
         for f in (self.status_file, self.stty_before_file, self.stty_after_file):
             if os.path.exists(f):
                 os.unlink(f)
@@ -235,6 +287,10 @@ class TmuxSession:
         with open(self.stty_after_file) as f:
             after = f.read()
         return before, after
+
+    def log(self, tool=None):
+        """The sandbox's shim log, parsed."""
+        return self.sb.log(tool)
 
     def signal(self, sig):
         os.kill(self.pid, sig)
