@@ -30,12 +30,13 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// A menu page: its entries with a blank line between them, then the status line.
+// A menu page: the title and its entries with a blank line between them, then the status
+// line right after the last entry.
 void drawMenuPage(const std::string& title, const std::vector<std::string>& entries) {
-    std::vector<std::string> lines{title, " "};
+    std::vector<std::string> lines{title};
     for (const auto& e : entries) {
-        lines.push_back(e);
         lines.push_back(" ");
+        lines.push_back(e);
     }
     lines.push_back(" APPLICATION STATUS= " + S().APPLICATIONTEXTWALLETCURRENTSTATUS);
     console::drawPage(lines);

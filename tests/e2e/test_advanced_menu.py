@@ -122,7 +122,8 @@ def press(tui, key, until, what=None):
 def test_advanced_menu_screen_and_logging_toggle(tui):
     rows = open_advanced(tui)
     assert same_screen(rows, advanced_rows("DISABLED")), rows
-    assert rows.index(status_row(rows)) > 20
+    # The status line follows the last entry (" > PRESS 0.. TO GO BACK", row 21).
+    assert rows[21] == status_row(rows)
     rows = press(tui, "3", lambda r: r[6] == LOGGING % "ENABLED", "ENABLED")
     assert same_screen(rows, advanced_rows("ENABLED")), rows
     rows = press(tui, "3", lambda r: r[6] == LOGGING % "DISABLED", "DISABLED")
