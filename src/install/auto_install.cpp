@@ -220,17 +220,22 @@ Outcome runAutomaticInstallation(Variant v) {
     s.FILENAME = "wallet.cfg";
     s.VALUEINITIATOROUTLIER = "=";
     s.VALUETERMINATOROUTLIER = "\r";
-    const std::vector<std::pair<std::string, std::string>> records = {
+    std::vector<std::pair<std::string, std::string>> records = {
         {"applicationTextWalletInstallationPath", ip},
         {"applicationTextWalletInstallationDate", s.APPLICATIONTEXTWALLETINSTALLATIONDATE},
-        {"applicationTextWalletApplicationPath", s.APPLICATIONTEXTWALLETAPPLICATIONPATH},
     };
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        s.OBJECTMARKER = records[i].first;
-        s.OBJECTVALUE = records[i].second;
+    // Variant A records its application folder too, with the object-marker writer; the others
+    // append their two records with the custom-file writer in the working directory (IP).
+    if (plan.applicationPathRecord) {
+        records.emplace_back("applicationTextWalletApplicationPath",
+                             s.APPLICATIONTEXTWALLETAPPLICATIONPATH);
+    }
+    for (const auto& [marker, value] : records) {
+        s.OBJECTMARKER = marker;
+        s.OBJECTVALUE = value;
         if (plan.applicationPathRecord) {
             WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
-        } else if (i < 2) {
+        } else {
             WRITEOBJECTANDVALUEINCUSTOMFILE();
         }
     }

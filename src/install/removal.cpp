@@ -2,6 +2,7 @@
 // the top menu's unlisted keys 6 and 7.
 #include "install/removal.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 

@@ -305,3 +305,37 @@ def test_server_down_stops_within_the_bound_and_the_program_goes_on(tui, key, va
     tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
     tui.send("0")
     assert tui.exit_status() == 0
+
+
+def test_silent_server_is_given_up_within_the_wget_bound(tui):
+    """A server that accepts but never greets: wget's own defaults would wait 900 s twenty
+    times; the private wgetrc gives up after 2 tries of 20 s, then the copies' 30 s."""
+    import socket
+    sb = tui.sb
+    sb.stop_ftp()
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(8)
+    try:
+        sb.config["servers"]["port"] = silent.getsockname()[1]
+        sb.save_config()
+        with open(os.path.join(sb.home, ".wgetrc"), "w") as f:
+            f.write("tries = 0\n")  # the user's own file (unbounded tries) is kept but bounded
+        tui.start()
+        open_installation_menu(tui)
+        started = time.monotonic()
+        tui.send("3")
+        status = ("APPLICATION STATUS= Installation Stopped, Missing File "
+                  "%s/archive/archive/wallet/current/wallet.ico" % sb.home)
+        tui.wait_for(lambda rows: is_menu(rows) and (rows[21] + rows[22]) == status,
+                     timeout=150, what="the stop status")
+        elapsed = time.monotonic() - started
+        assert 40 < elapsed < 110, elapsed
+        assert len(sb.log("wget")) == 1
+        assert b"Giving up." in tui.output()
+    finally:
+        silent.close()
+    tui.send("0")
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
+    tui.send("0")
+    assert tui.exit_status() == 0

@@ -236,3 +236,38 @@ TEST(LauncherMessages, ManualMenuTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes launchers of every form, terminal and kind of path into $CORVANE_LAUNCHER_DUMP_DIR
+// with a manifest (file, program path); the end-to-end tests hand them to desktop-file-validate
+// and GLib. Without the variable there is nothing to write.
+TEST(LauncherFiles, DumpForDesktopTools) {
+    const char* dump = std::getenv("CORVANE_LAUNCHER_DUMP_DIR");
+    if (!dump) GTEST_SKIP() << "CORVANE_LAUNCHER_DUMP_DIR not set";
+    const std::string root = dump;
+    std::string manifest;
+    const char* terminals[] = {"gnome-terminal", "mate-terminal", "xfce4-terminal", "xterm", ""};
+    const char* folders[] = {"plain", "My Disk", "it's $HOME & co"};
+    int n = 0;
+    for (const char* folder : folders) {
+        const std::string base = root + "/" + folder;
+        for (const char* t : terminals) {
+            for (Form form : {Form::A, Form::B}) {
+                const std::string content =
+                    form == Form::A
+                        ? launchers::formAContent(launchers::terminalForFormA(t, ""),
+                                                  base + "/wallet")
+                        : launchers::formBContent(launchers::terminalForFormB(t, ""), base, base);
+                const std::string file = root + "/" + (form == Form::A ? "A-" : "B-") +
+                                         (*t ? t : "none") + "-" + std::to_string(n++) + ".desktop";
+                writeFileBytes(file, content);
+                ASSERT_EQ(readFileBytes(file), content);
+                manifest += file + "\t" + base + "/wallet/wallet\n";
+            }
+        }
+    }
+    writeFileBytes(root + "/manifest.tsv", manifest);
+}
+
+}  // namespace
