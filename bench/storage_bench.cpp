@@ -4,10 +4,14 @@
 //   memory against the listing's size;
 // - the survey's own work for 100 partitions on 26 drives with instant tools (every command
 //   answers at once from memory), which leaves the parsing and the profile-file updates.
+// Run: cmake --preset release && cmake --build --preset release && build/release/storage_bench
+// Goals: scan_to_find <= 1.25, peak_MB below peak_limit_MB (3 x listing + 10 MB), survey
+// under 100 ms. capture_ms shows the shared capture routine on the same listing, for reference.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -129,10 +133,13 @@ void BM_WalletScanAgainstFind(benchmark::State& state) {
     S().THISPROGRAMEXECUTABLEFILEPATH = program;
     const std::string folder = storage::mountFolderOf(tree.root);
     double findMs = 0, scanMs = 0, captureMs = 0;
+    double bestFindMs = 1e9, bestScanMs = 1e9;  // the least disturbed run of each
     for (auto _ : state) {
         auto start = Clock::now();
         std::system(("find " + tree.root + " > /dev/null").c_str());
-        findMs += msSince(start);
+        const double oneFind = msSince(start);
+        findMs += oneFind;
+        bestFindMs = std::min(bestFindMs, oneFind);
 
         // The capture alone (find into tempout.txt, read back), to tell where the time goes.
         platformForScan.sleptMs = 0;
@@ -147,6 +154,7 @@ void BM_WalletScanAgainstFind(benchmark::State& state) {
         auto wallets = storage::walletsBelow(folder);
         const double ms = msSince(start);
         scanMs += ms;
+        bestScanMs = std::min(bestScanMs, ms);
         state.SetIterationTime(ms / 1000.0);
         if (wallets.size() != 2 || platformForScan.sleptMs != 2 * 2000)
             state.SkipWithError("the scan did not find the two wallets after one pause");
@@ -158,13 +166,14 @@ void BM_WalletScanAgainstFind(benchmark::State& state) {
     state.counters["capture_ms"] = captureMs / n;
     state.counters["scan_ms_without_pause"] = scanMs / n;
     state.counters["scan_to_find"] = scanMs / findMs;  // goal <= 1.25
+    state.counters["best_scan_to_best_find"] = bestScanMs / bestFindMs;
     state.counters["listing_MB"] = listingMb;
     state.counters["peak_MB"] = peakMb;
     state.counters["peak_limit_MB"] = 3 * listingMb + 10;  // goal: peak_MB below it
     setPlatform(nullptr);
     fs::remove_all(program);
 }
-BENCHMARK(BM_WalletScanAgainstFind)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalletScanAgainstFind)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 // Tools that answer at once: the captures' outputs come from memory, written where the
 // shell would have redirected them.
