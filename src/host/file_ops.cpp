@@ -34,6 +34,18 @@ std::string currentFolder() {
     return buf;
 }
 
+bool enterFolder(const std::string& folder) { return chdir(folder.c_str()) == 0; }
+
+bool entryExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::vector<std::string> pathPrefixes(std::string_view path) {
     // Only "/" separates: on Linux a backslash is an ordinary character of a name.
     std::vector<std::string> prefixes;

@@ -1,14 +1,14 @@
-// The two captures that run a command in the program folder with its standard output
-// redirected into tempout.txt, then read that file back into COMMANDLINEOUTPUT.
+// The captures through tempout.txt in the program folder, and the two routines built on them.
 #include "host/shell_capture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/installWalletForLinux.h"
 #include "host/fatal.h"
@@ -19,55 +19,84 @@ namespace {
 
 constexpr const char* kScratch = "tempout.txt";
 
-std::string currentFolder() {
-    std::error_code ec;
-    auto p = std::filesystem::current_path(ec);
-    return ec ? std::string() : p.string();
-}
-
-void enter(const std::string& folder) {
-    if (::chdir(folder.c_str()) != 0) fatalFileError(folder + "/" + kScratch, std::strerror(errno));
-}
-
-void capture(bool pauseAfter) {
-    auto& s = S();
-    s.COMMANDLINEOUTPUT.clear();
-    const std::string start = currentFolder();
-    const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
-    if (start != folder) enter(folder);
-    // An old scratch file must never be read as this command's output.
-    if (::unlink(kScratch) != 0 && errno != ENOENT)
-        fatalFileError(folder + "/" + kScratch, std::strerror(errno));
-    runCommand(s.COMMANDLINEINPUT + " > tempout.txt", /*cLocale=*/true);
-    if (pauseAfter) {
-        platform().sleepMs(2000);
-        if (currentFolder() != folder) enter(folder);
+// The whole file with one read call where the system allows (short reads continue).
+bool readWhole(const char* path, std::string& out) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const std::size_t size = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    // One byte more than the file holds, so that the end shows as a read of nothing without
+    // the buffer growing (and being copied) after the last byte came in.
+    out.resize(size + 1);
+    std::size_t got = 0;
+    while (true) {
+        if (got == out.size()) out.resize(out.size() * 2);  // the file grew since fstat
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
     }
-    std::ifstream in(kScratch, std::ios::binary);
-    if (in) {
-        std::ostringstream raw;
-        raw << in.rdbuf();
-        in.close();
-        ::unlink(kScratch);
-        s.COMMANDLINEOUTPUT = cleanCapturedOutput(raw.str());
-    }
-    if (!start.empty() && start != currentFolder()) (void)::chdir(start.c_str());
+    out.resize(got);
+    ::close(fd);
+    return true;
 }
 
 }  // namespace
 
-std::string cleanCapturedOutput(std::string_view raw) {
-    std::string out;
-    out.reserve(raw.size());
-    for (char c : raw) {
-        if (c != '\0') out.push_back(c);
+void cleanCaptureInPlace(std::string& text) {
+    if (text.find('\0') != std::string::npos)
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    const std::size_t last = text.find_last_not_of(' ');
+    if (last == std::string::npos) {
+        text.clear();
+        return;
     }
-    std::size_t b = out.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    std::size_t e = out.find_last_not_of(' ');
-    return out.substr(b, e - b + 1);
+    text.erase(last + 1);
+    text.erase(0, text.find_first_not_of(' '));
 }
 
-void PIPECOMMANDLINEOUTPUTINTOVARIABLE() { capture(false); }
+std::string cleanCapturedOutput(std::string_view raw) {
+    std::string text(raw);
+    cleanCaptureInPlace(text);
+    return text;
+}
 
-void PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE() { capture(true); }
+const std::string& captureThroughScratchFile(const std::string& command, CapturePrivilege privilege,
+                                             int64_t pauseMs) {
+    auto& s = S();
+    s.COMMANDLINEINPUT = command;
+    std::string().swap(s.COMMANDLINEOUTPUT);
+    std::error_code ec;
+    const std::string start = std::filesystem::current_path(ec).string();
+    const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
+    const std::string scratch = folder + "/" + kScratch;
+    auto enterProgramFolder = [&] {
+        if (std::filesystem::current_path(ec).string() != folder && ::chdir(folder.c_str()) != 0)
+            fatalFileError(scratch, std::strerror(errno));
+    };
+    enterProgramFolder();
+    // An old scratch file must never be read as this command's output.
+    if (::unlink(kScratch) != 0 && errno != ENOENT) fatalFileError(scratch, std::strerror(errno));
+    const std::string redirected = command + " > " + kScratch;
+    if (privilege == CapturePrivilege::Elevated) {
+        runElevated(redirected, /*cLocale=*/true);
+    } else {
+        runCommand(redirected, /*cLocale=*/true);
+    }
+    if (pauseMs > 0) {
+        platform().sleepMs(pauseMs);
+        enterProgramFolder();
+    }
+    if (readWhole(kScratch, s.COMMANDLINEOUTPUT)) {
+        ::unlink(kScratch);
+        cleanCaptureInPlace(s.COMMANDLINEOUTPUT);
+    }
+    if (!start.empty() && start != folder) (void)::chdir(start.c_str());
+    return s.COMMANDLINEOUTPUT;
+}
+
+void PIPECOMMANDLINEOUTPUTINTOVARIABLE() { captureThroughScratchFile(S().COMMANDLINEINPUT); }
+
+void PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE() {
+    captureThroughScratchFile(S().COMMANDLINEINPUT, CapturePrivilege::User, 2000);
+}

@@ -1,9 +1,25 @@
-// Shell command capture through tempout.txt in the program folder.
+// Shell command capture: a command runs in the program folder with its standard output
+// redirected into tempout.txt, which is read back in one piece into COMMANDLINEOUTPUT. The
+// file is read with one read call and cleaned in place, so a listing of hundreds of thousands
+// of paths is held once, not copied on its way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+enum class CapturePrivilege { User, Elevated };
 
 // The captured bytes as the routines keep them: zero bytes dropped, blanks (spaces only)
 // removed at both ends; line feeds stay.
 std::string cleanCapturedOutput(std::string_view raw);
+void cleanCaptureInPlace(std::string& text);
+
+// Runs command (+ " > tempout.txt", LC_ALL=C; elevated: the password on sudo's stdin) in the
+// program folder, waits pauseMs after it (through the platform), reads and deletes
+// tempout.txt, and returns to the starting folder. An old tempout.txt is deleted first and
+// never read. COMMANDLINEINPUT holds the command, COMMANDLINEOUTPUT the output (empty when
+// nothing), which is also returned.
+const std::string& captureThroughScratchFile(const std::string& command,
+                                             CapturePrivilege privilege = CapturePrivilege::User,
+                                             int64_t pauseMs = 0);

@@ -8,6 +8,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "install/install_menu.h"
@@ -21,21 +22,6 @@ namespace install {
 namespace {
 
 constexpr const char* kLabel = "APPLICATION STATUS= ";
-
-bool exists(const std::string& p) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(p, ec));
-}
-
-std::string currentDirectory() {
-    std::error_code ec;
-    return fs::current_path(ec).string();
-}
-
-void enterDirectory(const std::string& dir) {
-    std::error_code ec;
-    fs::current_path(dir, ec);
-}
 
 // One flow run: knows how the plan wants its progress told.
 class Flow {
@@ -138,7 +124,7 @@ bool copyAndVerify(const std::string& from, const std::string& to) {
     for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
         std::error_code ec;
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-        if (exists(to)) return true;
+        if (entryExists(to)) return true;
         if (attempt < kCopyAttempts) platform().sleepMs(kCopyRetryMs);
     }
     return false;
@@ -152,14 +138,14 @@ Outcome runAutomaticInstallation(Variant v) {
     SharedState& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
     const VariantPlan plan = planFor(v, ip);
-    const std::string startFolder = currentDirectory();
+    const std::string startFolder = currentFolder();
     Flow flow(plan);
 
     auto stop = [&]() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS =
             missingFileStatus(flow.missing(), plan.labelledStatus);
         if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
-        enterDirectory(startFolder);
+        enterFolder(startFolder);
         return Outcome::Stopped;
     };
 
@@ -176,10 +162,10 @@ Outcome runAutomaticInstallation(Variant v) {
     }
 
     std::error_code ec;
-    const std::string localWget = currentDirectory() + "/wget";
+    const std::string localWget = currentFolder() + "/wget";
     if (fs::is_regular_file(localWget, ec) && !flow.copy(localWget, ip + "/wget")) return stop();
 
-    enterDirectory(plan.downloadFolder);
+    enterFolder(plan.downloadFolder);
     flow.redrawThenStatus("Downloading Files");
     if (plan.download == Download::ArchiveRefresh) {
         DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
@@ -195,14 +181,14 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string linuxFolder = plan.sourceFolder + "/Linux";
     if (plan.installPackages) {
         for (const std::string& deb : walletPackages()) {
-            if (exists(linuxFolder + "/" + deb)) {
+            if (entryExists(linuxFolder + "/" + deb)) {
                 runElevated("dpkg -i " + shellQuote(linuxFolder + "/" + deb));
             }
         }
     }
     if (!flow.copy(linuxFolder + "/wallet", plan.programTarget)) return stop();
     if (plan.waitAfterProgramMs > 0) platform().sleepMs(plan.waitAfterProgramMs);
-    if (exists(plan.programTarget)) runElevated("chmod a+x " + shellQuote(plan.programTarget));
+    if (entryExists(plan.programTarget)) runElevated("chmod a+x " + shellQuote(plan.programTarget));
 
     const std::string home = s.CURRENTUSERHOMEPATH;
     launchers::Placement placement = launchers::automaticPlacement(plan.launcherVariant, home);
@@ -214,7 +200,7 @@ Outcome runAutomaticInstallation(Variant v) {
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
 
-    enterDirectory(plan.configFolder);
+    enterFolder(plan.configFolder);
     flow.redrawThenStatus("Updating configuration file");
     s.FILEPATH = plan.configFolder;
     s.FILENAME = "wallet.cfg";

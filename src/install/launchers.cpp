@@ -10,6 +10,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "host/fatal.h"
+#include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/shell.h"
 
@@ -80,21 +81,6 @@ std::string shellSingleQuote(std::string_view v) {
     }
     q += '\'';
     return q;
-}
-
-std::string currentDirectory() {
-    std::error_code ec;
-    return fs::current_path(ec).string();
-}
-
-void enterDirectory(const std::string& dir) {
-    std::error_code ec;
-    fs::current_path(dir, ec);
-}
-
-bool isDirectory(const std::string& p) {
-    std::error_code ec;
-    return fs::is_directory(p, ec);
 }
 
 }  // namespace
@@ -196,12 +182,12 @@ std::optional<std::string> parseXdgDesktopDir(std::string_view userDirs, std::st
 
 std::string desktopFolder(const std::string& home) {
     const std::string plain = home + "/Desktop";
-    if (isDirectory(plain)) return plain;
+    if (isFolder(plain)) return plain;
     std::ifstream in(home + "/.config/user-dirs.dirs", std::ios::binary);
     if (in) {
         std::ostringstream text;
         text << in.rdbuf();
-        if (auto xdg = parseXdgDesktopDir(text.str(), home); xdg && isDirectory(*xdg)) {
+        if (auto xdg = parseXdgDesktopDir(text.str(), home); xdg && isFolder(*xdg)) {
             return *xdg;
         }
     }
@@ -275,13 +261,13 @@ std::string moveCommand(const std::string& from, const std::string& to, bool quo
 std::string writeLauncher(const Placement& p) {
     SharedState& s = S();
     const std::string home = s.CURRENTUSERHOMEPATH;
-    const std::string remembered = currentDirectory();
+    const std::string remembered = currentFolder();
 
-    if (!isDirectory(p.folder)) {
+    if (!isFolder(p.folder)) {
         std::error_code ec;
         fs::create_directories(p.folder, ec);
     }
-    enterDirectory(p.folder);
+    enterFolder(p.folder);
     const std::string file = p.folder + "/" + p.fileName;
     std::error_code ec;
     fs::remove(file, ec);
@@ -305,12 +291,12 @@ std::string writeLauncher(const Placement& p) {
     if (!s.SUDOPASSWORD.empty()) {
         if (p.after == After::CopyToUserMenu) {
             const std::string menu = userMenuFolder(home);
-            if (p.createUserMenuFolder && !isDirectory(menu)) {
+            if (p.createUserMenuFolder && !isFolder(menu)) {
                 const std::string savedFilePath = s.FILEPATH;
                 s.FILEPATH = menu;
                 CREATEALLDIRECTORIESNOTPRESENTINPATH();
                 s.FILEPATH = savedFilePath;
-                enterDirectory(p.folder);
+                enterFolder(p.folder);
             }
             runElevated(copyCommand(file, menu + "/" + p.fileName));
         } else if (p.after == After::MoveToAllUsers) {
@@ -319,7 +305,7 @@ std::string writeLauncher(const Placement& p) {
                                     p.quotedMove));
         }
     }
-    if (p.restoreWorkingDirectory) enterDirectory(remembered);
+    if (p.restoreWorkingDirectory) enterFolder(remembered);
     return file;
 }
 

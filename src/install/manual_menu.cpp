@@ -6,6 +6,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "host/file_ops.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"
@@ -52,21 +53,6 @@ std::string manualArchiveFolder(std::string_view driverArchiveFolder, std::strin
 
 namespace {
 
-bool exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
-
-std::string workingFolder() {
-    std::error_code ec;
-    return fs::current_path(ec).string();
-}
-
-void enterFolder(const std::string& folder) {
-    std::error_code ec;
-    fs::current_path(folder, ec);
-}
-
 void createFolder(const std::string& path) {
     S().FILEPATH = path;
     CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
@@ -93,7 +79,7 @@ void downloadArchiveFolder() {
     createFolder(ip);
     s.driverArchiveFolder = ip + "/archive";
     createFolder(s.driverArchiveFolder);
-    const std::string remembered = workingFolder();
+    const std::string remembered = currentFolder();
     enterFolder(s.driverArchiveFolder);
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
@@ -109,14 +95,14 @@ void copyFromArchive() {
     createFolder(tellers);
     if (!copyOrReport(source + "/tellers", tellers + "/tellers")) return;
     if (!copyOrReport(source + "/Linux/wallet", ip + "/wallet")) return;
-    if (exists(ip + "/wallet")) runElevated("chmod a+x " + shellQuote(ip + "/wallet"));
+    if (entryExists(ip + "/wallet")) runElevated("chmod a+x " + shellQuote(ip + "/wallet"));
 }
 
 void desktopShortcut() {
     auto& s = S();
     const std::string home = s.CURRENTUSERHOMEPATH;
     // The desktop launcher always starts HOME/wallet/wallet, so its icon is looked for there.
-    if (!exists(home + "/wallet/wallet.ico")) {
+    if (!entryExists(home + "/wallet/wallet.ico")) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(home + "/wallet/");
         return;
     }
@@ -131,9 +117,9 @@ void userMenuItem() {
     s.driverArchiveFolder = ip + "/archive";
     // The icon comes from the downloaded folder, archive/current, where option 2 leaves it.
     const std::string archivedIcon = s.driverArchiveFolder + "/current/wallet.ico";
-    if (!exists(ip + "/wallet.ico") && exists(archivedIcon))
+    if (!entryExists(ip + "/wallet.ico") && entryExists(archivedIcon))
         install::copyAndVerify(archivedIcon, ip + "/wallet.ico");
-    if (!exists(ip + "/wallet.ico")) {
+    if (!entryExists(ip + "/wallet.ico")) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
         return;
     }
@@ -145,7 +131,7 @@ void userMenuItem() {
 void allUsersMenuItem() {
     auto& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    if (!exists(ip + "/wallet.ico")) {
+    if (!entryExists(ip + "/wallet.ico")) {
         // Names the folder that was looked in.
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
         return;
@@ -161,11 +147,11 @@ void recordInstallation() {
     s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + s.lastDesktopLauncherPath;
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
-    const std::string remembered = workingFolder();
+    const std::string remembered = currentFolder();
     // wallet.cfg is written in the working directory: without the folder it would land
     // wherever the installer happens to stand.
     createFolder(ip);
-    if (exists(ip)) {
+    if (entryExists(ip)) {
         enterFolder(ip);
         s.FILEPATH = ip;
         s.FILENAME = "wallet.cfg";

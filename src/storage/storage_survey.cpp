@@ -13,7 +13,7 @@
 #include "config/system_profile.h"
 #include "config/whole_file.h"
 #include "host/shell.h"
-#include "storage/scratch_capture.h"
+#include "host/shell_capture.h"
 
 namespace storage {
 
@@ -214,7 +214,7 @@ std::vector<std::string_view> nonEmptyLines(std::string_view text) {
 }
 
 std::string captureElevated(const std::string& command) {
-    return captureThroughScratchFile(command, Privilege::Elevated);
+    return captureThroughScratchFile(command, CapturePrivilege::Elevated);
 }
 
 }  // namespace storage
@@ -279,7 +279,7 @@ void recordPartition(ProfileTarget& profile, std::size_t n, const DfColumns& c) 
 }
 
 std::string captureAsUser(const std::string& command) {
-    return storage::captureThroughScratchFile(command, storage::Privilege::User);
+    return captureThroughScratchFile(command, CapturePrivilege::User);
 }
 
 void probeScsiDrive(ProfileTarget& profile, std::size_t n, const std::string& device) {

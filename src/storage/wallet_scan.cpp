@@ -9,7 +9,7 @@
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
 #include "host/shell.h"
-#include "storage/scratch_capture.h"
+#include "host/shell_capture.h"
 
 namespace storage {
 
@@ -88,7 +88,7 @@ std::vector<std::string> walletsBelow(const std::string& folder) {
     // The listing's command and pause are those of the recursive listing; the text is split in
     // the same pass that tests it, so only the listing itself is ever held.
     const std::string& listing = captureThroughScratchFile(
-        "find " + shellQuote(workingFolderPath()), Privilege::User, kListingPauseMs);
+        "find " + shellQuote(workingFolderPath()), CapturePrivilege::User, kListingPauseMs);
     const std::string_view text = listing;
     std::size_t start = 0;
     while (start < text.size()) {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "app/installWalletForLinux.h"
-#include "storage/scratch_capture.h"
+#include "host/shell_capture.h"
 #include "test_support.h"
 
 namespace {
@@ -41,7 +41,7 @@ TEST(CaptureCleaning, DropsZeroBytesAndOuterBlanksOnly) {
         {"\n x \n", "\n x \n"},
     };
     for (auto [text, want] : cases) {
-        storage::cleanCaptureInPlace(text);
+        cleanCaptureInPlace(text);
         EXPECT_EQ(text, want);
     }
 }
