@@ -57,7 +57,7 @@ TEST(Launchers, ContentOfEveryFormAndTerminalMatchesTheRecordedFiles) {
         EXPECT_EQ(content, " \n" + fixture(std::string("valid-variants/") + c.name + ".desktop"));
         // Plain paths keep the documented bytes exactly.
         if (std::string(c.name).find("plain") != std::string::npos) {
-            EXPECT_EQ(content, fixture(std::string("as-specified/") + c.name + ".desktop"));
+            EXPECT_EQ(content, fixture(std::string("documented/") + c.name + ".desktop"));
         }
     }
 }
