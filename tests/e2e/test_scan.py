@@ -41,7 +41,11 @@ def open_selected_wallet_menu(tui, drawn):
     """Waits for the top menu drawn again after the scan, then presses "5"."""
     tui.wait_output_count(TOP_HEADER, drawn + 1, SCAN_TIMEOUT)
     tui.send("5")
-    return tui.wait_for(" > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS")
+    # The menu's lines come first, its status at row 21 right after: wait for both.
+    return tui.wait_for(
+        lambda rows: rows[11] == " > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS"
+        and rows[20].startswith("  APPLICATION STATUS= "),
+        what="the selected-wallet menu with its status")
 
 
 def status_at_row_21(rows):
