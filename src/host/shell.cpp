@@ -38,7 +38,10 @@ int runElevated(const std::string& command, bool cLocale) {
 std::string shellQuote(std::string_view value) {
     bool plain = !value.empty();
     for (char c : value) plain = plain && isPlainChar(c);
-    if (plain) return std::string(value);
+    return plain ? std::string(value) : shellSingleQuote(value);
+}
+
+std::string shellSingleQuote(std::string_view value) {
     std::string out = "'";
     for (char c : value) {
         if (c == '\'') {

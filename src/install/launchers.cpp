@@ -69,20 +69,6 @@ std::string escapeExecValue(std::string_view v) {
     return out;
 }
 
-// '...' for a shell, ' written as '\''.
-std::string shellSingleQuote(std::string_view v) {
-    std::string q = "'";
-    for (char c : v) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    q += '\'';
-    return q;
-}
-
 }  // namespace
 
 std::optional<TerminalChoice> terminalForFormA(std::string_view current,

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -143,4 +145,24 @@ inline std::string readFileBytes(const std::string& path) {
 inline void writeFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// The permission bits of a file (07777), failing the test when it cannot be examined.
+inline unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+// What a command line prints on its standard output when /bin/sh runs it.
+inline std::string shellOutput(const std::string& commandLine) {
+    FILE* pipe = popen(commandLine.c_str(), "r");
+    EXPECT_NE(pipe, nullptr);
+    std::string out;
+    if (pipe == nullptr) return out;
+    char buf[256];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    pclose(pipe);
+    return out;
 }

@@ -8,12 +8,6 @@
 
 namespace {
 
-mode_t modeOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 0777;
-}
-
 // Runs with umask 0, so any mode narrower than 0666 comes from the code, not the umask.
 class WholeFile : public ::testing::Test {
 protected:

@@ -15,22 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-unsigned modeOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 07777;
-}
-
-std::string shellOutput(const std::string& commandLine) {
-    FILE* pipe = popen(commandLine.c_str(), "r");
-    std::string out;
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
-
 TEST(SudoProbe, MessagesThatCallForFirstTimeSetup) {
     struct Case {
         std::string text;

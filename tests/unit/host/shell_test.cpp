@@ -13,18 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What /bin/sh passes to printf for the given command-line text.
-std::string shellOutput(const std::string& commandLine) {
-    FILE* pipe = popen(commandLine.c_str(), "r");
-    EXPECT_NE(pipe, nullptr);
-    std::string out;
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
-
 const std::vector<std::string>& hostileValues() {
     static const std::vector<std::string> values = {"x; rm -rf ~",
                                                     "it's",
