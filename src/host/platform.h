@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,9 @@ struct CommandOptions {
     std::optional<std::string> input;
     // Adds LC_ALL=C to the command's environment, for output that the program parses.
     bool cLocale = false;
+    // Called right after the command starts and then again, while it runs, each time the
+    // number of milliseconds it returned has passed (the spinner and progress lines turn).
+    std::function<int()> whileRunning;
 };
 
 class Platform {
@@ -47,6 +51,9 @@ public:
     virtual Key readKey(int timeoutMs) = 0;
     // Reads a whole line (without its line feed) in the terminal's line mode.
     virtual std::string readLine(bool echo) = 0;
+
+    // Rows of the terminal (24 when it cannot be told).
+    virtual int screenRows() { return 24; }
 
     // Time and chance.
     virtual void sleepMs(int64_t ms) = 0;

@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -43,6 +45,37 @@ void writeAll(int fd, std::string_view bytes) {
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+}
+
+// Waits for the child pid to end and returns its wait status. With whileRunning the wait
+// sleeps in poll() on a pidfd until the child ends or the callback's next time comes; without
+// a pidfd (old kernels) it sleeps the same times and looks with WNOHANG.
+int waitForChild(pid_t pid, const std::function<int()>& whileRunning) {
+    int ws = 0;
+    if (whileRunning) {
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        while (true) {
+            int next = whileRunning();
+            if (next < 1) next = 1;
+            if (pidfd >= 0) {
+                struct pollfd p {
+                    pidfd, POLLIN, 0
+                };
+                const int r = poll(&p, 1, next);
+                if (r > 0 || (r < 0 && errno != EINTR)) break;
+            } else {
+                const pid_t w = waitpid(pid, &ws, WNOHANG);
+                if (w == pid) return ws;
+                if (w < 0 && errno != EINTR) return ws;
+                poll(nullptr, 0, next);
+            }
+        }
+        if (pidfd >= 0) close(pidfd);
+    }
+    while (waitpid(pid, &ws, 0) < 0) {
+        if (errno != EINTR) break;
+    }
+    return ws;
 }
 
 class PosixPlatform : public Platform {
@@ -99,10 +132,7 @@ public:
         }
         int status = 127;
         if (rc == 0) {
-            int ws = 0;
-            while (waitpid(pid, &ws, 0) < 0) {
-                if (errno != EINTR) break;
-            }
+            const int ws = waitForChild(pid, options.whileRunning);
             if (WIFEXITED(ws)) {
                 status = WEXITSTATUS(ws);
             } else if (WIFSIGNALED(ws)) {
@@ -181,6 +211,12 @@ public:
         }
         terminal::enterRaw();
         return line;
+    }
+
+    int screenRows() override {
+        struct winsize ws {};
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_row > 0) return ws.ws_row;
+        return 24;
     }
 
     void sleepMs(int64_t ms) override {

@@ -55,7 +55,7 @@ std::string readWholeFileOrFatal(const std::string& path) {
 }
 
 std::string runProbeHere() {
-    platform().run(kSudoProbeCommand, CommandOptions{std::nullopt, true});
+    runShellCommand(kSudoProbeCommand, CommandOptions{std::nullopt, true, {}});
     return readWholeFileOrFatal(kProbeFileName);
 }
 

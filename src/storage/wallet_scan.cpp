@@ -2,8 +2,12 @@
 // pick the installation path that the selected-wallet menu reinstalls.
 #include "storage/wallet_scan.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/installWalletForLinux.h"
@@ -26,6 +30,23 @@ bool enterFolder(const std::string& folder) {
 
 // The recursive listing's pause after find (the scan waits as the listing always did).
 constexpr int64_t kListingPauseMs = 2000;
+constexpr std::size_t kScreenWidth = 80;
+
+// "   FOLDER (DEVICE)" + tail, within one screen row: a long folder keeps its end.
+std::string partitionLine(std::string_view folder, std::string_view device,
+                          const std::string& tail) {
+    const std::string where = device.empty() ? std::string() : " (" + std::string(device) + ")";
+    const std::size_t room = kScreenWidth - 1;
+    const std::size_t fixed = 3 + where.size() + tail.size();
+    std::string shown(folder);
+    if (fixed + shown.size() > room) {
+        const std::size_t keep = room > fixed + 3 ? room - fixed - 3 : 0;
+        shown = "..." + std::string(folder.substr(folder.size() - std::min(keep, folder.size())));
+    }
+    std::string line = "   " + shown + where + tail;
+    if (line.size() > room) line.resize(room);
+    return line;
+}
 
 }  // namespace
 
@@ -82,13 +103,56 @@ std::string selectedWalletStatus(std::string_view installationPath) {
     return "SELECTED WALLET AT " + std::string(installationPath);
 }
 
-std::vector<std::string> walletsBelow(const std::string& folder) {
+ListingCounter::ListingCounter(std::string path, char separator)
+    : path_(std::move(path)), separator_(separator) {}
+
+ListingCounter::~ListingCounter() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t ListingCounter::look() {
+    if (fd_ < 0) {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return count_;
+    }
+    char buf[1 << 16];
+    while (true) {
+        const ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const char* p = buf;
+        const char* end = buf + n;
+        while ((p = static_cast<const char*>(std::memchr(p, separator_, end - p))) != nullptr) {
+            ++count_;
+            ++p;
+        }
+    }
+    return count_;
+}
+
+std::string partitionListingLine(std::string_view mountFolder, std::string_view device,
+                                 std::size_t entries) {
+    return partitionLine(mountFolder, device,
+                         " LISTING... " + std::to_string(entries) + " ENTRIES");
+}
+
+std::string partitionDoneLine(std::string_view mountFolder, std::string_view device,
+                              std::size_t entries, std::size_t wallets) {
+    return partitionLine(mountFolder, device,
+                         " " + std::to_string(entries) + " ENTRIES, " + std::to_string(wallets) +
+                             (wallets == 1 ? " WALLET" : " WALLETS"));
+}
+
+std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount) {
     std::vector<std::string> found;
+    if (entryCount) *entryCount = 0;
     if (!enterFolder(folder)) return found;
     // The listing's command and pause are those of the recursive listing; the text is split in
-    // the same pass that tests it, so only the listing itself is ever held.
+    // the same pass that tests it, so only the listing itself is ever held. find's complaints
+    // about folders it may not read would scroll over the progress screen: they go to a file.
     const std::string& listing = captureThroughScratchFile(
-        "find " + shellQuote(workingFolderPath()), CapturePrivilege::User, kListingPauseMs);
+        "find " + shellQuote(workingFolderPath()) + " 2> " + kListingErrorFile,
+        CapturePrivilege::User, kListingPauseMs);
     const std::string_view text = listing;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -96,6 +160,7 @@ std::vector<std::string> walletsBelow(const std::string& folder) {
         if (lf == std::string_view::npos) lf = text.size();
         const std::string_view entry = text.substr(start, lf - start);
         if (isWalletEntry(entry)) found.emplace_back(entry);
+        if (entryCount) ++*entryCount;
         start = lf + 1;
     }
     std::string().swap(S().COMMANDLINEOUTPUT);
@@ -112,6 +177,55 @@ void rememberFound(const std::vector<std::string>& found) {
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = s.LOCATIONDYNAMICARRAY.upperBound();
 }
 
+// The scan's progress screen: a title, then one line per partition (the last ones when they
+// do not all fit above the status row). The line of the partition being listed is rewritten
+// as its count grows, with the terminal's own cursor save and restore.
+class ScanProgress {
+public:
+    void begin(const std::string& folder, const std::string& device) {
+        folder_ = folder;
+        device_ = device;
+        lines_.push_back(storage::partitionListingLine(folder_, device_, 0));
+        shown_ = 0;
+        draw();
+    }
+    // A command ticker: at most ten looks a second at the growing listing.
+    int tick(storage::ListingCounter& counter) {
+        const std::size_t n = counter.look();
+        if (n != shown_) {
+            shown_ = n;
+            lines_.back() = storage::partitionListingLine(folder_, device_, n);
+            console::drawAside(rowOf(lines_.size() - 1), 1,
+                               console::paddedStatusLine(lines_.back()));
+        }
+        return std::min(kTickMs, console::spinWhileCommandRuns());
+    }
+    void end(std::size_t entries, std::size_t wallets) {
+        lines_.back() = storage::partitionDoneLine(folder_, device_, entries, wallets);
+        draw();
+    }
+
+private:
+    static constexpr int kTickMs = 100;
+    static constexpr std::size_t kFirstRow = 3;
+    static constexpr std::size_t kRows = console::kStatusRow - kFirstRow;
+
+    std::size_t firstShown() const { return lines_.size() > kRows ? lines_.size() - kRows : 0; }
+    int rowOf(std::size_t index) const {
+        return static_cast<int>(kFirstRow + index - firstShown());
+    }
+    void draw() {
+        std::vector<std::string> page{storage::kScanProgressTitle, " "};
+        page.insert(page.end(), lines_.begin() + static_cast<std::ptrdiff_t>(firstShown()),
+                    lines_.end());
+        console::drawPage(page);
+    }
+
+    std::vector<std::string> lines_;
+    std::string folder_, device_;
+    std::size_t shown_ = 0;
+};
+
 // Comes back to the working folder it started in: later flows look for files (a local wget)
 // in the working folder, which must not be whichever mount folder was listed last.
 void scanRecordedPartitions() {
@@ -121,10 +235,21 @@ void scanRecordedPartitions() {
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = 0;
     const auto partitions = std::min<std::size_t>(
         s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, kPartitionSlots);
+    ScanProgress progress;
     for (std::size_t i = 1; i <= partitions; ++i) {
         const std::string& mountPath = s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[i];
         if (mountPath.empty()) continue;
-        rememberFound(storage::walletsBelow(storage::mountFolderOf(mountPath)));
+        const std::string folder = storage::mountFolderOf(mountPath);
+        progress.begin(folder, s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONSYSTEMPATH[i]);
+        storage::ListingCounter counter(s.THISPROGRAMEXECUTABLEFILEPATH + "/tempout.txt");
+        std::size_t entries = 0;
+        std::vector<std::string> found;
+        {
+            ScopedCommandTicker ticker([&] { return progress.tick(counter); });
+            found = storage::walletsBelow(folder, &entries);
+        }
+        progress.end(entries, found.size());
+        rememberFound(found);
     }
     if (!start.empty() && !storage::isSameFolder(storage::workingFolderPath(), start))
         (void)::chdir(start.c_str());

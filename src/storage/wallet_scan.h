@@ -38,7 +38,35 @@ inline constexpr const char* kNoWalletsStatus = "NO WALLETS FOUND, NEW INSTALLAT
 std::string selectedWalletStatus(std::string_view installationPath);
 
 // Lists `folder` recursively (entering it first) and returns its wallet entries; the listing is
-// released before returning. Nothing when the folder cannot be entered.
-std::vector<std::string> walletsBelow(const std::string& folder);
+// released before returning. Nothing when the folder cannot be entered. entryCount, when
+// given, receives the number of entries listed. find's own error lines go to the capture's
+// error file (kListingErrorFile in the program folder), not to the screen.
+std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount = nullptr);
+inline constexpr const char* kListingErrorFile = "temperr.txt";
+
+// Counts the entries of a listing file while it grows: each look reads only what was
+// appended since the last one and counts the separators in it. A file not yet made counts 0.
+class ListingCounter {
+public:
+    explicit ListingCounter(std::string path, char separator = '\n');
+    ~ListingCounter();
+    ListingCounter(const ListingCounter&) = delete;
+    ListingCounter& operator=(const ListingCounter&) = delete;
+    // The number of complete entries in the file now.
+    std::size_t look();
+
+private:
+    std::string path_;
+    char separator_;
+    int fd_ = -1;
+    std::size_t count_ = 0;
+};
+
+// The progress screen's lines for one partition: while it is listed and when it is done.
+std::string partitionListingLine(std::string_view mountFolder, std::string_view device,
+                                 std::size_t entries);
+std::string partitionDoneLine(std::string_view mountFolder, std::string_view device,
+                              std::size_t entries, std::size_t wallets);
+inline constexpr const char* kScanProgressTitle = " SCANNING PARTITIONS FOR WALLETS";
 
 }  // namespace storage

@@ -50,7 +50,9 @@ TEST_F(AdvancedMenuTest, RunLogKeysReportAMissingLogAndDeleteAPresentOne) {
     writeFileBytes(dir / "runlog.txt", "log\n");
     press({"5"});
     ASSERT_EQ(fake.commands.size(), 1u);
-    EXPECT_EQ(fake.commands[0].commandLine, "gedit " + dir.path() + "/runlog.txt");
+    // gedit or a pager, by the session (the choice itself is tested below).
+    EXPECT_TRUE(fake.commands[0].commandLine.ends_with(" " + dir.path() + "/runlog.txt"))
+        << fake.commands[0].commandLine;
     press({"4"});
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, "runlog.txt DELETED, Waiting for user input");
     EXPECT_FALSE(std::filesystem::exists(dir / "runlog.txt"));
@@ -81,6 +83,27 @@ TEST_F(AdvancedMenuTest, HelpPagesOpenFromTheSubmenusAndAnUnlistedKeyRedraws) {
     EXPECT_NE(fake.screen.find(" MAIN MENU-ADVANCED-VIEW GENERAL HELP \n"), std::string::npos);
     EXPECT_NE(fake.screen.find("   Press the number keys on your keyboard to choose options"),
               std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunLogViewer, GeditInAGraphicalSessionElseThePagerOfChoice) {
+    const std::string path = "/p/my folder/runlog.txt";
+    const std::string q = "'/p/my folder/runlog.txt'";
+    struct Case {
+        RunLogTools tools;
+        std::string command;
+    } cases[] = {
+        {{true, true, "less -R", true, true}, "gedit " + q},
+        {{true, false, "", true, true}, "sensible-pager " + q},
+        {{false, true, "less -R", true, true}, "less -R " + q},
+        {{false, true, " ", true, true}, "sensible-pager " + q},
+        {{false, false, "", false, true}, "less " + q},
+        {{false, false, "", false, false}, "more " + q},
+    };
+    for (const auto& c : cases) EXPECT_EQ(runLogViewCommand(path, c.tools), c.command);
 }
 
 }  // namespace
