@@ -167,6 +167,44 @@ std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* en
     return found;
 }
 
+void ScanProgress::begin(const std::string& folder, const std::string& device) {
+    folder_ = folder;
+    device_ = device;
+    lines_.push_back(partitionListingLine(folder_, device_, 0));
+    shown_ = 0;
+    draw();
+}
+
+int ScanProgress::tick(ListingCounter& counter) {
+    const std::size_t n = counter.look();
+    if (n != shown_) {
+        shown_ = n;
+        lines_.back() = partitionListingLine(folder_, device_, n);
+        console::drawAside(rowOf(lines_.size() - 1), 1, console::paddedStatusLine(lines_.back()));
+    }
+    return std::min(kTickMs, console::spinWhileCommandRuns());
+}
+
+void ScanProgress::end(std::size_t entries, std::size_t wallets) {
+    lines_.back() = partitionDoneLine(folder_, device_, entries, wallets);
+    draw();
+}
+
+std::size_t ScanProgress::firstShown() const {
+    return lines_.size() > kRows ? lines_.size() - kRows : 0;
+}
+
+int ScanProgress::rowOf(std::size_t index) const {
+    return static_cast<int>(kFirstRow + index - firstShown());
+}
+
+void ScanProgress::draw() {
+    std::vector<std::string> page{kScanProgressTitle, " "};
+    page.insert(page.end(), lines_.begin() + static_cast<std::ptrdiff_t>(firstShown()),
+                lines_.end());
+    console::drawPage(page);
+}
+
 }  // namespace storage
 
 namespace {
@@ -177,55 +215,6 @@ void rememberFound(const std::vector<std::string>& found) {
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = s.LOCATIONDYNAMICARRAY.upperBound();
 }
 
-// The scan's progress screen: a title, then one line per partition (the last ones when they
-// do not all fit above the status row). The line of the partition being listed is rewritten
-// as its count grows, with the terminal's own cursor save and restore.
-class ScanProgress {
-public:
-    void begin(const std::string& folder, const std::string& device) {
-        folder_ = folder;
-        device_ = device;
-        lines_.push_back(storage::partitionListingLine(folder_, device_, 0));
-        shown_ = 0;
-        draw();
-    }
-    // A command ticker: at most ten looks a second at the growing listing.
-    int tick(storage::ListingCounter& counter) {
-        const std::size_t n = counter.look();
-        if (n != shown_) {
-            shown_ = n;
-            lines_.back() = storage::partitionListingLine(folder_, device_, n);
-            console::drawAside(rowOf(lines_.size() - 1), 1,
-                               console::paddedStatusLine(lines_.back()));
-        }
-        return std::min(kTickMs, console::spinWhileCommandRuns());
-    }
-    void end(std::size_t entries, std::size_t wallets) {
-        lines_.back() = storage::partitionDoneLine(folder_, device_, entries, wallets);
-        draw();
-    }
-
-private:
-    static constexpr int kTickMs = 100;
-    static constexpr std::size_t kFirstRow = 3;
-    static constexpr std::size_t kRows = console::kStatusRow - kFirstRow;
-
-    std::size_t firstShown() const { return lines_.size() > kRows ? lines_.size() - kRows : 0; }
-    int rowOf(std::size_t index) const {
-        return static_cast<int>(kFirstRow + index - firstShown());
-    }
-    void draw() {
-        std::vector<std::string> page{storage::kScanProgressTitle, " "};
-        page.insert(page.end(), lines_.begin() + static_cast<std::ptrdiff_t>(firstShown()),
-                    lines_.end());
-        console::drawPage(page);
-    }
-
-    std::vector<std::string> lines_;
-    std::string folder_, device_;
-    std::size_t shown_ = 0;
-};
-
 // Comes back to the working folder it started in: later flows look for files (a local wget)
 // in the working folder, which must not be whichever mount folder was listed last.
 void scanRecordedPartitions() {
@@ -235,7 +224,7 @@ void scanRecordedPartitions() {
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = 0;
     const auto partitions = std::min<std::size_t>(
         s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, kPartitionSlots);
-    ScanProgress progress;
+    storage::ScanProgress progress;
     for (std::size_t i = 1; i <= partitions; ++i) {
         const std::string& mountPath = s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[i];
         if (mountPath.empty()) continue;

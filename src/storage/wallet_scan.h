@@ -69,4 +69,31 @@ std::string partitionDoneLine(std::string_view mountFolder, std::string_view dev
                               std::size_t entries, std::size_t wallets);
 inline constexpr const char* kScanProgressTitle = " SCANNING PARTITIONS FOR WALLETS";
 
+// The scan's progress screen: a title, then one line per partition (the last ones when they
+// do not all fit above the status row). The line of the partition being listed is rewritten
+// as its count grows, with the terminal's own cursor save and restore.
+class ScanProgress {
+public:
+    // A partition's listing starts: the screen is drawn with its line, count 0.
+    void begin(const std::string& folder, const std::string& device);
+    // A command ticker while find runs: looks at the growing listing, rewrites the line when
+    // the count changed, turns the spinner; asks to be called again within 100 ms.
+    int tick(ListingCounter& counter);
+    // The listing is done: its line gets the entry and wallet counts.
+    void end(std::size_t entries, std::size_t wallets);
+
+private:
+    static constexpr int kTickMs = 100;
+    static constexpr std::size_t kFirstRow = 3;
+    static constexpr std::size_t kRows = 22 - kFirstRow;  // rows above the status row
+
+    std::size_t firstShown() const;
+    int rowOf(std::size_t index) const;
+    void draw();
+
+    std::vector<std::string> lines_;
+    std::string folder_, device_;
+    std::size_t shown_ = 0;
+};
+
 }  // namespace storage

@@ -92,18 +92,24 @@ namespace {
 TEST(RunLogViewer, GeditInAGraphicalSessionElseThePagerOfChoice) {
     const std::string path = "/p/my folder/runlog.txt";
     const std::string q = "'/p/my folder/runlog.txt'";
-    struct Case {
-        RunLogTools tools;
-        std::string command;
-    } cases[] = {
-        {{true, true, "less -R", true, true}, "gedit " + q},
-        {{true, false, "", true, true}, "sensible-pager " + q},
-        {{false, true, "less -R", true, true}, "less -R " + q},
-        {{false, true, " ", true, true}, "sensible-pager " + q},
-        {{false, false, "", false, true}, "less " + q},
-        {{false, false, "", false, false}, "more " + q},
+    auto tools = [](bool graphical, bool gedit, const char* pager, bool sensible, bool less) {
+        RunLogTools t;
+        t.graphicalSession = graphical;
+        t.gedit = gedit;
+        t.pagerEnv = pager;
+        t.sensiblePager = sensible;
+        t.less = less;
+        return t;
     };
-    for (const auto& c : cases) EXPECT_EQ(runLogViewCommand(path, c.tools), c.command);
+    const std::vector<std::pair<RunLogTools, std::string>> cases = {
+        {tools(true, true, "less -R", true, true), "gedit " + q},
+        {tools(true, false, "", true, true), "sensible-pager " + q},
+        {tools(false, true, "less -R", true, true), "less -R " + q},
+        {tools(false, true, " ", true, true), "sensible-pager " + q},
+        {tools(false, false, "", false, true), "less " + q},
+        {tools(false, false, "", false, false), "more " + q},
+    };
+    for (const auto& [t, command] : cases) EXPECT_EQ(runLogViewCommand(path, t), command);
 }
 
 }  // namespace
