@@ -100,7 +100,7 @@ void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
 
     unlink("tempout.txt");
     runShellCommand(s.COMMANDLINEINPUT + " > tempout.txt 2>&1",
-                    CommandOptions{std::nullopt, true, {}});
+                    CommandOptions{std::nullopt, true, 0, {}});
     if (access("tempout.txt", F_OK) == 0) {
         s.COMMANDLINEOUTPUT = cleanCapturedOutput(readCaptureFile("tempout.txt"));
     }

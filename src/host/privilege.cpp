@@ -55,7 +55,7 @@ std::string readWholeFileOrFatal(const std::string& path) {
 }
 
 std::string runProbeHere() {
-    runShellCommand(kSudoProbeCommand, CommandOptions{std::nullopt, true, {}});
+    runShellCommand(kSudoProbeCommand, CommandOptions{std::nullopt, true, 0, {}});
     return readWholeFileOrFatal(kProbeFileName);
 }
 

@@ -2,6 +2,7 @@
 #include "host/shell.h"
 
 #include <chrono>
+#include <csignal>
 
 #include "app/shared_state.h"
 #include "console/console.h"
@@ -30,17 +31,25 @@ ScopedCommandTicker::~ScopedCommandTicker() { gTicker = std::move(previous_); }
 int runShellCommand(const std::string& commandLine, CommandOptions options) {
     if (!options.whileRunning) options.whileRunning = gTicker;
     const auto start = std::chrono::steady_clock::now();
-    const int status = platform().run(commandLine, options);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - start)
-                        .count();
-    runlog::recordCommand(commandLine, status, static_cast<int64_t>(ms));
+    auto elapsedMs = [&] {
+        return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start)
+                                        .count());
+    };
+    int status = 0;
+    try {
+        status = platform().run(commandLine, options);
+    } catch (const FlowInterrupted&) {
+        runlog::recordCommand(commandLine, 128 + SIGINT, elapsedMs());  // Ctrl-C ended it
+        throw;
+    }
+    runlog::recordCommand(commandLine, status, elapsedMs());
     return status;
 }
 
 int runCommand(const std::string& commandLine, bool cLocale) {
     console::invalidateCursor();  // the command may write to the terminal
-    return runShellCommand(commandLine, CommandOptions{std::nullopt, cLocale, {}});
+    return runShellCommand(commandLine, CommandOptions{std::nullopt, cLocale, 0, {}});
 }
 
 std::string elevatedCommandLine(std::string_view command) {
@@ -55,7 +64,7 @@ std::string elevatedInput(std::string_view password) {
 int runElevated(const std::string& command, bool cLocale) {
     console::invalidateCursor();
     return runShellCommand(elevatedCommandLine(command),
-                           CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale, {}});
+                           CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale, 0, {}});
 }
 
 std::string shellQuote(std::string_view value) {

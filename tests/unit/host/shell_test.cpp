@@ -111,7 +111,7 @@ TEST_F(ElevatedRunner, ElevatedCommandReallyGetsThePasswordOnStdin) {
     fs::current_path(tmp.path());
     fake.onRun = [&](const RecordedCommand& c) {
         return realPlatform().run("PATH=" + tmp.path() + ":$PATH; " + c.commandLine,
-                                  CommandOptions{c.input, c.cLocale, {}});
+                                  CommandOptions{c.input, c.cLocale, 0, {}});
     };
     S().SUDOPASSWORD = "a'b\"c $(touch canary) `touch canary`";
     runElevated("chmod 777 " + shellQuote("my folder"));
