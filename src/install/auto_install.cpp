@@ -13,6 +13,7 @@
 #include "host/shell.h"
 #include "install/install_menu.h"
 #include "install/launchers.h"
+#include "net/archive_check.h"
 #include "net/downloads.h"
 
 namespace fs = std::filesystem;
@@ -141,13 +142,13 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string startFolder = currentFolder();
     Flow flow(plan);
 
-    auto stop = [&]() {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
-            missingFileStatus(flow.missing(), plan.labelledStatus);
+    auto stopWith = [&](const std::string& text) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(text);
         if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
         enterFolder(startFolder);
         return Outcome::Stopped;
     };
+    auto stop = [&]() { return stopWith(missingFileStatus(flow.missing(), false)); };
 
     s.ZXINKEY.clear();
     for (std::size_t i = 0; i < plan.folders.size(); ++i) {
@@ -174,6 +175,12 @@ Outcome runAutomaticInstallation(Variant v) {
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     }
 
+    // Nothing leaves the archive before it has passed its check.
+    const net::ArchiveCheck check =
+        net::checkWalletArchive(plan.sourceFolder, plan.tellersTarget.has_value());
+    if (check.refused()) return stopWith(check.statusText());
+    flow.status(check.statusText());
+
     if (!flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget)) return stop();
     if (plan.tellersTarget && !flow.copy(plan.sourceFolder + "/tellers", *plan.tellersTarget)) {
         return stop();
@@ -181,7 +188,7 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string linuxFolder = plan.sourceFolder + "/Linux";
     if (plan.installPackages) {
         for (const std::string& deb : walletPackages()) {
-            if (entryExists(linuxFolder + "/" + deb)) {
+            if (entryExists(linuxFolder + "/" + deb) && check.allows("Linux/" + deb)) {
                 runElevated("dpkg -i " + shellQuote(linuxFolder + "/" + deb));
             }
         }
