@@ -8,7 +8,7 @@ import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -75,6 +75,12 @@ def main():
     handler.abstracted_fs = filesystem_for(root)
     handler.passive_ports = None
     handler.masquerade_address = None
+    # A server that trickles: config ftp.bytes_per_second caps every transfer.
+    rate = config["ftp"].get("bytes_per_second")
+    if rate:
+        ThrottledDTPHandler.read_limit = rate
+        ThrottledDTPHandler.write_limit = rate
+        handler.dtp_handler = ThrottledDTPHandler
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
     tmp = port_file + ".tmp"
