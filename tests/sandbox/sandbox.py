@@ -99,7 +99,8 @@ def tiny_deb(name):
 
 class Sandbox:
     """One sandbox folder. Paths: root, home, desktop, program_dir, program, bin, log_file,
-    asan_dir, ftp_root, mounts (the df shim's two mount folders), wallet_runs_log."""
+    asan_dir, ftp_root, mounts (the df shim's two mount folders), wallet_runs_log, gnupg (the
+    throwaway signing keys, one GNUPGHOME each)."""
 
     def __init__(self, binary=None, root=None, build_dir=None, copy_binary=True):
         # Short root: the program keeps mount paths in 64-character fields.
