@@ -134,6 +134,11 @@ std::string missingFileStatus(const std::string& path, bool labelled) {
     return std::string(labelled ? kLabel : "") + "Installation Stopped, Missing File " + path;
 }
 
+std::string downloadTimedOutStatus(bool labelled) {
+    return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
+           std::to_string(net::wgetTotalSeconds()) + " Seconds";
+}
+
 Outcome runAutomaticInstallation(Variant v) {
     SharedState& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
@@ -172,6 +177,13 @@ Outcome runAutomaticInstallation(Variant v) {
     } else {
         s.REMOTEPATH = net::secondServerRemotePath();
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
+    }
+    if (net::lastDownloadTimedOut()) {
+        // What the stopped download left may be cut short: nothing of it is installed.
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = downloadTimedOutStatus(plan.labelledStatus);
+        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
+        enterFolder(startFolder);
+        return Outcome::Stopped;
     }
 
     if (!flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget)) return stop();

@@ -84,6 +84,8 @@ void downloadArchiveFolder() {
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
+    if (net::lastDownloadTimedOut())
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::downloadTimedOutStatus(false);
 }
 
 void copyFromArchive() {
