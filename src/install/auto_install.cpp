@@ -135,6 +135,11 @@ std::string missingFileStatus(const std::string& path, bool labelled) {
     return std::string(labelled ? kLabel : "") + "Installation Stopped, Missing File " + path;
 }
 
+std::string downloadTimedOutStatus(bool labelled) {
+    return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
+           std::to_string(net::wgetTotalSeconds()) + " Seconds";
+}
+
 Outcome runAutomaticInstallation(Variant v) {
     SharedState& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
@@ -173,6 +178,13 @@ Outcome runAutomaticInstallation(Variant v) {
     } else {
         s.REMOTEPATH = net::secondServerRemotePath();
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
+    }
+    if (net::lastDownloadTimedOut()) {
+        // What the stopped download left may be cut short: nothing of it is installed.
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = downloadTimedOutStatus(plan.labelledStatus);
+        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
+        enterFolder(startFolder);
+        return Outcome::Stopped;
     }
 
     // Nothing leaves the archive before it has passed its check.

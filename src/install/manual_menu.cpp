@@ -85,8 +85,11 @@ void downloadArchiveFolder() {
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
-    s.APPLICATIONTEXTWALLETCURRENTSTATUS =
-        net::checkWalletArchive(s.driverArchiveFolder + "/current", true).statusText();
+    if (net::lastDownloadTimedOut())
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::downloadTimedOutStatus(false);
+    else
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
+            net::checkWalletArchive(s.driverArchiveFolder + "/current", true).statusText();
 }
 
 void copyFromArchive() {
