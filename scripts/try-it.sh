@@ -9,6 +9,6 @@ cd "$(dirname "$0")/.."
 ensure_packages cmake ninja-build g++ python3 python3-pyftpdlib wget
 
 cmake -S . -B build -G Ninja
-cmake --build build
+cmake --build build --target installWalletForLinux
 
 exec /usr/bin/python3 tests/sandbox/try_it.py build/installWalletForLinux "$@"

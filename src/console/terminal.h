@@ -5,7 +5,8 @@
 namespace terminal {
 
 // Saves the terminal's settings once and installs the restore on exit and on SIGINT,
-// SIGTERM, SIGHUP and SIGQUIT (restore, then end as the signal would). No-op without a tty.
+// SIGTERM, SIGHUP and SIGQUIT (restore, then end as the signal would), and the SIGWINCH
+// notice of resizeFd(). No-op without a tty.
 void install();
 // Single key presses, no echo; signals from the keyboard stay on.
 void enterRaw();
@@ -14,5 +15,10 @@ void enterLineMode(bool echo);
 // Puts back the settings saved by install(). Idempotent and async-signal-safe.
 void restore();
 bool isTerminal();
+// Read end of the resize pipe: one byte arrives on every SIGWINCH, so a poll() on it and on
+// the keyboard wakes for both. -1 before install() or without a tty.
+int resizeFd();
+// Reads every byte waiting in the resize pipe; true when there was any.
+bool drainResize();
 
 }  // namespace terminal
