@@ -4,6 +4,7 @@
 #   bin/installWalletForLinux
 #   share/man/man1/installWalletForLinux.1.gz
 #   share/doc/corvane-installer/{README.md,copyright,changelog.gz}
+#   share/lintian/overrides/corvane-installer
 #   share/corvane-installer/               (the program's data files)
 set(CMAKE_INSTALL_DOCDIR share/doc/corvane-installer CACHE PATH "Documentation folder")
 include(GNUInstallDirs)
@@ -34,6 +35,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/co
               ${PROJECT_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The program is static on purpose (one file for every Debian and Ubuntu release), which
+# lintian reports unless told so.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME corvane-installer)
+
 # Data files of the program go to CORVANE_DATADIR (/usr/share/corvane-installer in the
 # package). The archive keyring belongs here: a cache variable naming the keyring file, and
 # install(FILES <keyring> DESTINATION ${CORVANE_DATADIR} RENAME archive-keyring.gpg).
@@ -51,10 +57,11 @@ set(CPACK_PACKAGE_VENDOR "Corvane")
 set(CPACK_PACKAGE_CONTACT "Corvane installer maintainers <installer@corvane.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "text-mode installer for the Corvane desktop wallet")
 set(CPACK_PACKAGE_DESCRIPTION
-    "installWalletForLinux installs the Corvane desktop wallet for the current user from a\n\
-terminal: it downloads the wallet archive with wget, puts the program, icon and\n\
-launchers in place, installs the packages the wallet needs with apt-get through\n\
-sudo, finds wallets already installed on mounted partitions, and removes them.")
+    "installWalletForLinux installs the Corvane desktop wallet for the current\n\
+user from a terminal: it downloads the wallet archive with wget, puts the\n\
+program, icon and launchers in place, installs the packages the wallet needs\n\
+with apt-get through sudo, finds wallets already installed on mounted\n\
+partitions, and removes them.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -69,10 +69,11 @@ def rootfs(request):
 def inside(root, words, user=None):
     """The command line that runs words in the root: own mount, PID and network namespaces
     (the root's /proc mounted there and gone with them), optionally as uid 1000."""
-    chroot = ["chroot"] + (["--userspec=%d:%d" % (USER_ID, USER_ID)] if user else []) + [root]
+    as_user = ["--userspec=%d:%d" % (USER_ID, USER_ID)] if user else []
+    chroot = ["/usr/sbin/chroot"] + as_user + [root]
     env = ["/usr/bin/env", "-i", "HOME=/home/tester", "USER=tester", "LOGNAME=tester",
            "TERM=screen", "PATH=" + PATH, "DEBIAN_FRONTEND=noninteractive"]
-    return (["unshare", "--mount", "--net", "--pid", "--fork", "--kill-child",
+    return (["/usr/bin/unshare", "--mount", "--net", "--pid", "--fork", "--kill-child",
              "--mount-proc=" + os.path.join(root, "proc")] + chroot + env + words)
 
 
