@@ -21,9 +21,12 @@ def project_version():
 
 
 def tree(root):
-    """Every path below root with its size and modification time."""
+    """Every path below root with its size and modification time, but for the log folder
+    (the FTP server writes there at its own pace; the shim log is checked on its own)."""
     seen = {}
     for dirpath, dirnames, filenames in os.walk(root):
+        if dirpath == root:
+            dirnames.remove("log")
         for name in dirnames + filenames:
             p = os.path.join(dirpath, name)
             st = os.lstat(p)
