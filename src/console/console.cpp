@@ -190,7 +190,10 @@ std::string waitForRoomyTerminal(bool zeroPasses) {
         Key k = platform().readKey(-1);
         if (k.kind == KeyKind::EndOfInput) endOfInput();
         if (zeroPasses && k.kind == KeyKind::Char && k.text == "0") return k.text;
-        if (k.kind != KeyKind::Resize) continue;
+        // A resize, or the empty key of a continue after a stop (the shell drew over us).
+        const bool look =
+            k.kind == KeyKind::Resize || (k.kind == KeyKind::Special && k.text.empty());
+        if (!look) continue;
         size = platform().terminalSize();
         if (!size || !tooSmall(*size)) break;
         platform().write(tooSmallFrame(*size));
