@@ -41,11 +41,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME corvane-installer)
 
 # Data files of the program go to CORVANE_DATADIR (/usr/share/corvane-installer in the
-# package). The archive keyring belongs here: a cache variable naming the keyring file, and
-# install(FILES <keyring> DESTINATION ${CORVANE_DATADIR} RENAME archive-keyring.gpg).
-if(DEFINED CORVANE_ARCHIVE_KEYRING AND CORVANE_ARCHIVE_KEYRING)
-  install(FILES ${CORVANE_ARCHIVE_KEYRING} DESTINATION ${CORVANE_DATADIR}
-          RENAME archive-keyring.gpg)
+# package). The installer reads the maker's archive keyring at CORVANE_ARCHIVE_KEYRING (by
+# default CORVANE_DATADIR/archive-keyring.gpg); the key file, packaging/archive-keyring.gpg
+# (binary, `gpg --export`), is installed there once the maker adds it.
+if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/archive-keyring.gpg)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/archive-keyring.gpg DESTINATION ${CORVANE_DATADIR})
 endif()
 
 # The Debian package: `cpack -G DEB` in a build folder gives
