@@ -19,6 +19,14 @@ struct Tracked {
     int row = 1, column = 1;
 } gCursor;
 
+// The current screen as drawn since its last clear, to draw it again after a resize.
+std::string gScreen;
+
+void writeScreen(std::string_view bytes) {
+    platform().write(bytes);
+    gScreen.append(bytes);
+}
+
 // Rows a printed text takes before its line break (the terminal wraps at 80 columns).
 int rowsAdvanced(std::size_t startColumn, std::size_t length) {
     std::size_t end = startColumn - 1 + length;  // columns used on the first row and beyond
@@ -153,7 +161,8 @@ std::string moveSequence(int row, int column) {
 }
 
 void clearScreen() {
-    platform().write(clearSequence());
+    gScreen.clear();
+    writeScreen(clearSequence());
     gCursor = {true, 1, 1};
 }
 
@@ -161,18 +170,18 @@ void printLine(std::string_view text) {
     std::string out = shownText(text);
     const std::size_t length = out.size();
     out += '\n';
-    platform().write(out);
+    writeScreen(out);
     trackLine(length);
 }
 
 void print(std::string_view text) {
     const std::string out = shownText(text);
-    platform().write(out);
+    writeScreen(out);
     trackText(out.size());
 }
 
 void moveCursor(int row, int column) {
-    platform().write(moveSequence(row, column));
+    writeScreen(moveSequence(row, column));
     gCursor = {true, row, column};
 }
 
@@ -184,7 +193,7 @@ std::string paddedStatusLine(std::string_view text) {
 }
 
 void drawStatusLine() {
-    platform().write(statusFrame());
+    writeScreen(statusFrame());
     gCursor = {true, kStatusRow + 1, 1};
 }
 
@@ -211,7 +220,8 @@ void drawMenu(const std::vector<std::string>& lines, std::string_view status) {
     }
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = std::string(status);
     out += statusFrame();
-    platform().write(out);
+    gScreen.clear();
+    writeScreen(out);
     gCursor = {true, kStatusRow + 1, 1};
 }
 
@@ -224,7 +234,8 @@ void drawPage(const std::vector<std::string>& lines) {
         out += '\n';
         trackLine(withinWidth(shown).size());
     }
-    platform().write(out);
+    gScreen.clear();
+    writeScreen(out);
 }
 
 std::string nextSpinnerFrame(std::string_view frame) {
@@ -244,10 +255,52 @@ void discardPendingKeys() {
     }
 }
 
+bool tooSmall(const TerminalSize& size) {
+    return size.rows < kScreenRows || size.columns < kScreenWidth;
+}
+
+std::string tooSmallFrame(const TerminalSize& size) {
+    std::string text = "Terminal too small: needs " + std::to_string(kScreenWidth) + "x" +
+                       std::to_string(kScreenRows) + ", has " + std::to_string(size.columns) + "x" +
+                       std::to_string(size.rows);
+    const int columns = size.columns < 1 ? 1 : size.columns;
+    if (text.size() > static_cast<std::size_t>(columns)) text.resize(columns);
+    const int row = size.rows < 2 ? 1 : (size.rows + 1) / 2;
+    const int column = (columns - static_cast<int>(text.size())) / 2 + 1;
+    return clearSequence() + moveSequence(row, column) + text;
+}
+
+std::string waitForRoomyTerminal(bool zeroPasses) {
+    auto size = platform().terminalSize();
+    if (!size || !tooSmall(*size)) return {};
+    platform().write(tooSmallFrame(*size));
+    while (true) {
+        // Blocks in the key wait's poll(): a key or a resize wakes it, nothing else.
+        Key k = platform().readKey(-1);
+        if (k.kind == KeyKind::EndOfInput) endOfInput();
+        if (zeroPasses && k.kind == KeyKind::Char && k.text == "0") return k.text;
+        // A resize, or the empty key of a continue after a stop (the shell drew over us).
+        const bool look =
+            k.kind == KeyKind::Resize || (k.kind == KeyKind::Special && k.text.empty());
+        if (!look) continue;
+        size = platform().terminalSize();
+        if (!size || !tooSmall(*size)) break;
+        platform().write(tooSmallFrame(*size));
+    }
+    platform().write(gScreen);
+    S().LASTSPINTIME.clear();  // the spinner was wiped with the screen: draw it on the next look
+    return {};
+}
+
 std::string waitKey() {
     int timeout = 0;  // the first look does not wait, so the spinner shows at once
     while (true) {
+        if (std::string zero = waitForRoomyTerminal(true); !zero.empty()) return zero;
         Key k = platform().readKey(timeout);
+        if (k.kind == KeyKind::Resize) {
+            timeout = 0;  // look at the new size before waiting again
+            continue;
+        }
         UPDATESPINNER();
         if (k.kind == KeyKind::Char || k.kind == KeyKind::Special) return k.text;
         if (k.kind == KeyKind::EndOfInput) endOfInput();
@@ -292,6 +345,7 @@ std::string applyInputRule(std::string_view typed) {
 }
 
 std::string promptLine(std::string_view prompt) {
+    waitForRoomyTerminal(false);
     print(prompt);
     std::string line = platform().readLine(true);
     invalidateCursor();
@@ -299,9 +353,10 @@ std::string promptLine(std::string_view prompt) {
 }
 
 std::string promptSecret(std::string_view prompt) {
+    waitForRoomyTerminal(false);
     print(prompt);
     std::string line = platform().readLine(false);
-    platform().write("\n");  // the terminal did not echo the Enter key
+    writeScreen("\n");  // the terminal did not echo the Enter key
     invalidateCursor();
     if (line.size() > kMaxInputLength) line.resize(kMaxInputLength);
     return line;
@@ -309,7 +364,10 @@ std::string promptSecret(std::string_view prompt) {
 
 void invalidateCursor() { gCursor.valid = false; }
 
-void resetConsole() { gCursor = {}; }
+void resetConsole() {
+    gCursor = {};
+    gScreen.clear();
+}
 
 }  // namespace console
 
@@ -317,10 +375,12 @@ void UPDATESPINNER() {
     auto& s = S();
     const std::string now = console::timeOfDay(platform().now());
     if (!s.LASTSPINTIME.empty() && now == s.LASTSPINTIME) return;
+    const std::size_t drawn = console::gScreen.size();  // the spinner is no part of the screen
     SAVECONSOLEWINDOWCURSORPOSITION();
     s.BOOTSPINNER = console::nextSpinnerFrame(s.BOOTSPINNER);
     platform().write(console::moveSequence(1, 78) + s.BOOTSPINNER + "\n");
     RESTORECONSOLEWINDOWCURSORPOSITION();
+    console::gScreen.resize(drawn);
     s.LASTSPINTIME = now;
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/platform.h"
+
 namespace console {
 
 constexpr int kStatusRow = 22;
@@ -66,6 +68,18 @@ std::string promptLine(std::string_view prompt);
 std::string promptSecret(std::string_view prompt);
 // The comma and quote rule of prompted input, on a line as typed.
 std::string applyInputRule(std::string_view typed);
+
+// A terminal smaller than the screens (80x24). The frame shown instead of the screen: the
+// cleared terminal with one line, centred, that says the size needed and the size it has
+// (cut to the terminal's width).
+constexpr int kScreenRows = 24;
+bool tooSmall(const TerminalSize& size);
+std::string tooSmallFrame(const TerminalSize& size);
+// While the terminal is too small: shows that frame, follows every resize, and once the
+// terminal is large enough redraws the current screen (everything the kit drew since its
+// last clear) and returns empty. With zeroPasses the key "0" ends the wait at once and is
+// returned, so the menus can still be left; other keys do nothing meanwhile.
+std::string waitForRoomyTerminal(bool zeroPasses);
 
 // Cursor tracking: the kit knows where the cursor is after its own output; after a command
 // wrote to the terminal it asks the terminal again.
