@@ -213,8 +213,8 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
         return rc;
     };
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
-    EXPECT_EQ(linesStartingWith("sudo -kS dpkg -i "),
-              std::vector<std::string>{"sudo -kS dpkg -i " + home +
+    EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
+              std::vector<std::string>{kSudo + "dpkg -i " + home +
                                        "/wallet/archive/wallet/current/Linux/" + listed});
     EXPECT_NE(
         fake.screen.find("APPLICATION STATUS= archive checked against SHA256SUMS (not signed)"),
