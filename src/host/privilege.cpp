@@ -33,9 +33,11 @@ std::string startupPasswordFolder() {
     return folder.empty() ? currentFolder() : folder;
 }
 
-bool fileExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
+// Both secret files are looked at (and a bad one removed) before either is read.
+bool usableSecretPair(const std::string& passwordFile, const std::string& padFile) {
+    const bool password = usableSecretFile(passwordFile);
+    const bool pad = usableSecretFile(padFile);
+    return password && pad;
 }
 
 std::string readWholeFileOrFatal(const std::string& path) {
@@ -88,8 +90,8 @@ void storeStartupPassword() {
 void readStartupPassword() {
     auto& s = S();
     // Reading a missing file would create it; there is nothing to read then anyway.
-    if (!fileExists(inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName)) ||
-        !fileExists(kPadFileName)) {
+    if (!usableSecretPair(inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName),
+                          kPadFileName)) {
         return;
     }
     useRecordFormat();
@@ -142,6 +144,23 @@ std::vector<std::string> firstTimeSetupScreen(std::string_view version) {
 std::vector<std::string> passwordRequiredScreen(std::string_view version) {
     return {" ", "\tWALLET INSTALLER VERSION = " + std::string(version), " ",
             " Your user password is required for this installer to continue.", " "};
+}
+
+bool usableSecretFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return false;
+    struct stat st {};
+    bool usable = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+                  (st.st_mode & 07777) == 0600;
+    if (fd >= 0) close(fd);
+    if (usable) return true;
+    // A link, a FIFO, a file of another user or one that others may read: not ours to trust.
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        fatalFileError(path, std::string("not a private file of this user, and it cannot be "
+                                         "removed: ") +
+                                 std::strerror(errno));
+    }
+    return false;
 }
 
 bool createPrivateFile(const std::string& path) {
@@ -225,7 +244,7 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
     CurrentFolderGuard back;
     bool inProgramFolder = chdir(s.THISPROGRAMEXECUTABLEFILEPATH.c_str()) == 0;
 
-    if (inProgramFolder && fileExists(kPasswordFileName) && fileExists(kPadFileName)) {
+    if (inProgramFolder && usableSecretPair(kPasswordFileName, kPadFileName)) {
         s.FILENAME = kPasswordFileName;
         s.OBJECTSTRING.clear();
         READOBJECTINCUSTOMFILE();

@@ -38,6 +38,14 @@ inline constexpr const char* kLaunchPrompt = "ENTER YOUR SUDO PASSWORD TO LAUNCH
 // when a private tempout.txt can be made there, else in a private temporary folder.
 std::string runSudoProbe();
 
+// Whether path is a secret file this program may read: a regular file of this user with mode
+// 0600, looked at through a descriptor opened without following a link and without waiting
+// (a FIFO or a device at that name cannot stall the start). Anything else found there was not
+// written by this program as it writes secrets, so it is removed and false returned: the
+// password is asked for again. When it cannot be removed the program ends with one line
+// naming the file. A missing file gives false.
+bool usableSecretFile(const std::string& path);
+
 // Makes path an empty file with mode 0600 (a file already there is removed first, so a
 // secret never lands in a file that others can read). False when it cannot be created.
 bool createPrivateFile(const std::string& path);

@@ -142,23 +142,27 @@ public:
         const int row = cursorRow();
         console::printLine(group_.heading);
         // A heading printed on the last row moved up by one as the line ended.
-        row_ = row >= platform().screenRows() ? platform().screenRows() - 1 : row;
+        row_ = row >= screenRows() ? screenRows() - 1 : row;
     }
 
     void before(std::size_t number) {
         if (!group_.heading) return;
         const std::string count = packageCountText(number, group_.packages.size());
         const int row = cursorRow();
-        if (row_ > 0 && row < platform().screenRows()) {
+        if (row_ > 0 && row < screenRows()) {
             console::drawAside(row_, static_cast<int>(std::string_view(group_.heading).size()) + 1,
                                count);
             return;
         }
-        row_ = row >= platform().screenRows() ? platform().screenRows() - 1 : row;
+        row_ = row >= screenRows() ? screenRows() - 1 : row;
         console::printLine(std::string(group_.heading) + count);
     }
 
 private:
+    static int screenRows() {
+        const auto size = platform().terminalSize();
+        return size && size->rows > 0 ? size->rows : 24;
+    }
     static int cursorRow() {
         SAVECONSOLEWINDOWCURSORPOSITION();
         return static_cast<int>(S().SAVEDCONSOLEWINDOWCURSORPOSITIONX);

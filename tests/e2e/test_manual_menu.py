@@ -162,7 +162,7 @@ def test_each_option_works_on_its_own(tui, option):
     elif option == "6":
         assert status(rows) == (" APPLICATION STATUS= SUCCESS, wallet.desktop CREATED IN "
                                 + sb.desktop)
-        moves = [e["argv"][2:] for e in sb.log("sudo") if e["argv"][1:2] == ["mv"]]
+        moves = [e["command"][1:] for e in sb.log("sudo") if e.get("command", [])[:1] == ["mv"]]
         assert moves == [[os.path.join(sb.desktop, "wallet.desktop"),
                           "/usr/share/applications/Corvane wallet.desktop"]]
     else:

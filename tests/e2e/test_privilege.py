@@ -52,7 +52,8 @@ def test_password_prompt_hides_typing_stores_privately_and_joins_the_group(tui):
     probes = [e for e in sb.log("sudo") if e.get("probe")]
     assert len(probes) == 1 and probes[0]["argv"] == ["-vn"]
     calls = sudo_calls(sb)
-    assert [c["argv"] for c in calls] == [["-kS", "usermod", "-aG", "sudo", "tester"]]
+    assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
+    assert calls[0]["argv"][0] == "-kS"
     assert calls[0]["stdin"] == "open sesame\n" and calls[0]["ran"]
     assert [e["argv"] for e in sb.log("usermod")] == [["-aG", "sudo", "tester"]]
 
@@ -76,7 +77,8 @@ def test_second_start_uses_the_stored_password_without_asking(tui):
     rows = tui.start(password=None)
     assert is_top(rows), "asked again although the password is stored"
     calls = sudo_calls(sb)
-    assert [c["argv"] for c in calls] == [["-kS", "usermod", "-aG", "sudo", "tester"]]
+    assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
+    assert calls[0]["argv"][0] == "-kS"
     assert calls[0]["stdin"] == "st0red pw\n" and calls[0]["ran"]
     assert_private_files(sb)
 
@@ -144,7 +146,7 @@ def test_hostile_password_reaches_sudo_intact_and_runs_nothing(tui, template):
     calls = sudo_calls(sb)
     assert len(calls) == 2
     for c in calls:
-        assert c["argv"] == ["-kS", "usermod", "-aG", "sudo", "tester"]
+        assert c["argv"][0] == "-kS" and c["command"] == ["usermod", "-aG", "sudo", "tester"]
         assert c["stdin"] == password + "\n"
         assert c.get("refused") is None and c["ran"]
     for e in sb.log():

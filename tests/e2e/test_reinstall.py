@@ -83,7 +83,7 @@ def test_variant_d_installs_into_a_typed_folder_with_the_launcher_for_all_users(
     launcher = os.path.join(sb.desktop, "wallet.desktop")
     assert os.path.isfile(launcher)
     assert not os.path.exists(os.path.join(sb.desktop, "Corvane wallet.desktop"))
-    moves = [e for e in sb.log("sudo") if e["argv"][1:2] == ["mv"]]
-    assert [e["argv"][2:] for e in moves] == [
+    moves = [e for e in sb.log("sudo") if e.get("command", [])[:1] == ["mv"]]
+    assert [e["command"][1:] for e in moves] == [
         [launcher, "/usr/share/applications/Corvane wallet.desktop"]]
     assert moves[0]["stdin"] == "secret\n"

@@ -52,7 +52,6 @@ public:
     void write(std::string_view bytes) override { screen.append(bytes); }
     CursorPos cursorReply{5, 7};  // where the terminal says the cursor is
     std::optional<CursorPos> queryCursor() override { return cursorReply; }
-    int screenRows() override { return 24; }
     Key readKey(int timeoutMs) override {
         if (keys.empty()) {
             if (eofWhenEmpty) return Key{KeyKind::EndOfInput, ""};
@@ -137,6 +136,10 @@ private:
     std::string path_;
     std::filesystem::path saved_;
 };
+
+// How every elevated command line begins: sudo reading the password line, then the shell
+// that gives the command /dev/null as its standard input.
+inline const std::string kSudo = "sudo -kS sh -c 'exec \"$@\" </dev/null' sh ";
 
 inline std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

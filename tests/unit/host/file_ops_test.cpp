@@ -85,8 +85,8 @@ TEST_F(FileOps, WalkCreatesEachMissingFolderThenOpensIt) {
     EXPECT_TRUE(fs::is_directory(tmp / "home/u/a/b"));
     EXPECT_EQ(fake.commandLines(),
               (std::vector<std::string>{
-                  "sudo -kS chmod -R ugo+rw " + (tmp / "home/u/a") + " 2> /dev/null",
-                  "sudo -kS chmod -R ugo+rw " + (tmp / "home/u/a/b") + " 2> /dev/null"}));
+                  kSudo + "chmod -R ugo+rw " + (tmp / "home/u/a") + " 2> /dev/null",
+                  kSudo + "chmod -R ugo+rw " + (tmp / "home/u/a/b") + " 2> /dev/null"}));
     for (const auto& c : fake.commands) EXPECT_EQ(c.input, std::string("pw\n"));
     EXPECT_EQ(fs::current_path(), tmp.path());
 
@@ -102,7 +102,7 @@ TEST_F(FileOps, WalkQuotesPathsThatAreNotPlain) {
     CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
     EXPECT_TRUE(fs::is_directory(tmp / "my wallet"));
     EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{"sudo -kS chmod -R ugo+rw '" + (tmp / "my wallet") +
+              (std::vector<std::string>{kSudo + "chmod -R ugo+rw '" + (tmp / "my wallet") +
                                         "' 2> /dev/null"}));
 }
 
@@ -112,8 +112,8 @@ TEST_F(FileOps, RootFallbackWhenTheFolderCannotBeMadeAndTheWalkStops) {
     S().FILEPATH = "/proc/corvane-no-such/inner";
     CREATEALLDIRECTORIESNOTPRESENTINPATH2();
     EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{"sudo -kS mkdir /proc/corvane-no-such",
-                                        "sudo -kS chmod 777 /proc/corvane-no-such"}));
+              (std::vector<std::string>{kSudo + "mkdir /proc/corvane-no-such",
+                                        kSudo + "chmod 777 /proc/corvane-no-such"}));
     fake.commands.clear();
     S().FILEPATH = tmp / "plain/sub";
     CREATEALLDIRECTORIESNOTPRESENTINPATH();
@@ -128,7 +128,7 @@ TEST_F(FileOps, EraseRunsTheRootDeleteOnlyForAReadableFile) {
     S().FILENAME = "wallet \"$x\".cfg";
     ERASEFILEIFITEXISTSINFILEPATH();
     EXPECT_EQ(S().FILEFOUND, 1);
-    EXPECT_EQ(fake.commandLines(), (std::vector<std::string>{"sudo -kS rm \"" + (tmp / "d") +
+    EXPECT_EQ(fake.commandLines(), (std::vector<std::string>{kSudo + "rm \"" + (tmp / "d") +
                                                              "/wallet \\\"\\$x\\\".cfg\""}));
 
     fake.commands.clear();
@@ -140,7 +140,7 @@ TEST_F(FileOps, EraseRunsTheRootDeleteOnlyForAReadableFile) {
     ERASEFILEIFITEXISTSINFILEPATH2();
     EXPECT_EQ(S().FILEFOUND, 1);
     EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{"sudo -kS rm \"" + (tmp / "d") + "/missing.cfg\""}));
+              (std::vector<std::string>{kSudo + "rm \"" + (tmp / "d") + "/missing.cfg\""}));
     EXPECT_EQ(fs::current_path(), tmp.path());
 }
 

@@ -101,7 +101,7 @@ protected:
     std::vector<std::string> elevated() const {
         std::vector<std::string> v;
         for (const auto& c : fake.commands) {
-            if (c.commandLine.rfind("sudo -kS ", 0) == 0) v.push_back(c.commandLine);
+            if (c.commandLine.rfind(kSudo, 0) == 0) v.push_back(c.commandLine);
         }
         return v;
     }
@@ -123,7 +123,7 @@ TEST_F(Privilege, PasswordRequiredPromptsWithoutEchoAndJoinsTheGroup) {
     ASSERT_EQ(fake.commands.size(), 2u);
     EXPECT_EQ(fake.commands[0].commandLine, "sudo -vn 2> tempout.txt");
     EXPECT_TRUE(fake.commands[0].cLocale);
-    EXPECT_EQ(fake.commands[1].commandLine, "sudo -kS usermod -aG sudo tester");
+    EXPECT_EQ(fake.commands[1].commandLine, kSudo + "usermod -aG sudo tester");
     EXPECT_EQ(fake.commands[1].input, std::string("secret pw\n"));
     EXPECT_EQ(probeCwd, tmp / "start");
     EXPECT_EQ(modeOf(tmp / "start/tempout.txt"), 0600u);
@@ -229,7 +229,7 @@ TEST_F(Privilege, StoredPasswordIsPrivateAndUsedOnTheNextStart) {
     runStartupSudoProcedure();
     EXPECT_TRUE(fake.lineEchoes.empty()) << "no prompt with a stored password";
     EXPECT_EQ(S().SUDOPASSWORD, "s3cret pw");
-    ASSERT_EQ(elevated(), std::vector<std::string>{"sudo -kS usermod -aG sudo tester"});
+    ASSERT_EQ(elevated(), std::vector<std::string>{kSudo + "usermod -aG sudo tester"});
     EXPECT_EQ(fake.commands.back().input, std::string("s3cret pw\n"));
 }
 

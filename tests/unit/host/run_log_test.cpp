@@ -11,6 +11,11 @@
 
 namespace {
 
+std::string regexEscaped(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
 class RunLog : public WithFakePlatform {
 protected:
     void SetUp() override {
@@ -49,7 +54,8 @@ TEST_F(RunLog, CommandsAndStatusChangesAreAppendedPrivatelyWithoutThePassword) {
     EXPECT_EQ(before.find("ss'\\''wd"), std::string::npos) << before;
     const std::string stamp = R"(2026-12-07T08:14:4\d )";
     const std::vector<std::string> expected = {
-        stamp + R"(exit=0 duration=\d+\.\d{3}s command: sudo -kS chmod a\+x /w/wallet)",
+        stamp + R"(exit=0 duration=\d+\.\d{3}s command: )" +
+            regexEscaped(elevatedCommandLine("chmod a+x /w/wallet")),
         stamp + R"(exit=1 duration=\d+\.\d{3}s command: false)",
         stamp + R"(status: APPLICATION STATUS= Downloading Files)",
         stamp + R"(exit=0 duration=\d+\.\d{3}s command: printf '%s\\n' '\*+' \| cat)",

@@ -187,19 +187,18 @@ TEST_F(LauncherWriting, EachPlacementRunsItsCommandsAndRestoresTheFolder) {
     };
     const std::vector<Row> rows = {
         {'A',
-         {"sudo -kS chmod a+x \"" + desk + "Corvane wallet.desktop\"",
-          "sudo -kS cp \"" + desk + "Corvane wallet.desktop\" \"" + menu +
+         {kSudo + "chmod a+x \"" + desk + "Corvane wallet.desktop\"",
+          kSudo + "cp \"" + desk + "Corvane wallet.desktop\" \"" + menu +
               "Corvane wallet.desktop\""},
          home + "/Desktop"},
         {'C',
-         {"sudo -kS chmod a+x \"" + desk + "Corvane wallet.desktop\"",
-          "sudo -kS cp \"" + desk + "Corvane wallet.desktop\" \"" + menu +
+         {kSudo + "chmod a+x \"" + desk + "Corvane wallet.desktop\"",
+          kSudo + "cp \"" + desk + "Corvane wallet.desktop\" \"" + menu +
               "Corvane wallet.desktop\""},
          start},
         {'D',
-         {"sudo -kS chmod a+x " + desk + "wallet.desktop",
-          "sudo -kS mv " + desk +
-              "wallet.desktop '/usr/share/applications/Corvane wallet.desktop'"},
+         {kSudo + "chmod a+x " + desk + "wallet.desktop",
+          kSudo + "mv " + desk + "wallet.desktop '/usr/share/applications/Corvane wallet.desktop'"},
          start},
     };
     for (const Row& r : rows) {
@@ -224,7 +223,7 @@ TEST_F(LauncherWriting, EmptyPasswordSkipsCopyAndMoveButNotChmod) {
         fake.commands.clear();
         launchers::writeLauncher(launchers::automaticPlacement(v, home));
         ASSERT_EQ(fake.commands.size(), 1u);
-        EXPECT_EQ(fake.commands[0].commandLine.rfind("sudo -kS chmod a+x ", 0), 0u);
+        EXPECT_EQ(fake.commands[0].commandLine.rfind(kSudo + "chmod a+x ", 0), 0u);
     }
 }
 

@@ -82,7 +82,7 @@ protected:
     std::vector<std::string> removedByRm() const {
         std::vector<std::string> v;
         for (const auto& c : fake.commands) {
-            if (c.commandLine.rfind("sudo -kS rm ", 0) == 0) v.push_back(c.commandLine);
+            if (c.commandLine.rfind(kSudo + "rm ", 0) == 0) v.push_back(c.commandLine);
         }
         return v;
     }
@@ -93,10 +93,10 @@ protected:
 TEST_F(RemovalActions, FileDeletionsAreNamedForBothFoldersAndTheLaunchers) {
     deleteAllWalletFiles();
     const std::vector<std::string> expected = {
-        "sudo -kS rm \"" + home + "/wallet/wallet\"",
-        "sudo -kS rm \"" + home + "/wallet/wallet.ico\"",
-        "sudo -kS rm \"" + home + "/wallet/wallet.cfg\"",
-        "sudo -kS rm \"" + home + "/Desktop/Corvane wallet.desktop\"",
+        kSudo + "rm \"" + home + "/wallet/wallet\"",
+        kSudo + "rm \"" + home + "/wallet/wallet.ico\"",
+        kSudo + "rm \"" + home + "/wallet/wallet.cfg\"",
+        kSudo + "rm \"" + home + "/Desktop/Corvane wallet.desktop\"",
     };
     auto rm = removedByRm();
     ASSERT_GE(rm.size(), expected.size());
@@ -118,9 +118,9 @@ TEST_F(RemovalActions, UninstallEmptiesTheWalletFolderButKeepsWalletCfg) {
 TEST_F(RemovalActions, RemoveLaunchersNamesTheThreeLaunchersOnly) {
     removeLaunchers();
     const std::vector<std::string> expected = {
-        "sudo -kS rm \"" + home + "/Desktop/Corvane wallet.desktop\"",
-        "sudo -kS rm \"" + home + "/.local/share/applications/Corvane wallet.desktop\"",
-        "sudo -kS rm \"/usr/share/applications/Corvane wallet.desktop\"",
+        kSudo + "rm \"" + home + "/Desktop/Corvane wallet.desktop\"",
+        kSudo + "rm \"" + home + "/.local/share/applications/Corvane wallet.desktop\"",
+        kSudo + "rm \"/usr/share/applications/Corvane wallet.desktop\"",
     };
     EXPECT_EQ(removedByRm(), expected);
 }

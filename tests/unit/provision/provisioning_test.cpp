@@ -11,7 +11,7 @@ class Provisioning : public WithFakePlatform {
 protected:
     std::vector<std::string> aptPackages() const {
         std::vector<std::string> v;
-        const std::string prefix = "sudo -kS apt-get -y install ";
+        const std::string prefix = kSudo + "apt-get -y install ";
         for (const auto& c : fake.commandLines()) {
             if (c.rfind(prefix, 0) == 0) v.push_back(c.substr(prefix.size()));
         }
@@ -51,8 +51,9 @@ TEST_F(Provisioning, AllTerminalsPresentRunsEightyTwoInstallsAndTheDebconfLine) 
     EXPECT_EQ(apt[56], "curl");
     // The licence answer comes right before the font group, password on sudo's stdin.
     EXPECT_EQ(lines[54],
-              "sudo -kS sh -c 'echo ttf-mscorefonts-installer "
-              "msttcorefonts/accepted-mscorefonts-eula select true | debconf-set-selections'");
+              kSudo +
+                  "sh -c 'echo ttf-mscorefonts-installer "
+                  "msttcorefonts/accepted-mscorefonts-eula select true | debconf-set-selections'");
     for (const auto& c : fake.commands) EXPECT_EQ(c.input, std::optional<std::string>("pw\n"));
     EXPECT_EQ(S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME, "mate-terminal");
     // No prompt; three headings in order, each followed by its 5-second pause.
