@@ -1,7 +1,7 @@
 #!/bin/sh
-# Builds the sanitizer build and runs every test (unit and end-to-end, through ctest), then
-# builds the fuzz targets and runs each for FUZZ_SECONDS (default 20). Exits non-zero on any
-# failure.
+# Builds the sanitizer build and runs every test (unit and end-to-end through ctest, then the
+# end-to-end tests against a real Debian system), then builds the fuzz targets and runs each
+# for FUZZ_SECONDS (default 20). Exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -20,6 +20,10 @@ failed=0
 cmake --preset asan
 cmake --build --preset asan -j "$JOBS"
 ctest --preset asan || failed=1
+
+# The same binary against a real Debian system (as root; skips itself with a reason
+# otherwise, or when the package archive cannot be reached).
+scripts/test-real-system.sh || failed=1
 
 if ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
     cmake --preset fuzz

@@ -8,6 +8,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "host/privilege.h"
 #include "host/shell.h"
 
 namespace {
@@ -103,7 +104,9 @@ void runTopMenuOnce() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
-    console::drawMenu(topMenuLines(), console::kAwaitingStatus);
+    const std::string startupStatus = takeStartupStatus();
+    console::drawMenu(topMenuLines(),
+                      startupStatus.empty() ? console::kAwaitingStatus : startupStatus);
     s.ZXINKEY = console::waitMenuKey();
     for (const auto& entry : kTopKeys) {
         if (s.ZXINKEY == entry.key) entry.action();

@@ -3,17 +3,16 @@
 # the archive host names) is made once per test run from the cached debootstrap tarball; each
 # test gets a fresh copy of it (an overlay) in a mount and PID namespace of its own, inside a
 # network namespace that has only loopback, where the project's FTP server plays the archive
-# servers. Everything a bed mounts lives in its namespaces and ends with them.
+# servers. Everything a bed mounts or starts lives in its namespaces and ends with them.
+import hashlib
 import os
 import shlex
 import stat
 import shutil
 import subprocess
 import sys
-import tarfile
 import tempfile
 import time
-import uuid
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
@@ -33,6 +32,7 @@ ASAN_DIR = "/tmp/corvane-asan"
 REPO_DIR = "/srv/corvane-repo"
 ARCHIVE_DEB_VERSION = "2.2.8-2+b2"
 BED_TIMEOUT = 30
+REPOSITORY_FORMAT = 1  # raise when the stand-ins are made differently: the cache is remade
 
 # The packages that the installation installs with apt-get, one command each (the argument
 # string of the font group's first command names no package).
@@ -145,6 +145,26 @@ def build_package_repository(root, folder):
     return made
 
 
+def cached_package_repository(root, tarball):
+    """The stand-in repository for this root, made once and kept beside the cached roots
+    (dpkg-deb takes a while for ninety packages)."""
+    key = hashlib.sha256(repr((GROUP_PACKAGES, TERMINAL_SCRIPT, os.path.basename(tarball),
+                               REPOSITORY_FORMAT)).encode()).hexdigest()[:12]
+    cache = os.environ.get("CORVANE_REPO_CACHE", "/var/cache/corvane-tests/repos")
+    folder = os.path.join(cache, "stand-ins-" + key)
+    if not os.path.isfile(os.path.join(folder, "Packages")):
+        os.makedirs(cache, exist_ok=True)
+        work = tempfile.mkdtemp(prefix=".make-", dir=cache)
+        try:
+            build_package_repository(root, work)
+            os.chmod(work, 0o755)
+            os.replace(work, folder)
+        except BaseException:
+            shutil.rmtree(work, ignore_errors=True)
+            raise
+    return folder
+
+
 def build_archive(folder):
     """The wallet archive as the servers lay it out; the two packages are real ones."""
     files = {
@@ -176,14 +196,10 @@ class Bed:
     def __init__(self, root, work, overlay=True, hosts=()):
         self.base = root
         self.work = tempfile.mkdtemp(prefix="bed-", dir=work)
-        self.netns = "%s%s" % (os.environ.get("CORVANE_RS_NETNS_PREFIX", "corvane-rs-"),
-                               uuid.uuid4().hex[:8])
         self.merged = os.path.join(self.work, "merged") if overlay else root
         self.holder = None
         self.ftp = None
         try:
-            run(["ip", "netns", "add", self.netns])
-            run(["ip", "netns", "exec", self.netns, "ip", "link", "set", "lo", "up"])
             self._start_holder(overlay)
         except BaseException:
             self.close()
@@ -194,7 +210,7 @@ class Bed:
     def _start_holder(self, overlay):
         q = shlex.quote
         r = q(self.merged)
-        lines = ["set -e"]
+        lines = ["set -e", "ip link set lo up"]
         if overlay:
             state = q(self.work)
             lines += [
@@ -222,8 +238,8 @@ class Bed:
             # The namespaces live while this reads: closing its input ends the bed.
             "exec cat >/dev/null"]
         self.holder = subprocess.Popen(
-            ["ip", "netns", "exec", self.netns, "unshare", "--mount", "--propagation", "private",
-             "--pid", "--fork", "--", "/bin/sh", "-c", "\n".join(lines)],
+            ["unshare", "--mount", "--propagation", "private", "--net", "--pid", "--fork", "--",
+             "/bin/sh", "-c", "\n".join(lines)],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         line = self._read_line(self.holder.stdout, BED_TIMEOUT)
         if line.strip() != b"ready":
@@ -305,16 +321,17 @@ class Bed:
 
     def path(self, inside):
         """Where a path of the bed is seen from the host."""
-        return "/proc/%d/root%s" % (self.inner_pid, inside)
+        return "/proc/%d/root%s%s" % (self.inner_pid, self.merged, inside)
 
     # ------------------------------------------------------------ the archive server
 
     def start_ftp(self, server_root, timeout=10.0):
-        """The project's FTP server on port 21 of the bed's loopback."""
+        """The project's FTP server on port 21 of the bed's loopback (in the bed's PID
+        namespace too, so that it ends with the bed whatever happens to this process)."""
         port_file = os.path.join(self.work, "ftp.port")
         log = open(os.path.join(self.work, "ftp.log"), "ab")
         self.ftp = subprocess.Popen(
-            ["nsenter", "--net=/run/netns/" + self.netns, "--", "/usr/bin/python3",
+            ["nsenter", "-t", str(self.inner_pid), "-n", "-p", "--", "/usr/bin/python3",
              os.path.join(REPO, "tests", "sandbox", "ftp_server.py"), server_root, port_file,
              "21"], stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()
@@ -348,7 +365,6 @@ class Bed:
                 self.holder.kill()
                 self.holder.wait(10)
             self.holder = None
-        run(["ip", "netns", "del", self.netns], check=False)
         shutil.rmtree(self.work, ignore_errors=True)
 
 
@@ -362,14 +378,12 @@ class Base:
         self.binary = binary
         self.deploy = read_cmake_cache(os.path.dirname(os.path.abspath(binary)))
         os.makedirs(self.root)
-        with tarfile.open(tarball) as t:
-            t.extractall(self.root, numeric_owner=True)
+        run(["tar", "-C", self.root, "--numeric-owner", "-xzf", tarball], timeout=300)
         self.server_root = os.path.join(work, "server")  # config/config.json and ftp/
         self._write_server_config()
         build_archive(os.path.join(self.server_root, "ftp"))
-        repo = os.path.join(self.root, REPO_DIR.lstrip("/"))
-        os.makedirs(repo)
-        self.stand_ins = build_package_repository(self.root, repo)
+        shutil.copytree(cached_package_repository(self.root, tarball),
+                        os.path.join(self.root, REPO_DIR.lstrip("/")))
         self._prepare()
 
     def _write_server_config(self):
