@@ -32,7 +32,7 @@ ASAN_DIR = "/tmp/corvane-asan"
 REPO_DIR = "/srv/corvane-repo"
 ARCHIVE_DEB_VERSION = "2.2.8-2+b2"
 BED_TIMEOUT = 30
-REPOSITORY_FORMAT = 1  # raise when the stand-ins are made differently: the cache is remade
+REPOSITORY_FORMAT = 2  # raise when the stand-ins are made differently: the cache is remade
 
 # The packages that the installation installs with apt-get, one command each (the argument
 # string of the font group's first command names no package).
@@ -134,7 +134,8 @@ def build_package_repository(root, folder):
         if (name, arch) in made or (name, arch) in have or (name, "all") in have:
             continue
         made.add((name, arch))
-        version = have.get((name, "amd64"), "1.0-corvane1")
+        # An epoch above any Breaks of the real packages (libc6 breaks an old openssh-server).
+        version = have.get((name, "amd64"), "9:1.0-corvane1")
         files = {}
         if name in TERMINALS:
             files["/usr/bin/" + name] = (TERMINAL_SCRIPT.encode(), 0o755)
