@@ -134,7 +134,11 @@ std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists)
     std::string user = doubleQuoteEscape(shellQuote(userName));
     std::string join = adduserExists ? "/usr/sbin/adduser " + user + " sudo"
                                      : "/usr/sbin/usermod -aG sudo " + user;
-    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user + "\"";
+    // An interactive shell ignores SIGTERM, so TERM alone leaves the user's terminal session
+    // running with the group list it had: sudo keeps refusing there. What is still running
+    // after a grace period is killed, which ends the session as a logout would.
+    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user +
+           " ; sleep 2 ; skill -KILL -u " + user + "\"";
 }
 
 std::string usermodCommand(std::string_view userName) {

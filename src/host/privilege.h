@@ -29,8 +29,9 @@ inline constexpr const char* kPasswordRefusedStatus =
 bool probeNeedsFirstTimeSetup(std::string_view probeText);
 
 // The first-time command: su installs sudo, puts the user into group sudo and logs the user
-// out. The user name is quoted for both shells it passes through (ours, then su's).
-// Without /usr/sbin/adduser the group is joined with usermod.
+// out (every process of the user gets TERM, and two seconds later KILL). The user name is quoted
+// for both shells it passes through (ours, then su's). Without /usr/sbin/adduser the group is
+// joined with usermod.
 std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists);
 
 // The start-up group command, run elevated (sudo -kS in front).

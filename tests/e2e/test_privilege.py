@@ -98,7 +98,8 @@ def test_refusal_shows_first_time_setup_and_a_failed_su_reaches_the_menu(tui):
     su = sb.log("su")
     assert len(su) == 1
     assert su[0]["argv"] == [
-        "-c", "apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester"]
+        "-c", "apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester"
+        " ; sleep 2 ; skill -KILL -u tester"]
     assert sudo_calls(sb) == [], "no elevated command in the first-time branch"
     assert all("root-ish pw" not in e["parent"] for e in sb.log())
 

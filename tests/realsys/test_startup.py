@@ -82,18 +82,29 @@ def test_first_time_setup_through_su_joins_group_sudo_and_logs_the_user_out(bed,
     tui.type_line(NEWCOMER_PASSWORD)
     tui.wait_for(lambda rows: any(r.rstrip().endswith("Password:") for r in rows), timeout=30,
                  what="su asking for the root password")
-    tui.type_line(ROOT_PASSWORD)
-    # skill ends every process of the user: the installer and the user's shell.
+    # su reads the terminal itself while the installer waits for it.
+    tui.send(ROOT_PASSWORD, ready=False)
+    tui.key("Enter", ready=False)
+    # skill ends every process of the user: the installer, and the user's interactive shell
+    # too (which ignores SIGTERM), so the session ends as a logout would.
+    uid = tui_uid(bed, NEWCOMER)
     deadline = time.monotonic() + 60
-    while tui.running() and time.monotonic() < deadline:
+    while time.monotonic() < deadline and (tui.running() or user_processes(bed, uid)):
         time.sleep(0.1)
     assert not tui.running(), "the installer still runs\n" + tui.screen_text()
+    assert not user_processes(bed, uid), tui.screen_text()
     assert NEWCOMER in group_members(bed, "sudo")
-    assert not [p for p in bed.members() if owner(p) == tui_uid(bed, NEWCOMER)]
 
 
-def owner(pid):
-    try:
-        return os.stat("/proc/%d" % pid).st_uid
-    except OSError:
-        return None
+def user_processes(bed, uid):
+    """(pid, name) of the live processes of uid in the bed (zombies are already ended)."""
+    out = []
+    for pid in bed.members():
+        try:
+            with open("/proc/%d/status" % pid) as f:
+                fields = dict(line.split(":", 1) for line in f if ":" in line)
+        except OSError:
+            continue
+        if int(fields["Uid"].split()[0]) == uid and not fields["State"].strip().startswith("Z"):
+            out.append((pid, fields["Name"].strip()))
+    return out

@@ -35,10 +35,10 @@ TEST(SudoProbe, MessagesThatCallForFirstTimeSetup) {
 TEST(FirstTimeCommand, DocumentedFormsForAPlainUser) {
     EXPECT_EQ(firstTimeSetupCommand("tester", true),
               "su -c \"apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u "
-              "tester\"");
+              "tester ; sleep 2 ; skill -KILL -u tester\"");
     EXPECT_EQ(firstTimeSetupCommand("tester", false),
               "su -c \"apt install sudo ; /usr/sbin/usermod -aG sudo tester ; skill -TERM -u "
-              "tester\"");
+              "tester ; sleep 2 ; skill -KILL -u tester\"");
     EXPECT_EQ(usermodCommand("tester"), "usermod -aG sudo tester");
     EXPECT_EQ(usermodCommand("a b"), "usermod -aG sudo 'a b'");
 }
@@ -54,8 +54,9 @@ TEST(FirstTimeCommand, UserNameSurvivesBothShells) {
             std::string seenBySu = shellOutput("printf %s " + command.substr(6));
             std::string join = adduser ? "/usr/sbin/adduser " + shellQuote(user) + " sudo"
                                        : "/usr/sbin/usermod -aG sudo " + shellQuote(user);
-            EXPECT_EQ(seenBySu,
-                      "apt install sudo ; " + join + " ; skill -TERM -u " + shellQuote(user))
+            EXPECT_EQ(seenBySu, "apt install sudo ; " + join + " ; skill -TERM -u " +
+                                    shellQuote(user) + " ; sleep 2 ; skill -KILL -u " +
+                                    shellQuote(user))
                 << user;
         }
     }
@@ -172,10 +173,11 @@ TEST_F(Privilege, RefusalOrMissingSudoShowsFirstTimeSetup) {
     };
     const std::vector<Case> cases = {
         {"Sorry, user tester may not run sudo on vm.\n", true,
-         "su -c \"apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester\""},
+         "su -c \"apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester ; "
+         "sleep 2 ; skill -KILL -u tester\""},
         {"sh: 1: sudo: not found\n", false,
          "su -c \"apt install sudo ; /usr/sbin/usermod -aG sudo tester ; skill -TERM -u "
-         "tester\""},
+         "tester ; sleep 2 ; skill -KILL -u tester\""},
     };
     for (const auto& c : cases) {
         S().SUDOPASSWORD.clear();
