@@ -27,7 +27,12 @@ def is_top(rows):
 
 
 def sudo_calls(sb):
-    return [e for e in sb.log("sudo") if not e.get("probe")]
+    """The elevated commands (the probe and sudo's password checks left out)."""
+    return [e for e in sb.log("sudo") if not e.get("probe") and e["argv"] != ["-kS", "-v"]]
+
+
+def password_checks(sb):
+    return [e["stdin"] for e in sb.log("sudo") if e["argv"] == ["-kS", "-v"]]
 
 
 def assert_private_files(sb):
@@ -54,6 +59,7 @@ def test_password_prompt_hides_typing_stores_privately_and_joins_the_group(tui):
     calls = sudo_calls(sb)
     assert [c["argv"] for c in calls] == [["-kS", "usermod", "-aG", "sudo", "tester"]]
     assert calls[0]["stdin"] == "open sesame\n" and calls[0]["ran"]
+    assert password_checks(sb) == ["open sesame\n"]
     assert [e["argv"] for e in sb.log("usermod")] == [["-aG", "sudo", "tester"]]
 
     stored = open(os.path.join(sb.program_dir, "sudoPassword.txt"), "rb").read()
