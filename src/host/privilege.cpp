@@ -166,11 +166,9 @@ std::string passwordRefusedLine(int tryNumber) {
 
 bool sudoAcceptsPassword(const std::string& password) {
     if (password.empty()) return false;
-    const std::string kept = S().SUDOPASSWORD;
-    S().SUDOPASSWORD = password;
-    const bool accepted = runElevated(kSudoValidateCommand) == 0;
-    S().SUDOPASSWORD = kept;
-    return accepted;
+    console::invalidateCursor();
+    return platform().run(kSudoValidateCommand, CommandOptions{elevatedInput(password), false}) ==
+           0;
 }
 
 std::string takeStartupStatus() { return std::exchange(startupStatus(), std::string()); }

@@ -16,9 +16,9 @@ inline constexpr int kMaxEncipherTries = 3;
 
 // Typed passwords that start-up offers to sudo before it gives up for this run.
 inline constexpr int kPasswordTries = 3;
-// Asks sudo to check the password on its standard input and to run nothing (elevated, so
-// "sudo -kS -v"); sudo's prompt and complaints stay off the screen.
-inline constexpr const char* kSudoValidateCommand = "-v 2>/dev/null";
+// Asks sudo to check the password on its standard input and to run nothing (-k: a cached
+// credential does not count); sudo's prompt and complaints stay off the screen.
+inline constexpr const char* kSudoValidateCommand = "sudo -kS -v 2>/dev/null";
 // The top menu's status after sudo refused every password typed at start-up.
 inline constexpr const char* kPasswordRefusedStatus =
     "APPLICATION STATUS= SUDO DID NOT ACCEPT THE PASSWORD, NOTHING WAS STORED";
