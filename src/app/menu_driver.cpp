@@ -2,12 +2,15 @@
 #include "app/menu_driver.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "host/platform.h"
 #include "host/privilege.h"
 #include "host/shell.h"
 
@@ -49,6 +52,9 @@ std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
+
+// Shown once on the top screen after Ctrl-C ended a flow.
+bool gInterrupted = false;
 
 bool isFile(const std::string& path) {
     struct stat st {};
@@ -105,11 +111,22 @@ void runTopMenuOnce() {
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
     const std::string startupStatus = takeStartupStatus();
-    console::drawMenu(topMenuLines(),
-                      startupStatus.empty() ? console::kAwaitingStatus : startupStatus);
+    console::drawMenu(topMenuLines(), gInterrupted            ? kInterruptedStatus
+                                      : startupStatus.empty() ? console::kAwaitingStatus
+                                                              : startupStatus);
+    gInterrupted = false;
     s.ZXINKEY = console::waitMenuKey();
-    for (const auto& entry : kTopKeys) {
-        if (s.ZXINKEY == entry.key) entry.action();
+    std::error_code ec;
+    const std::filesystem::path start = std::filesystem::current_path(ec);
+    try {
+        for (const auto& entry : kTopKeys) {
+            if (s.ZXINKEY == entry.key) entry.action();
+        }
+    } catch (const FlowInterrupted&) {
+        // A command of the flow died of Ctrl-C: the flow ends here, nothing after it runs.
+        s.ZXINKEY.clear();
+        if (!start.empty()) (void)::chdir(start.c_str());
+        gInterrupted = true;
     }
 }
 
