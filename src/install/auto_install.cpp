@@ -13,6 +13,7 @@
 #include "host/shell.h"
 #include "install/install_menu.h"
 #include "install/launchers.h"
+#include "net/archive_check.h"
 #include "net/downloads.h"
 
 namespace fs = std::filesystem;
@@ -134,6 +135,11 @@ std::string missingFileStatus(const std::string& path, bool labelled) {
     return std::string(labelled ? kLabel : "") + "Installation Stopped, Missing File " + path;
 }
 
+std::string downloadTimedOutStatus(bool labelled) {
+    return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
+           std::to_string(net::wgetTotalSeconds()) + " Seconds";
+}
+
 Outcome runAutomaticInstallation(Variant v) {
     SharedState& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
@@ -141,13 +147,13 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string startFolder = currentFolder();
     Flow flow(plan);
 
-    auto stop = [&]() {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
-            missingFileStatus(flow.missing(), plan.labelledStatus);
+    auto stopWith = [&](const std::string& text) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(text);
         if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
         enterFolder(startFolder);
         return Outcome::Stopped;
     };
+    auto stop = [&]() { return stopWith(missingFileStatus(flow.missing(), false)); };
 
     s.ZXINKEY.clear();
     for (std::size_t i = 0; i < plan.folders.size(); ++i) {
@@ -173,6 +179,19 @@ Outcome runAutomaticInstallation(Variant v) {
         s.REMOTEPATH = net::secondServerRemotePath();
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     }
+    if (net::lastDownloadTimedOut()) {
+        // What the stopped download left may be cut short: nothing of it is installed.
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = downloadTimedOutStatus(plan.labelledStatus);
+        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
+        enterFolder(startFolder);
+        return Outcome::Stopped;
+    }
+
+    // Nothing leaves the archive before it has passed its check.
+    const net::ArchiveCheck check =
+        net::checkWalletArchive(plan.sourceFolder, plan.tellersTarget.has_value());
+    if (check.refused()) return stopWith(check.statusText());
+    flow.status(check.statusText());
 
     if (!flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget)) return stop();
     if (plan.tellersTarget && !flow.copy(plan.sourceFolder + "/tellers", *plan.tellersTarget)) {
@@ -181,7 +200,7 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string linuxFolder = plan.sourceFolder + "/Linux";
     if (plan.installPackages) {
         for (const std::string& deb : walletPackages()) {
-            if (entryExists(linuxFolder + "/" + deb)) {
+            if (entryExists(linuxFolder + "/" + deb) && check.allows("Linux/" + deb)) {
                 runElevated("dpkg -i " + shellQuote(linuxFolder + "/" + deb));
             }
         }

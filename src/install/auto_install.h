@@ -64,5 +64,7 @@ bool copyAndVerify(const std::string& from, const std::string& to);
 
 // The status of a flow stopped by a missing file, in the status line's own style.
 std::string missingFileStatus(const std::string& path, bool labelled);
+// The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).
+std::string downloadTimedOutStatus(bool labelled);
 
 }  // namespace install

@@ -17,8 +17,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "tests", "sandbox"))
-from sandbox import (ARCHIVE_PASSWORD, DEB_FILES, PROGRAM_NAME, SECOND_ACCOUNT,  # noqa: E402
-                     SECOND_PASSWORD, read_cmake_cache, tiny_ico)
+from sandbox import (ARCHIVE_PASSWORD, ARCHIVE_TOPS, DEB_FILES, PROGRAM_NAME,  # noqa: E402
+                     SECOND_ACCOUNT, SECOND_PASSWORD, read_cmake_cache, tiny_ico)
 
 TESTER = "tester"
 TESTER_PASSWORD = "Tr0ut-basin"
@@ -164,6 +164,29 @@ def cached_package_repository(root, tarball):
             shutil.rmtree(work, ignore_errors=True)
             raise
     return folder
+
+
+def sign_archive(folder, gnupg):
+    """The maker's side: SHA256SUMS in each archive folder (sha256sum), a detached signature
+    by a throwaway ed25519 key; returns the public keyring."""
+    os.makedirs(gnupg, mode=0o700)
+    gpg = ["gpg", "--homedir", gnupg, "--batch", "--quiet", "--no-tty", "--passphrase", "",
+           "--pinentry-mode", "loopback"]
+    try:
+        run(gpg + ["--quick-generate-key", "Corvane maker <maker@corvane.example>", "ed25519",
+                   "sign", "never"])
+        for top in ARCHIVE_TOPS:
+            here = os.path.join(folder, top)
+            names = sorted(os.path.relpath(os.path.join(d, f), here)
+                           for d, _, fs in os.walk(here) for f in fs)
+            with open(os.path.join(here, "SHA256SUMS"), "w") as f:
+                f.write(run(["sha256sum", "--"] + names, cwd=here).stdout)
+            run(gpg + ["--detach-sign", "-o", os.path.join(here, "SHA256SUMS.gpg"),
+                       os.path.join(here, "SHA256SUMS")])
+        return subprocess.run(gpg + ["--export"], capture_output=True, check=True,
+                              timeout=60).stdout
+    finally:
+        run(["gpgconf", "--homedir", gnupg, "--kill", "gpg-agent"], check=False)
 
 
 def build_archive(folder):
@@ -383,6 +406,8 @@ class Base:
         self.server_root = os.path.join(work, "server")  # config/config.json and ftp/
         self._write_server_config()
         build_archive(os.path.join(self.server_root, "ftp"))
+        self.keyring = sign_archive(os.path.join(self.server_root, "ftp"),
+                                    os.path.join(work, "gnupg"))
         shutil.copytree(cached_package_repository(self.root, tarball),
                         os.path.join(self.root, REPO_DIR.lstrip("/")))
         self._prepare()
@@ -425,12 +450,22 @@ class Base:
             for user in (TESTER, NEWCOMER):
                 bed.run("mkdir -p /home/%s/Desktop /home/%s/installer && "
                         "chown %s: /home/%s/Desktop /home/%s/installer" % ((user,) * 5))
+            # The maker's keyring where the binary reads it: beside the program (a relative
+            # path), else where a package would have put it.
+            keyring = self.deploy["CORVANE_ARCHIVE_KEYRING"]
             for user in (TESTER, NEWCOMER):
                 target = os.path.join(self.root, "home", user, "installer", PROGRAM_NAME)
                 shutil.copy2(self.binary, target)
-            bed.run("for u in %s %s; do chown $u: /home/$u/installer/%s; "
-                    "chmod 0755 /home/$u/installer/%s; done"
-                    % (TESTER, NEWCOMER, PROGRAM_NAME, PROGRAM_NAME))
+                if keyring and not os.path.isabs(keyring):
+                    with open(os.path.join(os.path.dirname(target), keyring), "wb") as f:
+                        f.write(self.keyring)
+            if keyring and os.path.isabs(keyring):
+                os.makedirs(os.path.dirname(self.root + keyring), exist_ok=True)
+                with open(self.root + keyring, "wb") as f:
+                    f.write(self.keyring)
+                os.chmod(self.root + keyring, 0o644)
+            bed.run("for u in %s %s; do chown -R $u: /home/$u/installer; "
+                    "chmod 0755 /home/$u/installer/%s; done" % (TESTER, NEWCOMER, PROGRAM_NAME))
         finally:
             bed.close()
 
