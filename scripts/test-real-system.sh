@@ -19,7 +19,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 . scripts/packages.sh
 # iproute2: loopback in the beds' network namespace; dpkg-dev: dpkg-scanpackages for the package index.
-ensure_packages iproute2 dpkg-dev tmux python3 python3-pytest python3-pyftpdlib util-linux
+# gnupg: the maker's signature of the sample archive.
+ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyftpdlib util-linux
 
 # The root: sudo, wget, procps (skill), passwd (su), adduser and desktop-file-utils as the
 # installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
