@@ -18,7 +18,8 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 0
 fi
 . scripts/packages.sh
-# iproute2: loopback in the beds' network namespace; dpkg-dev: dpkg-scanpackages for the package index.
+# iproute2: loopback in the beds' network namespace; dpkg-dev: dpkg-scanpackages for the
+# package index.
 # gnupg: the maker's signature of the sample archive.
 ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyftpdlib util-linux
 
