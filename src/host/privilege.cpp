@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "app/installWalletForLinux.h"
 #include "cipher/text_cipher.h"
@@ -104,6 +105,16 @@ void readStartupPassword() {
     if (!s.DECRYPTEDSTRING.empty()) s.SUDOPASSWORD = s.DECRYPTEDSTRING;
 }
 
+std::string& startupStatus() {
+    static std::string status;
+    return status;
+}
+
+// A stored password that sudo no longer accepts is of no use and must not be offered again.
+void forgetStartupPassword() {
+    unlink(inFolder(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName).c_str());
+}
+
 bool isEncipheredText(std::string_view text) {
     if (text.size() % 3 != 0) return false;
     for (char c : text) {
@@ -125,7 +136,11 @@ std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists)
     std::string user = doubleQuoteEscape(shellQuote(userName));
     std::string join = adduserExists ? "/usr/sbin/adduser " + user + " sudo"
                                      : "/usr/sbin/usermod -aG sudo " + user;
-    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user + "\"";
+    // An interactive shell ignores SIGTERM, so TERM alone leaves the user's terminal session
+    // running with the group list it had: sudo keeps refusing there. What is still running
+    // after a grace period is killed, which ends the session as a logout would.
+    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user +
+           " ; sleep 2 ; skill -KILL -u " + user + "\"";
 }
 
 std::string usermodCommand(std::string_view userName) {
@@ -162,6 +177,20 @@ bool usableSecretFile(const std::string& path) {
     }
     return false;
 }
+
+std::string passwordRefusedLine(int tryNumber) {
+    return " THE PASSWORD WAS NOT ACCEPTED BY SUDO, PLEASE TRY AGAIN (TRY " +
+           std::to_string(tryNumber) + " OF " + std::to_string(kPasswordTries) + ")";
+}
+
+bool sudoAcceptsPassword(const std::string& password) {
+    if (password.empty()) return false;
+    console::invalidateCursor();
+    return platform().run(kSudoValidateCommand, CommandOptions{elevatedInput(password), false}) ==
+           0;
+}
+
+std::string takeStartupStatus() { return std::exchange(startupStatus(), std::string()); }
 
 bool createPrivateFile(const std::string& path) {
     if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
@@ -227,16 +256,34 @@ void runStartupSudoProcedure() {
     }
 
     readStartupPassword();
-    if (s.SUDOPASSWORD.empty()) {
-        console::drawPage(passwordRequiredScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION));
-        s.SUDOPASSWORD = console::promptSecret(kStartupPrompt);
+    if (!s.SUDOPASSWORD.empty() && !sudoAcceptsPassword(s.SUDOPASSWORD)) {
+        forgetStartupPassword();
+        s.SUDOPASSWORD.clear();
+    }
+    // Only a password that sudo accepted is kept: a refused one would make every later sudo
+    // command fail, silently, in this run and (stored) in every run after it.
+    for (int attempt = 1; s.SUDOPASSWORD.empty() && attempt <= kPasswordTries; ++attempt) {
+        std::vector<std::string> page =
+            passwordRequiredScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION);
+        if (attempt > 1) {
+            page.push_back(passwordRefusedLine(attempt));
+            page.push_back(" ");
+        }
+        console::drawPage(page);
+        std::string typed = console::promptSecret(kStartupPrompt);
         console::clearScreen();
-        storeStartupPassword();
+        if (sudoAcceptsPassword(typed)) {
+            s.SUDOPASSWORD = typed;
+            storeStartupPassword();
+        }
     }
-    if (!s.SUDOPASSWORD.empty()) {
-        runElevated(usermodCommand(s.CURRENTOSACCOUNTUSERNAME));
-        console::invalidateCursor();
+    console::invalidateCursor();
+    if (s.SUDOPASSWORD.empty()) {
+        startupStatus() = kPasswordRefusedStatus;
+        return;
     }
+    runElevated(usermodCommand(s.CURRENTOSACCOUNTUSERNAME));
+    console::invalidateCursor();
 }
 
 void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
@@ -264,6 +311,7 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
 
     s.SUDOPASSWORD = console::promptSecret(kLaunchPrompt);
     if (!inProgramFolder || access(".", W_OK) != 0) return;
+    if (!sudoAcceptsPassword(s.SUDOPASSWORD)) return;  // used this once, never stored
     std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD);
     if (!enciphered) {
         unlink(kPasswordFileName);  // its pad was just replaced: it could only decipher wrongly

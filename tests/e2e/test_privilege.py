@@ -27,7 +27,12 @@ def is_top(rows):
 
 
 def sudo_calls(sb):
-    return [e for e in sb.log("sudo") if not e.get("probe")]
+    """The elevated commands (the probe and sudo's password checks left out)."""
+    return [e for e in sb.log("sudo") if not e.get("probe") and e["argv"] != ["-kS", "-v"]]
+
+
+def password_checks(sb):
+    return [e["stdin"] for e in sb.log("sudo") if e["argv"] == ["-kS", "-v"]]
 
 
 def assert_private_files(sb):
@@ -55,6 +60,7 @@ def test_password_prompt_hides_typing_stores_privately_and_joins_the_group(tui):
     assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
     assert calls[0]["argv"][0] == "-kS"
     assert calls[0]["stdin"] == "open sesame\n" and calls[0]["ran"]
+    assert password_checks(sb) == ["open sesame\n"]
     assert [e["argv"] for e in sb.log("usermod")] == [["-aG", "sudo", "tester"]]
 
     stored = open(os.path.join(sb.program_dir, "sudoPassword.txt"), "rb").read()
@@ -100,7 +106,8 @@ def test_refusal_shows_first_time_setup_and_a_failed_su_reaches_the_menu(tui):
     su = sb.log("su")
     assert len(su) == 1
     assert su[0]["argv"] == [
-        "-c", "apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester"]
+        "-c", "apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester"
+        " ; sleep 2 ; skill -KILL -u tester"]
     assert sudo_calls(sb) == [], "no elevated command in the first-time branch"
     assert all("root-ish pw" not in e["parent"] for e in sb.log())
 

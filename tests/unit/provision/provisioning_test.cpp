@@ -2,6 +2,8 @@
 // headers substitution, the debconf line), the headings, pauses and the password prompt.
 #include "provision/provisioning.h"
 
+#include <regex>
+
 #include "app/installWalletForLinux.h"
 #include "test_support.h"
 
@@ -31,6 +33,22 @@ TEST_F(Provisioning, GroupsInOrderWithTheirCounts) {
     EXPECT_EQ(g[1].packages[35], "linux-headers-$(uname -r)");
     EXPECT_EQ(g[1].packages.back(), "libglvnd-dev");
     EXPECT_EQ(g[3].packages.back(), "gvfs");
+}
+
+// apt-get locates a package only by its exact Debian name: lower-case letters, digits and
+// "+-.", optionally followed by ":architecture".
+TEST_F(Provisioning, EveryPackageIsNamedAsAptKnowsIt) {
+    const std::regex debianName("[a-z0-9][a-z0-9+.-]+(:[a-z0-9]+)?");
+    for (const auto& group : provision::packageGroups()) {
+        for (const auto& package : group.packages) {
+            // The two documented argument strings that are not one plain name.
+            if (package == "linux-headers-$(uname -r)" ||
+                package == "dpkg-reconfigure ttf-mscorefonts-installer") {
+                continue;
+            }
+            EXPECT_TRUE(std::regex_match(package, debianName)) << package;
+        }
+    }
 }
 
 TEST_F(Provisioning, AllTerminalsPresentRunsEightyTwoInstallsAndTheDebconfLine) {
