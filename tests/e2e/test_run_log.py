@@ -114,6 +114,19 @@ def test_a_large_partition_shows_its_folder_and_a_growing_count(tui):
     sb = tui.sb
     tree = ensure_scan_tree(200_000)
     sb.set_df(rows=[("/dev/sda1", "458G", "113G", "323G", "26%", tree)])
+    # The real find, its listing passed on in slices: on an idle machine find alone lists this
+    # tree between two progress updates, and the count must be seen growing whatever the load.
+    slow_find = os.path.join(sb.bin, "find")
+    with open(slow_find, "w") as f:
+        f.write("#!/usr/bin/python3\n"
+                "import subprocess, sys, time\n"
+                "p = subprocess.Popen(['/usr/bin/find'] + sys.argv[1:], stdout=subprocess.PIPE)\n"
+                "for chunk in iter(lambda: p.stdout.read(512 * 1024), b''):\n"
+                "    sys.stdout.buffer.write(chunk)\n"
+                "    sys.stdout.buffer.flush()\n"
+                "    time.sleep(0.1)\n"
+                "sys.exit(p.wait())\n")
+    os.chmod(slow_find, 0o755)
     tui.start()
     scan(tui)
     done = "   %s/ (/dev/sda1) 200000 ENTRIES, 0 WALLETS" % tree
