@@ -186,8 +186,8 @@ std::string passwordRefusedLine(int tryNumber) {
 bool sudoAcceptsPassword(const std::string& password) {
     if (password.empty()) return false;
     console::invalidateCursor();
-    return platform().run(kSudoValidateCommand, CommandOptions{elevatedInput(password), false}) ==
-           0;
+    return runShellCommand(kSudoValidateCommand,
+                           CommandOptions{elevatedInput(password), false, 0, {}}) == 0;
 }
 
 std::string takeStartupStatus() { return std::exchange(startupStatus(), std::string()); }

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/installWalletForLinux.h"
+#include "host/regular_file.h"
 #include "host/shell.h"
 #include "net/sha256.h"
 
@@ -64,16 +64,6 @@ FileKind kindOf(const std::string& path) {
     return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
 }
 
-std::optional<std::string> readRegularFile(const std::string& path) {
-    if (kindOf(path) != FileKind::Regular) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return out.str();
-}
-
 bool writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
@@ -115,7 +105,7 @@ ArchiveCheck refuse(std::string file, std::string reason) {
 std::optional<std::string> checkSignature(const std::string& sumsBytes,
                                           const std::string& signaturePath,
                                           const std::string& keyring) {
-    const auto signature = readRegularFile(signaturePath);
+    const auto signature = host::readRegularFile(signaturePath);
     if (!signature) return std::string("unreadable");
     PrivateFolder tmp;
     if (!tmp.ok() || !writeFile(tmp / kSumsFileName, sumsBytes) ||
@@ -125,7 +115,7 @@ std::optional<std::string> checkSignature(const std::string& sumsBytes,
     const std::string statusFile = tmp / "gpgv-status";
     const int rc = runCommand(
         gpgvCommand(keyring, tmp / kSignatureFileName, tmp / kSumsFileName, statusFile), true);
-    return signatureProblem(rc, readRegularFile(statusFile).value_or(""));
+    return signatureProblem(rc, host::readRegularFile(statusFile).value_or(""));
 }
 
 }  // namespace
@@ -250,7 +240,7 @@ ArchiveCheck checkArchiveFolder(const std::string& folder, const std::string& ke
     if (sumsKind == FileKind::Absent && !signedArchive) return ArchiveCheck{};
     if (sumsKind == FileKind::Absent) return refuse(kSumsFileName, "missing");
 
-    const auto sumsBytes = readRegularFile(sumsPath);
+    const auto sumsBytes = host::readRegularFile(sumsPath);
     if (!sumsBytes) return refuse(kSumsFileName, "unreadable");
     if (signedArchive) {
         if (kindOf(keyring) != FileKind::Regular) return refuse(kSignatureFileName, "no keyring");

@@ -2,14 +2,10 @@
 // length in bits (big-endian).
 #include "net/sha256.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <vector>
+
+#include "host/regular_file.h"
 
 namespace net {
 
@@ -129,28 +125,10 @@ std::string sha256Hex(std::string_view bytes) {
 }
 
 std::optional<std::string> sha256OfRegularFile(const std::string& path) {
-    // O_NOFOLLOW: a link planted in the download must not make us vouch for its target;
-    // O_NONBLOCK: opening a FIFO must not hang the installer (it is refused below).
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
     Sha256 h;
-    std::vector<uint8_t> buffer(1 << 16);
-    while (true) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        h.update(buffer.data(), static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    const bool whole = host::readRegularFile(
+        path, [&](std::string_view piece) { h.update(piece.data(), piece.size()); });
+    if (!whole) return std::nullopt;
     return toHex(h.finish());
 }
 

@@ -40,24 +40,10 @@ def tui(sandbox, request):
         "== %s\n%s" % (name, text) for name, text in reports)
 
 
-def diagnostics(session):
-    parts = []
-    try:
-        parts.append("screen:\n" + session.screen_text())
-    except Exception as e:  # the tmux server may be gone already
-        parts.append("screen: unavailable (%s)" % e)
-    parts.append("keys sent: %r" % session.keys)
-    try:
-        parts.append("shim log:\n" + "\n".join(repr(e) for e in session.sb.log()))
-    except Exception as e:
-        parts.append("shim log: unavailable (%s)" % e)
-    return "\n\n".join(parts)
-
-
 @pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item, call):
     outcome = yield
     report = outcome.get_result()
     session = getattr(item, "_corvane_session", None)
     if session is not None and report.failed and report.when == "call":
-        report.sections.append(("corvane installer", diagnostics(session)))
+        report.sections.append(("corvane installer", session.failure_report()))

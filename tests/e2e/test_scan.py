@@ -3,7 +3,7 @@
 # selection screen, the picked path, the "none" branch, and the system profile file.
 import os
 
-from tmux_session import TOP_HEADER
+from tmux_session import TOP_HEADER, listed_paths
 
 SCAN_TIMEOUT = 60  # each listed partition costs the capture's 2 s pause
 PROFILE_NAME = "installWalletForLinux.cfg"
@@ -17,16 +17,6 @@ def make_wallet(folder):
         f.write("#!/bin/sh\n")
     os.chmod(path, 0o755)
     return path
-
-
-def listed_paths(rows):
-    """{number: path} of the selection screen's lines "   #=i  PATH=path"."""
-    out = {}
-    for r in rows:
-        if r.startswith("   #="):
-            number, _, path = r[5:].partition("  PATH=")
-            out[int(number)] = path.rstrip()
-    return out
 
 
 def scan(tui):

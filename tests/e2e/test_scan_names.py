@@ -7,7 +7,8 @@ import subprocess
 
 import pytest
 
-from test_scan import SCAN_TIMEOUT, listed_paths, open_selected_wallet_menu, scan
+from test_scan import SCAN_TIMEOUT, open_selected_wallet_menu, scan
+from tmux_session import listed_paths
 
 TITLE_NAME = "t\x1b]0;owned\x07\x1b[2J"
 

@@ -128,8 +128,8 @@ def build_package_repository(root, folder):
     installed amd64 one gets the installed version, as multiarch requires."""
     have = installed_versions(root)
     made = set()
-    for spec in GROUP_PACKAGES:
-        name, _, arch = spec.partition(":")
+    for package in GROUP_PACKAGES:
+        name, _, arch = package.partition(":")
         arch = arch or "amd64"
         if (name, arch) in made or (name, arch) in have or (name, "all") in have:
             continue
@@ -525,16 +525,16 @@ def user_ids(bed, user):
     return int(r[0]), int(r[1])
 
 
-def package_states(bed, specs):
-    """{spec: dpkg status} of package names (name or name:arch; amd64 when no arch)."""
-    names = [s if ":" in s else s + ":amd64" for s in specs]
+def package_states(bed, packages):
+    """{package: dpkg status} of package names (name or name:arch; amd64 when no arch)."""
+    names = [p if ":" in p else p + ":amd64" for p in packages]
     r = bed.run("dpkg-query -W -f='${binary:Package} ${Architecture} ${Status}\\n' %s"
                 % " ".join(shlex.quote(n) for n in names), check=False)
     seen = {}
     for line in r.stdout.splitlines():
         name, arch, status = line.split(" ", 2)
         seen[name.split(":")[0] + ":" + arch] = status
-    return {s: seen.get(n, "not installed") for s, n in zip(specs, names)}
+    return {p: seen.get(n, "not installed") for p, n in zip(packages, names)}
 
 
 def desktop_exec(text):

@@ -121,9 +121,4 @@ def pytest_runtest_makereport(item, call):
     report = outcome.get_result()
     session = getattr(item, "_corvane_session", None)
     if session is not None and report.failed and report.when == "call":
-        try:
-            screen = session.screen_text()
-        except Exception as e:  # the tmux server may be gone already
-            screen = "unavailable (%s)" % e
-        report.sections.append(("corvane installer",
-                                "screen:\n%s\n\nkeys sent: %r" % (screen, session.keys)))
+        report.sections.append(("corvane installer", session.failure_report()))

@@ -7,7 +7,7 @@ import pytest
 
 from bed import (TESTER, TESTER_PASSWORD, launcher_problems, open_to_others, snapshot,
                  user_ids)
-from tmux_session import TOP_HEADER
+from tmux_session import TOP_HEADER, listed_paths
 
 HOME = "/home/" + TESTER
 INSTALL_MENU_TITLE = " MAIN MENU-INSTALLATION"
@@ -46,15 +46,6 @@ def assert_made_for_the_user(bed, before, after):
     made = {p: e for p, e in after.items() if p not in before or before[p] != e}
     assert not sorted(p for p, e in made.items() if open_to_others(e))
     assert not sorted(p for p, e in made.items() if (e[1], e[2]) != (uid, gid))
-
-
-def listed_paths(rows):
-    out = {}
-    for r in rows:
-        if r.startswith("   #="):
-            number, _, path = r[5:].partition("  PATH=")
-            out[int(number)] = path.rstrip()
-    return out
 
 
 @pytest.mark.xfail(reason="new folders are still opened to everybody and the removal leaves "

@@ -20,6 +20,16 @@ WAITING_SYSCALLS = {"x86_64": {7, 271, 23, 270, 0}, "aarch64": {73, 72, 63}}.get
     platform.machine(), set())
 
 
+def listed_paths(rows):
+    """{number: path} of the selection screen's lines "   #=i  PATH=path"."""
+    out = {}
+    for r in rows:
+        if r.startswith("   #="):
+            number, _, path = r[5:].partition("  PATH=")
+            out[int(number)] = path.rstrip()
+    return out
+
+
 class WaitTimeout(AssertionError):
     pass
 
@@ -49,6 +59,23 @@ class TmuxSession:
         self.tmux("pipe-pane", "-t", "corvane", "-o", "cat >> %s" % shlex.quote(self.output_file))
         self.wait_for(lambda rows: any(r.startswith("$") for r in rows), timeout=10,
                       what="the shell prompt")
+
+    def failure_report(self):
+        """The screen, the keys sent and, in the sandbox, the shim log: what a failed test's
+        report shows."""
+        parts = []
+        try:
+            parts.append("screen:\n" + self.screen_text())
+        except Exception as e:  # the tmux server may be gone already
+            parts.append("screen: unavailable (%s)" % e)
+        parts.append("keys sent: %r" % self.keys)
+        log = getattr(self.sb, "log", None)
+        if log is not None:
+            try:
+                parts.append("shim log:\n" + "\n".join(repr(e) for e in log()))
+            except Exception as e:
+                parts.append("shim log: unavailable (%s)" % e)
+        return "\n\n".join(parts)
 
     # ------------------------------------------------------------ tmux plumbing
 
