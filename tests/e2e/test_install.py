@@ -257,10 +257,13 @@ def test_removal_from_both_menus_touches_only_the_wallet(tui):
     tui.send("0")
     tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
 
-    # Top "7" (twice): wallet.cfg too; the wallet folder is left empty.
-    for _ in range(2):
-        press_and_wait_redraw(tui, "7", TOP_HEADER)
-        assert os.listdir(ap) == []
+    # Top "7", confirmed with "y": wallet.cfg too, and the wallet folder the installation made;
+    # a second "7" finds nothing to delete and asks nothing.
+    tui.send("7")
+    tui.wait_for(" > PRESS y..TO DELETE THESE FILES, ANY OTHER KEY TO KEEP THEM")
+    press_and_wait_redraw(tui, "y", TOP_HEADER)
+    assert not os.path.exists(ap)
+    press_and_wait_redraw(tui, "7", TOP_HEADER)
     assert read(os.path.join(home, "keep.txt")) == b"mine\n"
     assert read(os.path.join(home, "Documents", "letter.txt")) == b"mine\n"
     assert os.path.isdir(sb.desktop) and os.path.isdir(sb.program_dir)
