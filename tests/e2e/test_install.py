@@ -211,7 +211,8 @@ def test_variant_b_returns_to_the_menu_with_its_layout(tui):
                         % (re.escape(home.encode()), STAMP.encode()), cfg), cfg
     launcher = read(os.path.join(sb.desktop, "Corvane wallet.desktop"), "r")
     t = machine_terminal()
-    exec_line = "Exec=%s%s/wallet/wallet" % (
+    # The launcher starts the program where the copy put it: HOME/wallet.
+    exec_line = "Exec=%s%s/wallet" % (
         (t + (" -x " if t == "mate-terminal" else " -e ")) if t else "", home)
     assert launcher == (" \n[Desktop Entry]\nType=Application\nTerminal=true\n"
                         "Icon[en_US]=%s/wallet.ico\nName[en_US]=Corvane Wallet\n%s\n"
