@@ -15,6 +15,22 @@ ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
     clang libclang-rt-14-dev
 
 JOBS="${JOBS:-$(nproc)}"
+
+# The seeds of a fuzz target: the real tool outputs of tests/fixtures that its parser reads,
+# then the target's own corpus (inputs that once broke it, kept as regression cases).
+fuzz_seeds() {
+    case "$1" in
+        df_parser_fuzz) pattern="df-*" ;;
+        hdparm_parser_fuzz) pattern="hdparm-*" ;;
+        udevadm_parser_fuzz) pattern="udevadm-*" ;;
+        lsb_release_parser_fuzz) pattern="lsb-release-*" ;;
+        *) pattern="" ;;
+    esac
+    if [ -n "$pattern" ]; then
+        for fixture in tests/fixtures/$pattern; do cp "$fixture" "$2/"; done
+    fi
+    if [ -d "fuzz/corpus/$1" ]; then cp -r "fuzz/corpus/$1/." "$2/"; fi
+}
 failed=0
 
 cmake --preset asan
@@ -29,7 +45,7 @@ if ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
         name=$(basename "$source" .cpp)
         target="build/fuzz/$name"
         corpus=$(mktemp -d)
-        [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+        fuzz_seeds "$name" "$corpus"
         echo "== fuzzing $name for ${seconds}s"
         if ! "$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 "$corpus" \
                 >"build/fuzz/$name.log" 2>&1; then
@@ -38,6 +54,7 @@ if ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
             failed=1
         else
             grep -E '^stat::number_of_executed_units' "build/fuzz/$name.log" || true
+            grep -E '^#[0-9]+.*cov:' "build/fuzz/$name.log" | tail -n 1 || true
         fi
         rm -rf "$corpus"
     done

@@ -6,9 +6,11 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "host/platform.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
 
@@ -64,6 +66,9 @@ std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
+
+// Shown once on the top screen after Ctrl-C ended a flow.
+bool gInterrupted = false;
 
 bool isFile(const std::string& path) {
     struct stat st {};
@@ -131,10 +136,20 @@ void runTopMenuOnce() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
-    console::drawMenu(topMenuLines(), console::kAwaitingStatus);
+    console::drawMenu(topMenuLines(), gInterrupted ? kInterruptedStatus : console::kAwaitingStatus);
+    gInterrupted = false;
     s.ZXINKEY = console::waitMenuKey();
-    for (const auto& entry : kTopKeys) {
-        if (s.ZXINKEY == entry.key) entry.action();
+    std::error_code ec;
+    const std::filesystem::path start = std::filesystem::current_path(ec);
+    try {
+        for (const auto& entry : kTopKeys) {
+            if (s.ZXINKEY == entry.key) entry.action();
+        }
+    } catch (const FlowInterrupted&) {
+        // A command of the flow died of Ctrl-C: the flow ends here, nothing after it runs.
+        s.ZXINKEY.clear();
+        if (!start.empty()) (void)::chdir(start.c_str());
+        gInterrupted = true;
     }
 }
 

@@ -7,7 +7,13 @@
 // The lines of the top screen above the status line.
 std::vector<std::string> topMenuLines();
 
+// The status of the top screen after a flow was ended by Ctrl-C.
+inline constexpr const char* kInterruptedStatus =
+    "APPLICATION STATUS= Interrupted by Ctrl-C, Waiting for user input";
+
 // Runs one pass of the top menu: draw, wait for a key, dispatch it. (The driver repeats it.)
+// A flow whose command dies of Ctrl-C ends there: the pass returns to the top screen, which
+// then shows kInterruptedStatus, in the folder it started from.
 void runTopMenuOnce();
 
 // The launch command lines of key "3" for the given terminal names, program path and whether

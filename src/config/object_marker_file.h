@@ -1,6 +1,14 @@
 // Object-marker records: marker "=" value CR LF, one per line, with blank gaps left by cleared
 // records and line feeds inside values escaped by a four-byte sequence. Pure helpers over a
 // whole file's bytes; the two routines read the file once and write it once.
+//
+// Every run of spaces in a file is free room that a later write may fill, wherever the run
+// stands: a blank gap, blanks at the start of a marker (they join the gap before the record),
+// a run inside a value. A written record is therefore found again by its marker, and reads back
+// its value, as long as no later write fills a run of spaces that reaches into it: always when
+// the marker does not begin with a space and no run of spaces inside the record is as long as
+// a record written later (the escape record that a write may add right after its record
+// included). The installer's own markers never hold a space.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // Whole-file access for the installer's own small files (see whole_file.h).
-// Plain POSIX calls: one read of the whole file, one write of the whole file.
+// Plain POSIX calls: one read of the whole file; a write goes to a new file that replaces the
+// old one by rename. Links are never followed.
 #include "config/whole_file.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "host/fatal.h"
 
@@ -39,27 +41,69 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+[[noreturn]] void refuseLink(const std::string& path) {
+    fatalFileError(path, "a symbolic link stands there; the installer does not follow it");
+}
+
+// Writes bytes to an exclusive new file beside path with the given mode, flushes it to the
+// disk and renames it over path, so that path holds either the old bytes or the new ones
+// whatever happens meanwhile (a kill, a full disk). Returns 0 or the errno of the failure;
+// no temporary file is left behind on a failure.
+int replaceByRename(const std::string& path, std::string_view bytes, mode_t mode, bool exactMode) {
+    static unsigned counter = 0;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        tmp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
+    int err = 0;
+    // The umask must not narrow the mode that the old file had.
+    if (exactMode && ::fchmod(fd, mode) != 0) err = errno;
+    if (err == 0) err = writeAll(fd, bytes);
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(tmp.c_str());
+        return err;
+    }
+    // The rename itself reaches the disk with the folder.
+    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return 0;
+}
+
+// In-place rewrite, for a writable file in a folder where no new file may be made.
+int rewriteInPlace(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int err = writeAll(fd, bytes);
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    return err;
+}
+
 // Writes bytes into a fresh 0600 file beside path and renames it over path.
 void replacePrivately(const std::string& path, std::string_view bytes) {
-    std::string tmpl = joinPath(folderOf(path), ".corvane-XXXXXX");
-    int fd = ::mkstemp(tmpl.data());  // mkstemp creates the file with mode 0600
-    if (fd < 0) failWith(path, errno);
-    int err = writeAll(fd, bytes);
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(tmpl.c_str(), path.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(tmpl.c_str());
-        failWith(path, err);
-    }
+    if (int err = replaceByRename(path, bytes, 0600, true); err != 0) failWith(path, err);
 }
 
 }  // namespace
 
 std::string readWholeFile(const std::string& path, FileMode mode) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, creationMode(mode));
+        // O_EXCL: a dangling link is not followed to create its target.
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    creationMode(mode));
     }
+    if (fd < 0 && (errno == ELOOP || errno == EEXIST)) refuseLink(path);
     if (fd < 0) failWith(path, errno);
     std::string content;
     struct stat st {};
@@ -82,14 +126,19 @@ std::string readWholeFile(const std::string& path, FileMode mode) {
 }
 
 void writeWholeFile(const std::string& path, std::string_view bytes, FileMode mode) {
-    if (mode == FileMode::Private) {
-        replacePrivately(path, bytes);
-        return;
+    struct stat st {};
+    const bool exists = ::lstat(path.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) refuseLink(path);
+    mode_t newMode = creationMode(mode);
+    if (mode == FileMode::Normal && exists) newMode = st.st_mode & 07777;
+    int err = replaceByRename(path, bytes, newMode, exists || mode == FileMode::Private);
+    if ((err == EACCES || err == EPERM) && mode == FileMode::Normal && exists &&
+        S_ISREG(st.st_mode)) {
+        // A folder that only lets the file itself be written (made so by hand): the file is
+        // rewritten where it is, as before.
+        err = rewriteInPlace(path, bytes);
     }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, creationMode(mode));
-    if (fd < 0) failWith(path, errno);
-    int err = writeAll(fd, bytes);
-    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == ELOOP) refuseLink(path);
     if (err != 0) failWith(path, err);
 }
 

@@ -11,16 +11,17 @@ enum class FileMode {
 };
 
 // Reads the whole file at path. A missing file is created empty (mode chosen by `mode`); an
-// existing file is left as it is. A file that can be neither opened nor created ends the
-// program through fatalFileError.
+// existing file is left as it is. A symbolic link at path is never followed: it is refused with
+// the fatal error naming the file, as is a file that can be neither opened nor created.
 std::string readWholeFile(const std::string& path, FileMode mode = FileMode::Normal);
 
-// Replaces the content of the file at path by bytes.
-// Normal: the file is rewritten in place, so an existing file keeps its mode (a private file
-// stays private).
-// Private: the bytes go to a new file created 0600 in the same folder, which is then renamed
-// over path; an existing wider file is thereby replaced.
-// Ends the program through fatalFileError when the file can be neither opened nor created.
+// Replaces the content of the file at path by bytes, so that a kill or a full disk at any
+// moment leaves either the old file whole or the new one: the bytes go to a new file made
+// exclusively beside path (Normal: the old file's mode, or 0666 minus the umask for a new
+// one; Private: 0600), are flushed to the disk, and the new file is renamed over path.
+// A folder that lets only the existing file be written gets it rewritten in place instead.
+// A symbolic link at path is refused; a failure (a full disk included) leaves the old file as
+// it was and ends the program through fatalFileError, naming the file.
 void writeWholeFile(const std::string& path, std::string_view bytes,
                     FileMode mode = FileMode::Normal);
 

@@ -16,11 +16,60 @@ namespace {
 struct termios gSaved;
 volatile sig_atomic_t gHaveSaved = 0;
 volatile sig_atomic_t gChanged = 0;
+// The mode the program wants (what a continue after a stop must set again), and whether a
+// continue happened that the screen has not been redrawn for.
+enum Wanted : int { kSaved, kRaw, kLineEcho, kLineSilent };
+volatile sig_atomic_t gWanted = kSaved;
+volatile sig_atomic_t gContinued = 0;
 
 void onSignal(int sig) {
     restore();
     signal(sig, SIG_DFL);
     raise(sig);
+}
+
+struct termios wantedSettings(int wanted) {
+    struct termios t = gSaved;
+    if (wanted == kRaw) {
+        t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+    } else if (wanted == kLineEcho) {
+        t.c_lflag |= ICANON | ECHO;
+    } else if (wanted == kLineSilent) {
+        t.c_lflag |= ICANON;
+        t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    }
+    return t;
+}
+
+// After a stop (Ctrl-Z, then fg) the shell has put its own settings back: set ours again.
+void onContinue(int) {
+    const int saved = errno;
+    if (gHaveSaved && gWanted != kSaved) {
+        struct termios t = wantedSettings(gWanted);
+        tcsetattr(STDIN_FILENO, TCSADRAIN, &t);
+        gChanged = 1;
+    }
+    gContinued = 1;
+    errno = saved;
+}
+
+// Ctrl-Z: the terminal goes back to the user's settings while the program is stopped.
+void onStop(int) {
+    const int saved = errno;
+    if (gHaveSaved && gChanged) tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+    signal(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);  // stops here until continued
+    struct sigaction sa {};
+    sa.sa_handler = onStop;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTSTP, &sa, nullptr);
+    errno = saved;
 }
 
 void atExitRestore() { restore(); }
@@ -45,30 +94,38 @@ void install() {
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(sig, &sa, nullptr);
+    struct sigaction stop {};
+    stop.sa_handler = onStop;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, nullptr);
+    struct sigaction cont {};
+    cont.sa_handler = onContinue;
+    sigemptyset(&cont.sa_mask);
+    sigaction(SIGCONT, &cont, nullptr);
+}
+
+bool continuePending() { return gContinued != 0; }
+
+bool takeContinued() {
+    if (!gContinued) return false;
+    gContinued = 0;
+    return true;
 }
 
 void enterRaw() {
     if (!gHaveSaved) return;
-    struct termios t = gSaved;
-    t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    apply(t);
+    gWanted = kRaw;
+    apply(wantedSettings(kRaw));
 }
 
 void enterLineMode(bool echo) {
     if (!gHaveSaved) return;
-    struct termios t = gSaved;
-    t.c_lflag |= ICANON;
-    if (echo) {
-        t.c_lflag |= ECHO;
-    } else {
-        t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    }
-    apply(t);
+    gWanted = echo ? kLineEcho : kLineSilent;
+    apply(wantedSettings(gWanted));
 }
 
 void restore() {
+    gWanted = kSaved;
     if (gHaveSaved && gChanged) {
         tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
         gChanged = 0;

@@ -5,8 +5,14 @@
 namespace terminal {
 
 // Saves the terminal's settings once and installs the restore on exit and on SIGINT,
-// SIGTERM, SIGHUP and SIGQUIT (restore, then end as the signal would). No-op without a tty.
+// SIGTERM, SIGHUP and SIGQUIT (restore, then end as the signal would). A stop (Ctrl-Z) puts
+// the saved settings back while stopped; a continue sets the program's mode again and is
+// remembered for takeContinued. No-op without a tty.
 void install();
+// True once after each continue from a stop: the screen wants drawing again.
+bool takeContinued();
+// Whether a continue is waiting for takeContinued, without taking it.
+bool continuePending();
 // Single key presses, no echo; signals from the keyboard stay on.
 void enterRaw();
 // Line input with or without echo (the terminal edits the line).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,16 @@ struct CommandOptions {
     std::optional<std::string> input;
     // Adds LC_ALL=C to the command's environment, for output that the program parses.
     bool cLocale = false;
+    // When above 0: the longest the command may run in all, in seconds. It is then sent
+    // SIGTERM (SIGKILL 10 s later) and run() returns 124. For a command line that is one
+    // simple command (its program is what gets the signal).
+    int timeLimitSeconds = 0;
+};
+
+// Thrown by run() when the command died of SIGINT (the user pressed Ctrl-C): the flow that ran
+// it ends, and the menu driver takes over again.
+struct FlowInterrupted : std::exception {
+    const char* what() const noexcept override { return "interrupted"; }
 };
 
 class Platform {
@@ -36,7 +47,8 @@ public:
 
     // Runs commandLine through /bin/sh -c in the current folder and waits for it.
     // The terminal is in its ordinary (cooked) mode while the command runs.
-    // Returns the exit status (128 + signal for a killed command, 127 when it cannot start).
+    // Returns the exit status (128 + signal for a killed command, 127 when it cannot start);
+    // throws FlowInterrupted when the command died of SIGINT.
     virtual int run(const std::string& commandLine, const CommandOptions& options) = 0;
 
     // Console.

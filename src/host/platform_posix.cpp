@@ -59,7 +59,13 @@ public:
         for (auto& s : envStore) envp.push_back(s.data());
         envp.push_back(nullptr);
 
-        std::string sh = "/bin/sh", dashC = "-c", cmd = commandLine;
+        // coreutils' timeout in the foreground keeps the keyboard's signals (Ctrl-C, Ctrl-Z)
+        // going to the command, and stops it when its time is up.
+        std::string sh = "/bin/sh", dashC = "-c",
+                    cmd = options.timeLimitSeconds > 0
+                              ? "timeout --foreground -k 10 " +
+                                    std::to_string(options.timeLimitSeconds) + " " + commandLine
+                              : commandLine;
         char* argv[] = {sh.data(), dashC.data(), cmd.data(), nullptr};
 
         posix_spawn_file_actions_t actions;
@@ -98,6 +104,7 @@ public:
             close(pipeFds[1]);
         }
         int status = 127;
+        bool interrupted = false;
         if (rc == 0) {
             int ws = 0;
             while (waitpid(pid, &ws, 0) < 0) {
@@ -107,12 +114,15 @@ public:
                 status = WEXITSTATUS(ws);
             } else if (WIFSIGNALED(ws)) {
                 status = 128 + WTERMSIG(ws);
+                interrupted = WTERMSIG(ws) == SIGINT;
             }
         }
         sigaction(SIGINT, &oldInt, nullptr);
         sigaction(SIGQUIT, &oldQuit, nullptr);
         sigaction(SIGPIPE, &oldPipe, nullptr);
         terminal::enterRaw();
+        // The user pressed Ctrl-C: the whole flow stops, not just this command.
+        if (interrupted) throw FlowInterrupted();
         return status;
     }
 
@@ -136,6 +146,8 @@ public:
     Key readKey(int timeoutMs) override {
         const int64_t deadline = timeoutMs < 0 ? -1 : monotonicMs() + timeoutMs;
         while (true) {
+            // Back from a stop: a key that selects nothing, so the screen is drawn again.
+            if (terminal::takeContinued()) return Key{KeyKind::Special, ""};
             auto d = console::decodeKey(pending_);
             if (d.status == console::DecodeStatus::Plain ||
                 d.status == console::DecodeStatus::Special) {
@@ -224,7 +236,10 @@ private:
         };
         while (true) {
             int r = poll(&p, 1, waitMs);
-            if (r < 0 && errno == EINTR) continue;
+            if (r < 0 && errno == EINTR) {
+                if (terminal::continuePending()) return false;
+                continue;
+            }
             if (r <= 0) return false;
             char buf[256];
             ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);

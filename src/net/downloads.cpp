@@ -56,6 +56,15 @@ private:
 
 }  // namespace
 
+int wgetTotalSeconds() {
+    const char* text = std::getenv("CORVANE_WGET_TIME_LIMIT_SECONDS");
+    if (text == nullptr || *text == '\0') return kWgetTotalSeconds;
+    char* end = nullptr;
+    const long seconds = std::strtol(text, &end, 10);
+    if (*end != '\0' || seconds <= 0 || seconds > kWgetTotalSeconds) return kWgetTotalSeconds;
+    return static_cast<int>(seconds);
+}
+
 std::string ftpAddress(std::string_view host, std::string_view folder) {
     std::string a = "ftp://";
     a.append(host);
@@ -115,10 +124,22 @@ std::string userWgetrcPath() {
     return std::string(home ? home : "") + "/.wgetrc";
 }
 
+namespace {
+
+int runWithin(const std::string& commandLine, int seconds) {
+    console::invalidateCursor();  // wget writes to the terminal
+    CommandOptions options;
+    options.timeLimitSeconds = seconds;
+    return platform().run(commandLine, options);
+}
+
+}  // namespace
+
 int runBoundedWget(const std::string& commandLine) {
+    const int seconds = wgetTotalSeconds();
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());
-    if (fd < 0) return runCommand(commandLine);  // unbounded, but the download still runs
+    if (fd < 0) return runWithin(commandLine, seconds);  // without the wgetrc's waits
     const std::string content = boundedWgetrcContent(readWholeFile(userWgetrcPath()));
     std::size_t done = 0;
     while (done < content.size()) {
@@ -130,7 +151,7 @@ int runBoundedWget(const std::string& commandLine) {
     int status;
     {
         ScopedEnv env("WGETRC", tmpl);
-        status = runCommand(commandLine);
+        status = runWithin(commandLine, seconds);
     }
     std::remove(tmpl.c_str());
     return status;

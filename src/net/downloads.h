@@ -16,6 +16,13 @@ inline constexpr const char* kSecondServerRemoteFolder = "current";
 inline constexpr int kWgetTimeoutSeconds = 20;
 inline constexpr int kWgetTries = 2;
 
+// The longest one wget run may take in all: 30 minutes, enough for the wallet archive at
+// 50 kB/s, while a server that trickles a few bytes a second is given up. The sandbox's tests
+// scale it down through the environment variable CORVANE_WGET_TIME_LIMIT_SECONDS.
+inline constexpr int kWgetTotalSeconds = 1800;
+// kWgetTotalSeconds, or the positive whole number of seconds in CORVANE_WGET_TIME_LIMIT_SECONDS.
+int wgetTotalSeconds();
+
 // "ftp://" + host + "/" + folder.
 std::string ftpAddress(std::string_view host, std::string_view folder);
 // " --user=" account " --password=" password " " address: the tail of a wget line (values bare).
@@ -38,7 +45,8 @@ std::string boundedWgetrcContent(std::string_view userWgetrc);
 std::string userWgetrcPath();
 
 // Runs a wget command line with WGETRC pointing to a private bounded wgetrc for the duration
-// of the call (the previous WGETRC is restored and the private file removed afterwards).
+// of the call (the previous WGETRC is restored and the private file removed afterwards), and
+// stops it after wgetTotalSeconds() in all. Returns wget's status (124 when stopped).
 int runBoundedWget(const std::string& commandLine);
 
 }  // namespace net

@@ -7,7 +7,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -23,6 +23,12 @@ def main():
     handler.authorizer = authorizer
     handler.passive_ports = None
     handler.masquerade_address = None
+    # A server that trickles: config ftp.bytes_per_second caps every transfer.
+    rate = config["ftp"].get("bytes_per_second")
+    if rate:
+        ThrottledDTPHandler.read_limit = rate
+        ThrottledDTPHandler.write_limit = rate
+        handler.dtp_handler = ThrottledDTPHandler
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
     tmp = port_file + ".tmp"

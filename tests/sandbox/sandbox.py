@@ -186,8 +186,10 @@ class Sandbox:
         self.config["sudo"].update(values)
         self.save_config()
 
-    def set_tool(self, tool, rc=0, stdout="", stderr=""):
-        self.config["tools"][tool] = {"rc": rc, "stdout": stdout, "stderr": stderr}
+    def set_tool(self, tool, rc=0, stdout="", stderr="", seconds=0):
+        """Canned answer of a log-only tool; `seconds` it takes before answering."""
+        self.config["tools"][tool] = {"rc": rc, "stdout": stdout, "stderr": stderr,
+                                      "seconds": seconds}
         self.save_config()
 
     def set_df(self, text=None, rows=None):

@@ -341,6 +341,8 @@ def run_log_only(shim):
     canned = shim.config.get("tools", {}).get(shim.tool, {})
     rc = canned.get("rc", 0)
     shim.log(stdin=decode(consumed), rc=rc)
+    # A tool that takes its time (a long package installation), logged when it starts.
+    time.sleep(canned.get("seconds", 0))
     emit(stdout=canned.get("stdout", ""), stderr=canned.get("stderr", ""))
     return rc
 

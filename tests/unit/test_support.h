@@ -25,6 +25,7 @@ struct RecordedCommand {
     std::optional<std::string> input;
     bool cLocale = false;
     std::string cwd;
+    int timeLimitSeconds = 0;
 };
 
 class FakePlatform : public Platform {
@@ -44,7 +45,7 @@ public:
 
     int run(const std::string& commandLine, const CommandOptions& options) override {
         RecordedCommand c{commandLine, options.input, options.cLocale,
-                          std::filesystem::current_path().string()};
+                          std::filesystem::current_path().string(), options.timeLimitSeconds};
         commands.push_back(c);
         return onRun ? onRun(c) : 0;
     }

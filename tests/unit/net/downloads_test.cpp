@@ -75,6 +75,8 @@ TEST_F(ArchiveRefresh, ExistingFolderDownloadsWithABoundedWgetrc) {
               net::timestampingMirrorCommand("", net::archiveServerRemotePath()));
     EXPECT_EQ(S().REMOTEPATH, net::archiveServerRemotePath());
     EXPECT_EQ(seenContent, "passive_ftp = on\ntimeout = 20\ntries = 2\n");
+    // However slowly the server sends, the run ends after 30 minutes.
+    EXPECT_EQ(fake.commands[0].timeLimitSeconds, 1800);
     // The user's WGETRC is back and the private file gone.
     EXPECT_EQ(std::string(std::getenv("WGETRC")), dir / "userrc");
     EXPECT_FALSE(std::filesystem::exists(seenRc));
