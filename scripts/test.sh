@@ -8,9 +8,10 @@ cd "$(dirname "$0")/.."
 
 # Build: cmake ninja-build g++; unit tests: libgtest-dev libgmock-dev; end-to-end tests:
 # tmux python3-pytest python3-pyftpdlib wget, and for the launcher checks desktop-file-utils
-# python3-gi gir1.2-glib-2.0; fuzz targets: clang libclang-rt-14-dev (libFuzzer runtime).
+# python3-gi gir1.2-glib-2.0, for the signed sample archive gnupg gpgv; fuzz targets: clang
+# libclang-rt-14-dev (libFuzzer runtime).
 ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
-    tmux python3 python3-pytest python3-pyftpdlib wget \
+    tmux python3 python3-pytest python3-pyftpdlib wget gnupg gpgv \
     desktop-file-utils python3-gi gir1.2-glib-2.0 \
     clang libclang-rt-14-dev
 

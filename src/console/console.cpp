@@ -115,10 +115,20 @@ void showStatus(std::string_view text) {
     drawStatusLine();
 }
 
+namespace {
+
+// A line of a screen ends at the screen's edge: a longer value (a typed path of thousands of
+// bytes) would wrap onto the rows below and scroll the title off the 24 rows.
+std::string_view withinWidth(std::string_view line) {
+    return line.substr(0, static_cast<std::size_t>(kScreenWidth));
+}
+
+}  // namespace
+
 void drawMenu(const std::vector<std::string>& lines, std::string_view status) {
     std::string out = clearSequence();
     for (const auto& l : lines) {
-        out += l;
+        out += withinWidth(l);
         out += '\n';
     }
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = std::string(status);
@@ -131,11 +141,11 @@ void drawPage(const std::vector<std::string>& lines) {
     std::string out = clearSequence();
     gCursor = {true, 1, 1};
     for (const auto& l : lines) {
-        out += l;
+        out += withinWidth(l);
         out += '\n';
     }
     platform().write(out);
-    for (const auto& l : lines) trackLine(l.size());
+    for (const auto& l : lines) trackLine(withinWidth(l).size());
 }
 
 std::string nextSpinnerFrame(std::string_view frame) {

@@ -43,10 +43,14 @@ struct termios wantedSettings(int wanted) {
     return t;
 }
 
+bool inForeground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+
 // After a stop (Ctrl-Z, then fg) the shell has put its own settings back: set ours again.
+// Continued in the background (bg), the terminal is the shell's: the fg that follows comes
+// with another continue.
 void onContinue(int) {
     const int saved = errno;
-    if (gHaveSaved && gWanted != kSaved) {
+    if (gHaveSaved && gWanted != kSaved && inForeground()) {
         struct termios t = wantedSettings(gWanted);
         tcsetattr(STDIN_FILENO, TCSADRAIN, &t);
         gChanged = 1;
@@ -56,9 +60,19 @@ void onContinue(int) {
 }
 
 // Ctrl-Z: the terminal goes back to the user's settings while the program is stopped.
+// When the program is not the shell's job itself (it runs below a script or a subshell), the
+// shell may have taken the terminal back already: SIGTTOU is held off so that the restore is
+// still done, instead of stopping the program inside it (and again once it is continued).
 void onStop(int) {
     const int saved = errno;
-    if (gHaveSaved && gChanged) tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+    if (gHaveSaved && gChanged) {
+        sigset_t ttou, old;
+        sigemptyset(&ttou);
+        sigaddset(&ttou, SIGTTOU);
+        sigprocmask(SIG_BLOCK, &ttou, &old);
+        tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved);
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+    }
     signal(SIGTSTP, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);

@@ -18,6 +18,7 @@
 #include "host/shell.h"
 #include "install/install_menu.h"
 #include "install/launchers.h"
+#include "net/archive_check.h"
 #include "net/downloads.h"
 
 namespace fs = std::filesystem;
@@ -61,10 +62,11 @@ private:
     std::string missing_;
 };
 
-// Where the flow's stop status is seen: variant D's unlabelled text after the selected-wallet
-// menu's " APPLICATION STATUS= " at column 2; the others on the 80 columns of row 22.
-std::size_t statusColumns(const VariantPlan& plan) {
-    return plan.labelledStatus ? kStatusColumns : kStatusColumns - 1 - 21;
+// Room for a stop status's text: after the label on the 80 columns of row 22, or (variant D,
+// unlabelled) after the selected-wallet menu's " APPLICATION STATUS= " at column 2.
+std::size_t statusTextColumns(const VariantPlan& plan) {
+    return plan.labelledStatus ? kStatusColumns - std::string_view(kLabel).size()
+                               : kStatusColumns - 1 - 21;
 }
 
 void createFolder(const std::string& path) {
@@ -226,6 +228,11 @@ std::string unsafePackageStatus(const std::string& path, bool labelled, std::siz
         columns);
 }
 
+std::string downloadTimedOutStatus(bool labelled) {
+    return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
+           std::to_string(net::wgetTotalSeconds()) + " Seconds";
+}
+
 Outcome runAutomaticInstallation(Variant v) {
     SharedState& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
@@ -233,15 +240,14 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string startFolder = currentFolder();
     Flow flow(plan);
 
-    auto stopWith = [&](const std::string& status) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = status;
+    auto stopWith = [&](const std::string& text) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(text);
         if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
         enterFolder(startFolder);
         return Outcome::Stopped;
     };
     auto stop = [&]() {
-        return stopWith(
-            missingFileStatus(flow.missing(), plan.labelledStatus, statusColumns(plan)));
+        return stopWith(missingFileStatus(flow.missing(), false, statusTextColumns(plan)));
     };
 
     s.ZXINKEY.clear();
@@ -270,6 +276,19 @@ Outcome runAutomaticInstallation(Variant v) {
         s.REMOTEPATH = net::secondServerRemotePath();
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     }
+    if (net::lastDownloadTimedOut()) {
+        // What the stopped download left may be cut short: nothing of it is installed.
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = downloadTimedOutStatus(plan.labelledStatus);
+        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
+        enterFolder(startFolder);
+        return Outcome::Stopped;
+    }
+
+    // Nothing leaves the archive before it has passed its check.
+    const net::ArchiveCheck check =
+        net::checkWalletArchive(plan.sourceFolder, plan.tellersTarget.has_value());
+    if (check.refused()) return stopWith(check.statusText());
+    flow.status(check.statusText());
 
     const auto icon = flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget);
     if (!icon) return stop();
@@ -280,12 +299,11 @@ Outcome runAutomaticInstallation(Variant v) {
     if (plan.installPackages) {
         for (const std::string& deb : walletPackages()) {
             const std::string package = linuxFolder + "/" + deb;
-            if (!entryExists(package)) continue;
+            if (!entryExists(package) || !check.allows("Linux/" + deb)) continue;
             // Root installs it: refused when anybody but root or this user could have put
             // another file there.
             if (pathOthersCanChange(package, getuid())) {
-                return stopWith(
-                    unsafePackageStatus(package, plan.labelledStatus, statusColumns(plan)));
+                return stopWith(unsafePackageStatus(package, false, statusTextColumns(plan)));
             }
             runElevated("dpkg -i " + shellQuote(package));
         }

@@ -82,5 +82,7 @@ std::string unsafePackageStatus(const std::string& path, bool labelled,
                                 std::size_t columns = kStatusColumns);
 // text + path within columns: the path keeps its end.
 std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns);
+// The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).
+std::string downloadTimedOutStatus(bool labelled);
 
 }  // namespace install

@@ -12,6 +12,7 @@
 #include "install/auto_install.h"
 #include "install/launchers.h"
 #include "install/selected_wallet_menu.h"
+#include "net/archive_check.h"
 #include "net/downloads.h"
 
 namespace fs = std::filesystem;
@@ -98,12 +99,21 @@ void downloadArchiveFolder() {
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
+    if (net::lastDownloadTimedOut())
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::downloadTimedOutStatus(false);
+    else
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
+            net::checkWalletArchive(s.driverArchiveFolder + "/current", true).statusText();
 }
 
 void copyFromArchive() {
     auto& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
     const std::string source = install::manualArchiveFolder(s.driverArchiveFolder, ip) + "/current";
+    // Checked again here: the archive may come from an earlier run, or have changed since.
+    const net::ArchiveCheck check = net::checkWalletArchive(source, true);
+    s.APPLICATIONTEXTWALLETCURRENTSTATUS = check.statusText();
+    if (check.refused()) return;
     const auto icon = copyOrReport(source + "/wallet.ico", ip + "/wallet.ico");
     if (!icon) return;
     const std::string tellers = ip + "/control/applications/wallet/tellerData";
@@ -137,7 +147,8 @@ void userMenuItem() {
     s.driverArchiveFolder = ip + "/archive";
     // The icon comes from the downloaded folder, archive/current, where option 2 leaves it.
     const std::string archivedIcon = s.driverArchiveFolder + "/current/wallet.ico";
-    if (!entryExists(ip + "/wallet.ico") && entryExists(archivedIcon))
+    if (!entryExists(ip + "/wallet.ico") && entryExists(archivedIcon) &&
+        net::checkWalletArchive(s.driverArchiveFolder + "/current", false).allows("wallet.ico"))
         install::copyAndVerify(archivedIcon, ip + "/wallet.ico");
     if (!entryExists(ip + "/wallet.ico")) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");

@@ -126,16 +126,25 @@ std::string userWgetrcPath() {
 
 namespace {
 
+bool gLastTimedOut = false;
+
 int runWithin(const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
     CommandOptions options;
     options.timeLimitSeconds = seconds;
-    return platform().run(commandLine, options);
+    const int status = platform().run(commandLine, options);
+    // timeout's own statuses: 124 after SIGTERM, 128 + 9 when wget had to be killed. wget's
+    // own statuses stay below 9.
+    gLastTimedOut = status == 124 || status == 128 + 9;
+    return status;
 }
 
 }  // namespace
 
+bool lastDownloadTimedOut() { return gLastTimedOut; }
+
 int runBoundedWget(const std::string& commandLine) {
+    gLastTimedOut = false;
     const int seconds = wgetTotalSeconds();
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());

@@ -48,5 +48,8 @@ std::string userWgetrcPath();
 // of the call (the previous WGETRC is restored and the private file removed afterwards), and
 // stops it after wgetTotalSeconds() in all. Returns wget's status (124 when stopped).
 int runBoundedWget(const std::string& commandLine);
+// True when the last runBoundedWget was stopped by the overall bound: what it left below the
+// working directory may be cut short, so a flow must not take it as the wallet's files.
+bool lastDownloadTimedOut();
 
 }  // namespace net

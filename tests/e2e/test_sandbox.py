@@ -123,9 +123,11 @@ def test_every_call_is_logged_with_its_parent(sandbox):
     assert entries[0]["parent"] == "/bin/sh -c xterm -e /x/wallet; gedit runlog.txt"
 
 
+# The sample archive as its maker signs it: the files, their sums and the sums' signature.
+SIGNED = ["SHA256SUMS", "SHA256SUMS.gpg"]
 ARCHIVE_FILES = sorted(["wallet.ico", "tellers", "Linux/wallet",
                         "Linux/libminiupnpc18_2.2.8-2+b2_amd64.deb",
-                        "Linux/miniupnpc18_2.2.8-2+b2_amd64.deb"])
+                        "Linux/miniupnpc18_2.2.8-2+b2_amd64.deb"] + SIGNED)
 
 
 def listing(folder):
@@ -149,7 +151,8 @@ def test_wget_reaches_the_local_server_with_both_accounts(sandbox):
     sh(sandbox, "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent "
        "--reject=index.html*  --user=%s --password=%s ftp://%s/current > /dev/null"
        % (SECOND_ACCOUNT, SECOND_PASSWORD, second), cwd=work)
-    assert listing(os.path.join(work, "current")) == ["Linux/wallet", "tellers", "wallet.ico"]
+    assert listing(os.path.join(work, "current")) == sorted(
+        ["Linux/wallet", "tellers", "wallet.ico"] + SIGNED)
     # The sample wallet says that it ran (wget does not keep the mode; the installer chmods).
     subprocess.run(["/bin/sh", os.path.join(work, "current/Linux/wallet"), "arg"], check=True)
     assert sandbox.wallet_runs() == ["sample wallet ran: %s arg"

@@ -7,8 +7,59 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class CutShort:
+    """A file that ends at byte `limit` of the real one, wherever the transfer starts (a
+    resumed transfer gets no more than the first did). No fileno: pyftpdlib then reads it
+    instead of using sendfile()."""
+
+    def __init__(self, f, limit):
+        self._f, self._limit = f, limit
+        self.name = f.name
+
+    def read(self, size=-1):
+        left = max(0, self._limit - self._f.tell())
+        return self._f.read(left if size is None or size < 0 else min(size, left))
+
+    def seek(self, *args):
+        return self._f.seek(*args)
+
+    def tell(self):
+        return self._f.tell()
+
+    def close(self):
+        self._f.close()
+
+    @property
+    def closed(self):
+        return self._f.closed
+
+
+def filesystem_for(root):
+    """The server's file system: files named in config.json's ftp.send_at_most (path relative
+    to the FTP root: byte count) are sent only up to that count. Read at each open, so a test
+    can cut a file short while the server runs."""
+    ftp_root = os.path.realpath(os.path.join(root, "ftp"))
+    config_file = os.path.join(root, "config", "config.json")
+
+    class SandboxFS(AbstractedFS):
+        def open(self, filename, mode):
+            f = super().open(filename, mode)
+            try:
+                with open(config_file, encoding="utf-8") as c:
+                    limits = json.load(c)["ftp"].get("send_at_most", {})
+            except (OSError, ValueError, KeyError):
+                limits = {}
+            rel = os.path.relpath(os.path.realpath(filename), ftp_root)
+            if "r" in mode and rel in limits:
+                return CutShort(f, int(limits[rel]))
+            return f
+
+    return SandboxFS
 
 
 def main():
@@ -21,6 +72,7 @@ def main():
                             os.path.join(root, "ftp"), perm="elr")
     handler = FTPHandler
     handler.authorizer = authorizer
+    handler.abstracted_fs = filesystem_for(root)
     handler.passive_ports = None
     handler.masquerade_address = None
     # A server that trickles: config ftp.bytes_per_second caps every transfer.

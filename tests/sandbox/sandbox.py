@@ -29,6 +29,9 @@ ARCHIVE_PASSWORD = "ferric3basin8"
 SECOND_ACCOUNT = "ledger2"
 SECOND_PASSWORD = "harbor9#"
 DEB_FILES = ("libminiupnpc18_2.2.8-2+b2_amd64.deb", "miniupnpc18_2.2.8-2+b2_amd64.deb")
+DEFAULT_KEYRING = "/usr/share/corvane-installer/archive-keyring.gpg"
+# The two archive folders of the sample servers: the archive refresh's and the second server's.
+ARCHIVE_TOPS = ("archive/wallet/current", "current")
 
 
 def fixture_text(name):
@@ -43,7 +46,7 @@ def default_binary():
 
 def read_cmake_cache(build_dir):
     """The deployment values compiled into the binary (CMake defaults when no cache)."""
-    values = dict(DEFAULT_SERVERS)
+    values = dict(DEFAULT_SERVERS, CORVANE_ARCHIVE_KEYRING=DEFAULT_KEYRING)
     path = os.path.join(build_dir, "CMakeCache.txt") if build_dir else None
     if path and os.path.exists(path):
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -96,7 +99,8 @@ def tiny_deb(name):
 
 class Sandbox:
     """One sandbox folder. Paths: root, home, desktop, program_dir, program, bin, log_file,
-    asan_dir, ftp_root, mounts (the df shim's two mount folders), wallet_runs_log."""
+    asan_dir, ftp_root, mounts (the df shim's two mount folders), wallet_runs_log, gnupg (the
+    throwaway signing keys, one GNUPGHOME each)."""
 
     def __init__(self, binary=None, root=None, build_dir=None, copy_binary=True):
         # Short root: the program keeps mount paths in 64-character fields.
@@ -132,8 +136,16 @@ class Sandbox:
             shutil.copy2(self.binary, self.program)
         self.config = self.default_config()
         self.save_config()
+        self.gnupg = os.path.join(self.root, "gnupg")
         self.write_shims()
         self.build_archive()
+        if self.keyring_path():
+            self.sign_archive()
+        else:
+            # A build that reads its keyring outside the sandbox could not check a signature
+            # made here (it would refuse the archive): give it the sums alone.
+            for top in ARCHIVE_TOPS:
+                self.write_sums(top)
 
     # ------------------------------------------------------------ configuration
 
@@ -270,13 +282,99 @@ class Sandbox:
             "tellers": b"# Corvane tellers (sample)\nteller1.corvane.example 7000\n",
             "Linux/wallet": self.sample_wallet_script().encode(),
         }
-        for top in ("archive/wallet/current", "current"):
+        for top in ARCHIVE_TOPS:
             for rel, data in files.items():
                 self._write(os.path.join(self.ftp_root, top, rel), data,
                             0o755 if rel == "Linux/wallet" else 0o644)
         for deb in DEB_FILES:
             self._write(os.path.join(self.ftp_root, "archive/wallet/current/Linux", deb),
                         tiny_deb(deb), 0o644)
+
+    # ------------------------------------------------------------ signing the archive
+    # The maker's side, done as README tells a maker: sha256sum > SHA256SUMS, a detached
+    # signature by a throwaway ed25519 key (no passphrase, its own GNUPGHOME in the sandbox),
+    # and the public keyring where the binary looks for it.
+
+    def keyring_path(self):
+        """Where the binary under test reads the maker's keyring (None: outside the sandbox,
+        a build with an absolute keyring path; nothing is written there)."""
+        configured = self.deploy["CORVANE_ARCHIVE_KEYRING"]
+        if not configured or os.path.isabs(configured):
+            return None
+        return os.path.join(self.program_dir, configured)
+
+    def _gpg(self, key, *commands):
+        """Runs gpg commands (argument lists) with the throwaway key `key`, made at first use;
+        the agent gpg starts is stopped once they are done."""
+        home = os.path.join(self.gnupg, key)
+        if not os.path.isdir(home):
+            os.makedirs(home, mode=0o700)
+            commands = (["--quick-generate-key", "Corvane %s <%s@corvane.example>" % (key, key),
+                         "ed25519", "sign", "never"],) + commands
+        try:
+            for args in commands:
+                r = subprocess.run(["gpg", "--homedir", home, "--batch", "--quiet", "--no-tty",
+                                    "--passphrase", "", "--pinentry-mode", "loopback", *args],
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, timeout=60)
+                if r.returncode != 0:
+                    raise RuntimeError("gpg %s failed: %s" % (" ".join(args), r.stderr.decode()))
+        finally:
+            # gpg started an agent for this home; it has no business outliving the sandbox.
+            subprocess.run(["gpgconf", "--homedir", home, "--kill", "gpg-agent"],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=30)
+        return r.stdout
+
+    def write_sums(self, top):
+        """SHA256SUMS of every file of one archive folder, written by sha256sum."""
+        folder = os.path.join(self.ftp_root, top)
+        names = sorted(os.path.relpath(os.path.join(d, f), folder)
+                       for d, _, fs in os.walk(folder) for f in fs
+                       if not f.startswith("SHA256SUMS"))
+        out = subprocess.run(["sha256sum", "--", *names], cwd=folder, check=True,
+                             stdout=subprocess.PIPE, timeout=60).stdout
+        with open(os.path.join(folder, "SHA256SUMS"), "wb") as f:
+            f.write(out)
+
+    def sign_archive(self, key="maker", tops=ARCHIVE_TOPS):
+        """Writes SHA256SUMS in each archive folder and signs it with `key` ("maker" is the
+        key whose keyring the binary gets; any other name is a stranger's key)."""
+        commands = []
+        for top in tops:
+            self.write_sums(top)
+            sums = os.path.join(self.ftp_root, top, "SHA256SUMS")
+            if os.path.exists(sums + ".gpg"):
+                os.unlink(sums + ".gpg")
+            commands.append(["--detach-sign", "-o", sums + ".gpg", sums])
+        keyring = self.keyring_path() if key == "maker" else None
+        exported = self._gpg(key, *commands, *([["--export"]] if keyring else []))
+        if keyring:
+            self._write(keyring, exported, 0o644)
+
+    def unsign_archive(self, tops=ARCHIVE_TOPS):
+        """Removes SHA256SUMS and its signature: an archive as it was before signing."""
+        for top in tops:
+            for name in ("SHA256SUMS", "SHA256SUMS.gpg"):
+                path = os.path.join(self.ftp_root, top, name)
+                if os.path.exists(path):
+                    os.unlink(path)
+
+    def alter_archive_file(self, rel, top="archive/wallet/current", at=-2):
+        """Changes one byte of a file on the server (the sums stay as the maker wrote them)."""
+        path = os.path.join(self.ftp_root, top, rel)
+        with open(path, "r+b") as f:
+            data = bytearray(f.read())
+            data[at] ^= 0x01
+            f.seek(0)
+            f.write(data)
+
+    def send_half(self, rel, top="archive/wallet/current"):
+        """The FTP server sends only the first half of this file (a dropped connection)."""
+        path = os.path.join(top, rel)
+        size = os.path.getsize(os.path.join(self.ftp_root, path))
+        self.config["ftp"].setdefault("send_at_most", {})[path] = size // 2
+        self.save_config()
 
     @staticmethod
     def _write(path, data, mode):

@@ -210,9 +210,12 @@ class TmuxSession:
 
     # ------------------------------------------------------------ the program
 
-    def launch(self, program=None):
+    def launch(self, program=None, one_job=False):
         """Types the run line: cd to the program folder, stty -a before, the program, its
-        exit status and stty -a after. Returns the program's pid once it runs."""
+        exit status and stty -a after. Returns the program's pid once it runs. With one_job the
+        program, its status and stty -a after are one job of the pane's shell, so that Ctrl-Z
+        stops all of it and fg goes on with all of it (otherwise the shell would run the rest of
+        the line as soon as the program stopped)."""
         program = program or self.sb.program
         self.pid = None
         for f in (self.status_file, self.stty_before_file, self.stty_after_file):
@@ -223,17 +226,18 @@ class TmuxSession:
         # The program runs in a subshell: an interactive shell that sees its foreground job
         # die of SIGINT would drop the rest of the line.
         tmp = self.status_file + ".tmp"
-        line = ("cd %s && stty -a >%s; (./%s; echo $? >%s); stty -a >%s; mv %s %s"
-                % (q(folder), q(self.stty_before_file), q(name), q(tmp),
-                   q(self.stty_after_file), q(tmp), q(self.status_file)))
+        form = ("cd %s && stty -a >%s; ((./%s; echo $? >%s); stty -a >%s; mv %s %s)" if one_job
+                else "cd %s && stty -a >%s; (./%s; echo $? >%s); stty -a >%s; mv %s %s")
+        line = form % (q(folder), q(self.stty_before_file), q(name), q(tmp),
+                       q(self.stty_after_file), q(tmp), q(self.status_file))
         self.type_line(line)
         self.pid = self.find_pid(program)
         return self.pid
 
-    def start(self, password="secret", timeout=15.0):
+    def start(self, password="secret", timeout=15.0, one_job=False):
         """Launches and brings the program to its top screen, answering the password prompt
         with `password` when it appears (None: leave the prompt to the test)."""
-        self.launch()
+        self.launch(one_job=one_job)
         rows = self.wait_for(lambda rows: any(PASSWORD_PROMPT in r for r in rows)
                              or rows[0].startswith(TOP_HEADER), timeout,
                              what="the top screen or the password prompt")

