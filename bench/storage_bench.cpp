@@ -2,6 +2,8 @@
 // - the wallet scan of one generated partition of 200,000 entries against `find` alone on the
 //   same tree (the capture's documented 2 s pause is counted, not slept), with the scan's peak
 //   memory against the listing's size;
+// - the wallet scan of this machine's real root file system ("/", as the sandbox's df stand-in
+//   names it) against `find / -xdev` alone, in the same run, with the scan's peak memory;
 // - the survey's own work for 100 partitions on 26 drives with instant tools (every command
 //   answers at once from memory), which leaves the parsing and the profile-file updates.
 // Run: cmake --preset release && cmake --build --preset release && build/release/storage_bench
@@ -100,6 +102,7 @@ long statusKb(const std::string& field) {
 // folder in CORVANE_SCAN_PEAK_FOLDER): a forked child would inherit the peak mark and a heap
 // already touched by earlier iterations. Reported: the rise of the peak resident size over the
 // resident size before the scan, in megabytes.
+// The child prints the peak and the number of wallets found.
 const bool kPeakChild = [] {
     const char* folder = std::getenv("CORVANE_SCAN_PEAK_FOLDER");
     if (!folder) return false;
@@ -109,19 +112,22 @@ const bool kPeakChild = [] {
     const long before = statusKb("VmRSS");
     auto wallets = storage::walletsBelow(folder);
     const long peak = statusKb("VmHWM");
-    std::printf("%.3f\n", (peak - before) / 1024.0);
+    std::printf("%.3f %zu\n", (peak - before) / 1024.0, wallets.size());
     fs::remove_all(program);
-    std::exit(wallets.size() == 2 ? 0 : 1);
+    std::exit(0);
 }();
 
-double scanPeakMegabytes(const std::string& folder) {
+// -1 when the child failed or found other than expectWallets (negative: any number).
+double scanPeakMegabytes(const std::string& folder, long expectWallets = 2) {
     const std::string command =
         "CORVANE_SCAN_PEAK_FOLDER=" + folder + " " + fs::read_symlink("/proc/self/exe").string();
     std::FILE* out = ::popen(command.c_str(), "r");
     if (!out) return -1;
     double mb = -1;
-    if (std::fscanf(out, "%lf", &mb) != 1) mb = -1;
-    return ::pclose(out) == 0 ? mb : -1;
+    long wallets = -1;
+    if (std::fscanf(out, "%lf %ld", &mb, &wallets) != 2) mb = -1;
+    if (::pclose(out) != 0 || (expectWallets >= 0 && wallets != expectWallets)) return -1;
+    return mb;
 }
 
 void BM_WalletScanAgainstFind(benchmark::State& state) {
@@ -174,6 +180,54 @@ void BM_WalletScanAgainstFind(benchmark::State& state) {
     fs::remove_all(program);
 }
 BENCHMARK(BM_WalletScanAgainstFind)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// This machine's root file system, as the df stand-in names it: the scan's one listing of "/"
+// (staying on that file system) against `find / -xdev` alone. Both read the same directory
+// tree, warm after the first pass; the root's content is whatever the machine holds.
+void BM_WalletScanOfRootAgainstFindXdev(benchmark::State& state) {
+    const std::string program = makeTempFolder();
+    CountedSleepPlatform platformForScan;
+    setPlatform(&platformForScan);
+    resetSharedState();
+    S().THISPROGRAMEXECUTABLEFILEPATH = program;
+    const std::string folder = storage::mountFolderOf("/");
+    std::system("find / -xdev > /dev/null 2>&1");  // warm the directory cache for both
+    const std::string listing = program + ".listing";
+    std::system(("find / -xdev -print0 2>/dev/null > " + listing).c_str());
+    const double listingMb = static_cast<double>(fs::file_size(listing)) / (1024.0 * 1024.0);
+    fs::remove(listing);
+    double findMs = 0, scanMs = 0, bestFindMs = 1e12, bestScanMs = 1e12;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        std::system("find / -xdev > /dev/null 2>&1");
+        const double oneFind = msSince(start);
+        findMs += oneFind;
+        bestFindMs = std::min(bestFindMs, oneFind);
+
+        fs::current_path(program);
+        platformForScan.sleptMs = 0;
+        start = Clock::now();
+        (void)storage::walletsBelow(folder);
+        const double ms = msSince(start);
+        scanMs += ms;
+        bestScanMs = std::min(bestScanMs, ms);
+        state.SetIterationTime(ms / 1000.0);
+        if (platformForScan.sleptMs != 2000) state.SkipWithError("the scan did not pause once");
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["find_xdev_ms"] = findMs / n;
+    state.counters["scan_ms_without_pause"] = scanMs / n;
+    state.counters["scan_to_find"] = scanMs / findMs;
+    state.counters["best_scan_to_best_find"] = bestScanMs / bestFindMs;
+    state.counters["listing_MB"] = listingMb;
+    state.counters["peak_MB"] = scanPeakMegabytes(folder, -1);
+    setPlatform(nullptr);
+    fs::remove_all(program);
+}
+BENCHMARK(BM_WalletScanOfRootAgainstFindXdev)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 // Tools that answer at once: the captures' outputs come from memory, written where the
 // shell would have redirected them.

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Builds the sanitizer build and runs every test (unit and end-to-end, through ctest), then
-# builds the fuzz targets and runs each for FUZZ_SECONDS (default 20). Exits non-zero on any
-# failure.
+# Builds the sanitizer build and runs every test (unit and end-to-end, through ctest), builds
+# the release (scripts/release.sh) and runs it in Debian 11 and 12 roots (tests/release), runs
+# the end-to-end tests against a real Debian system (tests/realsys), then builds the fuzz
+# targets and runs each for FUZZ_SECONDS (default 20). The Debian-root tests skip, saying why,
+# when not root or when the package archive cannot be reached. Exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -37,6 +39,19 @@ failed=0
 cmake --preset asan
 cmake --build --preset asan -j "$JOBS"
 ctest --preset asan || failed=1
+
+started=$(date +%s)
+if scripts/release.sh; then
+    /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider tests/release || failed=1
+else
+    echo "RELEASE FAILED"
+    failed=1
+fi
+echo "== release and Debian-root tests: $(($(date +%s) - started))s"
+
+# The same binary against a real Debian system (as root; skips itself with a reason
+# otherwise, or when the package archive cannot be reached).
+scripts/test-real-system.sh || failed=1
 
 if ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
     cmake --preset fuzz

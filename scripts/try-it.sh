@@ -13,6 +13,6 @@ ensure_packages cmake ninja-build g++ python3 python3-pyftpdlib wget gnupg gpgv
 # sandbox puts its throwaway key (a build for real use reads it from /usr/share).
 cmake -S . -B build/try-it -G Ninja -DCORVANE_ARCHIVE_KEYRING=archive-keyring.gpg \
     -DCORVANE_TESTS=OFF
-cmake --build build/try-it
+cmake --build build/try-it --target installWalletForLinux
 
 exec /usr/bin/python3 tests/sandbox/try_it.py build/try-it/installWalletForLinux "$@"

@@ -11,6 +11,7 @@
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
 #include "host/platform.h"
+#include "host/privilege.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
 
@@ -136,7 +137,10 @@ void runTopMenuOnce() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
-    console::drawMenu(topMenuLines(), gInterrupted ? kInterruptedStatus : console::kAwaitingStatus);
+    const std::string startupStatus = takeStartupStatus();
+    console::drawMenu(topMenuLines(), gInterrupted            ? kInterruptedStatus
+                                      : startupStatus.empty() ? console::kAwaitingStatus
+                                                              : startupStatus);
     gInterrupted = false;
     s.ZXINKEY = console::waitMenuKey();
     std::error_code ec;

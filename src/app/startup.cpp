@@ -2,9 +2,17 @@
 // terminal emulator, then the menu driver.
 #include "app/startup.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <vector>
+
+#include "app/command_line.h"
 #include "app/installWalletForLinux.h"
 #include "console/terminal.h"
 #include "host/platform.h"
@@ -42,7 +50,89 @@ std::string detectTerminalEmulator() {
     return {};
 }
 
+std::string fileFolderFor(std::string_view programFolder, bool programFolderWritable,
+                          std::string_view xdgStateHome, std::string_view home) {
+    if (programFolderWritable) return std::string(programFolder);
+    std::string base;
+    if (!xdgStateHome.empty() && xdgStateHome.front() == '/') {
+        base = xdgStateHome;  // the XDG rule: a relative value is ignored
+    } else if (!home.empty()) {
+        base = std::string(home) + "/.local/state";
+    } else {
+        return {};
+    }
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base + "/corvane-installer";
+}
+
+bool makePrivateFolder(const std::string& folder) {
+    std::string path;
+    std::size_t from = 0;
+    while (from <= folder.size()) {
+        std::size_t slash = folder.find('/', from);
+        if (slash == std::string::npos) slash = folder.size();
+        path = folder.substr(0, slash);
+        from = slash + 1;
+        if (path.empty()) continue;
+        if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+namespace {
+
+// Answers --help, --version and unknown words; returns the exit status, or -1 to run.
+int answerCommandLine(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    CommandLine cl = parseCommandLine(args);
+    switch (cl.action) {
+        case CommandLineAction::Help:
+            std::cout << usageText() << std::flush;
+            return 0;
+        case CommandLineAction::Version:
+            std::cout << versionText(CORVANE_VERSION) << std::flush;
+            return 0;
+        case CommandLineAction::Refuse:
+            std::cerr << refusalLine(cl.refused) << usageText() << std::flush;
+            return 2;
+        case CommandLineAction::Run:
+            break;
+    }
+    if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1) {
+        std::cerr << needsTerminalLine() << std::flush;
+        return 1;
+    }
+    return -1;
+}
+
+}  // namespace
+
 int runInstaller(int argc, char** argv) {
+    if (int status = answerCommandLine(argc, argv); status >= 0) return status;
+
+    // Its own files: beside the program when it may write there (the start folder keeps its
+    // documented role then); otherwise all of them in the state folder, which also becomes
+    // the start folder so that nothing lands wherever the user happened to be.
+    const std::string programFolder = executableFolder(argc > 0 ? argv[0] : nullptr);
+    std::string fileFolder = programFolder;
+    if (access(programFolder.c_str(), W_OK | X_OK) != 0) {
+        fileFolder =
+            fileFolderFor(programFolder, false, envOrEmpty("XDG_STATE_HOME"), envOrEmpty("HOME"));
+        if (fileFolder.empty()) {
+            std::cerr << "installWalletForLinux: cannot keep its files: " << programFolder
+                      << " is not writable and HOME is not set\n";
+            return 1;
+        }
+        if (!makePrivateFolder(fileFolder) || chdir(fileFolder.c_str()) != 0) {
+            std::cerr << "installWalletForLinux: cannot keep its files: " << programFolder
+                      << " is not writable and " << fileFolder
+                      << " cannot be made: " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    }
+
     terminal::install();
     terminal::enterRaw();
     auto& s = S();
@@ -53,11 +143,11 @@ int runInstaller(int argc, char** argv) {
     s.OSPATHSEPARATOR = "/";
     s.CURRENTOSACCOUNTUSERHOMEPATH = envOrEmpty("HOME");
     s.CURRENTOSACCOUNTUSERNAME = envOrEmpty("USER");
-    s.APPLICATIONTEXTWALLETINSTALLERVERSION = "0.10.61";
+    s.APPLICATIONTEXTWALLETINSTALLERVERSION = CORVANE_VERSION;
     s.APPLICATIONTEXTWALLETINSTALLERDEVELOPMENTSTAGE = "ALPHA";
     s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "unknown";
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = "unknown";
-    s.THISPROGRAMEXECUTABLEFILEPATH = executableFolder(argc > 0 ? argv[0] : nullptr);
+    s.THISPROGRAMEXECUTABLEFILEPATH = fileFolder;
     s.THISPROGRAMEXECUTABLEFILENAME = invocationFileName(argc > 0 ? argv[0] : "");
     s.CURRENTUSERHOMEPATH = envOrEmpty("HOME");
     s.CURRENTOSACCOUNTUSERHOMEPATH = s.CURRENTUSERHOMEPATH;

@@ -11,3 +11,14 @@ std::string invocationFileName(std::string_view invocation);
 // The first terminal emulator of the fixed list whose /usr/bin file exists (platform seam),
 // or empty.
 std::string detectTerminalEmulator();
+
+// Where the installer keeps its own files (tempout.txt, sudoPassword.txt, hash.txt, the
+// profile file): the program's folder when it is writable; otherwise the user's state folder
+// $XDG_STATE_HOME/corvane-installer (XDG_STATE_HOME only when absolute, else
+// HOME/.local/state). Empty when neither can be named (no HOME).
+std::string fileFolderFor(std::string_view programFolder, bool programFolderWritable,
+                          std::string_view xdgStateHome, std::string_view home);
+
+// Makes folder and any missing parents with mode 0700 (no elevated command, ever). True when
+// it ends up an existing folder this user can write.
+bool makePrivateFolder(const std::string& folder);

@@ -19,6 +19,14 @@ struct Tracked {
     int row = 1, column = 1;
 } gCursor;
 
+// The current screen as drawn since its last clear, to draw it again after a resize.
+std::string gScreen;
+
+void writeScreen(std::string_view bytes) {
+    platform().write(bytes);
+    gScreen.append(bytes);
+}
+
 // Rows a printed text takes before its line break (the terminal wraps at 80 columns).
 int rowsAdvanced(std::size_t startColumn, std::size_t length) {
     std::size_t end = startColumn - 1 + length;  // columns used on the first row and beyond
@@ -61,14 +69,90 @@ int msToNextSecond() {
 
 std::string statusFrame() {
     auto& s = S();
-    s.TERMINALCONSOLELINE = paddedStatusLine(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
+    const std::string shown = shownText(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
+    s.TERMINALCONSOLELINE = paddedStatusLine(shown);
     s.TERMINALCONSOLELINEPADDING =
-        static_cast<int64_t>(kScreenWidth) -
-        static_cast<int64_t>(s.APPLICATIONTEXTWALLETCURRENTSTATUS.size());
+        static_cast<int64_t>(kScreenWidth) - static_cast<int64_t>(shown.size());
     return moveSequence(kStatusRow, 1) + s.TERMINALCONSOLELINE + "\n";
 }
 
+void appendHex(std::string& out, unsigned char byte) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    out += "\\x";
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0xf];
+}
+
+// Length of the well-formed UTF-8 sequence at text[i] (0 when the byte starts none).
+std::size_t utf8Length(std::string_view text, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = b(i);
+    std::size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xbf;  // bounds of the second byte
+    if (c >= 0xc2 && c <= 0xdf) {
+        n = 2;
+    } else if (c >= 0xe0 && c <= 0xef) {
+        n = 3;
+        if (c == 0xe0) lo = 0xa0;
+        if (c == 0xed) hi = 0x9f;  // no surrogates
+    } else if (c >= 0xf0 && c <= 0xf4) {
+        n = 4;
+        if (c == 0xf0) lo = 0x90;
+        if (c == 0xf4) hi = 0x8f;
+    } else {
+        return 0;
+    }
+    if (i + n > text.size() || b(i + 1) < lo || b(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k) {
+        if (b(i + k) < 0x80 || b(i + k) > 0xbf) return 0;
+    }
+    return n;
+}
+
 }  // namespace
+
+std::string shownText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            const std::size_t n = utf8Length(text, i);
+            // U+0080..U+009F (C2 80..C2 9F) are the C1 controls: some terminals take U+009B
+            // as the start of a command.
+            if (n > 0 && !(n == 2 && c == 0xc2 && static_cast<unsigned char>(text[i + 1]) < 0xa0)) {
+                out.append(text.substr(i, n));
+                i += n;
+                continue;
+            }
+            const std::size_t bytes = n > 0 ? n : 1;
+            for (std::size_t k = 0; k < bytes; ++k)
+                appendHex(out, static_cast<unsigned char>(text[i + k]));
+            i += bytes;
+            continue;
+        }
+        if (c == '\t' && i == 0) {
+            out += '\t';
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == 0x1b) {
+            out += "\\e";
+        } else {
+            appendHex(out, c);
+        }
+        ++i;
+    }
+    return out;
+}
 
 std::string clearSequence() { return "\x1b[H\x1b[2J"; }
 
@@ -77,24 +161,27 @@ std::string moveSequence(int row, int column) {
 }
 
 void clearScreen() {
-    platform().write(clearSequence());
+    gScreen.clear();
+    writeScreen(clearSequence());
     gCursor = {true, 1, 1};
 }
 
 void printLine(std::string_view text) {
-    std::string out(text);
+    std::string out = shownText(text);
+    const std::size_t length = out.size();
     out += '\n';
-    platform().write(out);
-    trackLine(text.size());
+    writeScreen(out);
+    trackLine(length);
 }
 
 void print(std::string_view text) {
-    platform().write(text);
-    trackText(text.size());
+    const std::string out = shownText(text);
+    writeScreen(out);
+    trackText(out.size());
 }
 
 void moveCursor(int row, int column) {
-    platform().write(moveSequence(row, column));
+    writeScreen(moveSequence(row, column));
     gCursor = {true, row, column};
 }
 
@@ -106,7 +193,7 @@ std::string paddedStatusLine(std::string_view text) {
 }
 
 void drawStatusLine() {
-    platform().write(statusFrame());
+    writeScreen(statusFrame());
     gCursor = {true, kStatusRow + 1, 1};
 }
 
@@ -128,12 +215,13 @@ std::string_view withinWidth(std::string_view line) {
 void drawMenu(const std::vector<std::string>& lines, std::string_view status) {
     std::string out = clearSequence();
     for (const auto& l : lines) {
-        out += withinWidth(l);
+        out += withinWidth(shownText(l));
         out += '\n';
     }
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = std::string(status);
     out += statusFrame();
-    platform().write(out);
+    gScreen.clear();
+    writeScreen(out);
     gCursor = {true, kStatusRow + 1, 1};
 }
 
@@ -141,11 +229,13 @@ void drawPage(const std::vector<std::string>& lines) {
     std::string out = clearSequence();
     gCursor = {true, 1, 1};
     for (const auto& l : lines) {
-        out += withinWidth(l);
+        const std::string shown = shownText(l);
+        out += withinWidth(shown);
         out += '\n';
+        trackLine(withinWidth(shown).size());
     }
-    platform().write(out);
-    for (const auto& l : lines) trackLine(withinWidth(l).size());
+    gScreen.clear();
+    writeScreen(out);
 }
 
 std::string nextSpinnerFrame(std::string_view frame) {
@@ -165,10 +255,52 @@ void discardPendingKeys() {
     }
 }
 
+bool tooSmall(const TerminalSize& size) {
+    return size.rows < kScreenRows || size.columns < kScreenWidth;
+}
+
+std::string tooSmallFrame(const TerminalSize& size) {
+    std::string text = "Terminal too small: needs " + std::to_string(kScreenWidth) + "x" +
+                       std::to_string(kScreenRows) + ", has " + std::to_string(size.columns) + "x" +
+                       std::to_string(size.rows);
+    const int columns = size.columns < 1 ? 1 : size.columns;
+    if (text.size() > static_cast<std::size_t>(columns)) text.resize(columns);
+    const int row = size.rows < 2 ? 1 : (size.rows + 1) / 2;
+    const int column = (columns - static_cast<int>(text.size())) / 2 + 1;
+    return clearSequence() + moveSequence(row, column) + text;
+}
+
+std::string waitForRoomyTerminal(bool zeroPasses) {
+    auto size = platform().terminalSize();
+    if (!size || !tooSmall(*size)) return {};
+    platform().write(tooSmallFrame(*size));
+    while (true) {
+        // Blocks in the key wait's poll(): a key or a resize wakes it, nothing else.
+        Key k = platform().readKey(-1);
+        if (k.kind == KeyKind::EndOfInput) endOfInput();
+        if (zeroPasses && k.kind == KeyKind::Char && k.text == "0") return k.text;
+        // A resize, or the empty key of a continue after a stop (the shell drew over us).
+        const bool look =
+            k.kind == KeyKind::Resize || (k.kind == KeyKind::Special && k.text.empty());
+        if (!look) continue;
+        size = platform().terminalSize();
+        if (!size || !tooSmall(*size)) break;
+        platform().write(tooSmallFrame(*size));
+    }
+    platform().write(gScreen);
+    S().LASTSPINTIME.clear();  // the spinner was wiped with the screen: draw it on the next look
+    return {};
+}
+
 std::string waitKey() {
     int timeout = 0;  // the first look does not wait, so the spinner shows at once
     while (true) {
+        if (std::string zero = waitForRoomyTerminal(true); !zero.empty()) return zero;
         Key k = platform().readKey(timeout);
+        if (k.kind == KeyKind::Resize) {
+            timeout = 0;  // look at the new size before waiting again
+            continue;
+        }
         UPDATESPINNER();
         if (k.kind == KeyKind::Char || k.kind == KeyKind::Special) return k.text;
         if (k.kind == KeyKind::EndOfInput) endOfInput();
@@ -213,6 +345,7 @@ std::string applyInputRule(std::string_view typed) {
 }
 
 std::string promptLine(std::string_view prompt) {
+    waitForRoomyTerminal(false);
     print(prompt);
     std::string line = platform().readLine(true);
     invalidateCursor();
@@ -220,9 +353,10 @@ std::string promptLine(std::string_view prompt) {
 }
 
 std::string promptSecret(std::string_view prompt) {
+    waitForRoomyTerminal(false);
     print(prompt);
     std::string line = platform().readLine(false);
-    platform().write("\n");  // the terminal did not echo the Enter key
+    writeScreen("\n");  // the terminal did not echo the Enter key
     invalidateCursor();
     if (line.size() > kMaxInputLength) line.resize(kMaxInputLength);
     return line;
@@ -230,7 +364,10 @@ std::string promptSecret(std::string_view prompt) {
 
 void invalidateCursor() { gCursor.valid = false; }
 
-void resetConsole() { gCursor = {}; }
+void resetConsole() {
+    gCursor = {};
+    gScreen.clear();
+}
 
 }  // namespace console
 
@@ -238,10 +375,12 @@ void UPDATESPINNER() {
     auto& s = S();
     const std::string now = console::timeOfDay(platform().now());
     if (!s.LASTSPINTIME.empty() && now == s.LASTSPINTIME) return;
+    const std::size_t drawn = console::gScreen.size();  // the spinner is no part of the screen
     SAVECONSOLEWINDOWCURSORPOSITION();
     s.BOOTSPINNER = console::nextSpinnerFrame(s.BOOTSPINNER);
     platform().write(console::moveSequence(1, 78) + s.BOOTSPINNER + "\n");
     RESTORECONSOLEWINDOWCURSORPOSITION();
+    console::gScreen.resize(drawn);
     s.LASTSPINTIME = now;
 }
 

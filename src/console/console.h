@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/platform.h"
+
 namespace console {
 
 constexpr int kStatusRow = 22;
@@ -17,9 +19,16 @@ constexpr const char* kAwaitingStatus = "APPLICATION STATUS= Awaiting user input
 std::string clearSequence();                    // clear the screen, cursor home
 std::string moveSequence(int row, int column);  // move the cursor (1-based)
 
+// Text as the screen shows it: every control character (C0, DEL, the C1 range U+0080-U+009F)
+// and every byte that is not part of well-formed UTF-8 is written as a visible escape (\n, \t,
+// \e, \x9b, ...), so a name taken from the disk can neither move the cursor nor start a
+// terminal command. Only a tab that opens a line stays: the screens' own indentation (no
+// variable text ever opens a line). Every text the kit prints passes through it.
+std::string shownText(std::string_view text);
+
 void clearScreen();
-void printLine(std::string_view text);  // the text and a line break
-void print(std::string_view text);      // the text as it stands
+void printLine(std::string_view text);  // the text (shown) and a line break
+void print(std::string_view text);      // the text (shown)
 void moveCursor(int row, int column);
 
 // The status line: TERMINALCONSOLELINE = text padded with blanks to 80 columns (80 or more
@@ -59,6 +68,18 @@ std::string promptLine(std::string_view prompt);
 std::string promptSecret(std::string_view prompt);
 // The comma and quote rule of prompted input, on a line as typed.
 std::string applyInputRule(std::string_view typed);
+
+// A terminal smaller than the screens (80x24). The frame shown instead of the screen: the
+// cleared terminal with one line, centred, that says the size needed and the size it has
+// (cut to the terminal's width).
+constexpr int kScreenRows = 24;
+bool tooSmall(const TerminalSize& size);
+std::string tooSmallFrame(const TerminalSize& size);
+// While the terminal is too small: shows that frame, follows every resize, and once the
+// terminal is large enough redraws the current screen (everything the kit drew since its
+// last clear) and returns empty. With zeroPasses the key "0" ends the wait at once and is
+// returned, so the menus can still be left; other keys do nothing meanwhile.
+std::string waitForRoomyTerminal(bool zeroPasses);
 
 // Cursor tracking: the kit knows where the cursor is after its own output; after a command
 // wrote to the terminal it asks the terminal again.

@@ -2,6 +2,7 @@
 // signal handlers can restore them with nothing but tcsetattr.
 #include "console/terminal.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -26,6 +27,20 @@ void onSignal(int sig) {
     restore();
     signal(sig, SIG_DFL);
     raise(sig);
+}
+
+// The self-pipe of SIGWINCH: the handler only writes one byte (a full pipe already says
+// "resized", so a failed write loses nothing).
+int gResizePipe[2] = {-1, -1};
+
+void onResize(int) {
+    int saved = errno;
+    if (gResizePipe[1] >= 0) {
+        char c = 1;
+        ssize_t ignored = ::write(gResizePipe[1], &c, 1);
+        (void)ignored;
+    }
+    errno = saved;
 }
 
 struct termios wantedSettings(int wanted) {
@@ -116,6 +131,33 @@ void install() {
     cont.sa_handler = onContinue;
     sigemptyset(&cont.sa_mask);
     sigaction(SIGCONT, &cont, nullptr);
+
+    if (pipe2(gResizePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        gResizePipe[0] = gResizePipe[1] = -1;
+        return;
+    }
+    struct sigaction winch {};
+    winch.sa_handler = onResize;
+    sigemptyset(&winch.sa_mask);
+    winch.sa_flags = SA_RESTART;
+    sigaction(SIGWINCH, &winch, nullptr);
+}
+
+int resizeFd() { return gResizePipe[0]; }
+
+bool drainResize() {
+    if (gResizePipe[0] < 0) return false;
+    bool any = false;
+    char buf[64];
+    while (true) {
+        ssize_t n = ::read(gResizePipe[0], buf, sizeof buf);
+        if (n > 0) {
+            any = true;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return any;
+    }
 }
 
 bool continuePending() { return gContinued != 0; }

@@ -7,7 +7,7 @@ namespace terminal {
 // Saves the terminal's settings once and installs the restore on exit and on SIGINT,
 // SIGTERM, SIGHUP and SIGQUIT (restore, then end as the signal would). A stop (Ctrl-Z) puts
 // the saved settings back while stopped; a continue sets the program's mode again and is
-// remembered for takeContinued. No-op without a tty.
+// remembered for takeContinued. A SIGWINCH writes a byte to resizeFd(). No-op without a tty.
 void install();
 // True once after each continue from a stop: the screen wants drawing again.
 bool takeContinued();
@@ -20,5 +20,10 @@ void enterLineMode(bool echo);
 // Puts back the settings saved by install(). Idempotent and async-signal-safe.
 void restore();
 bool isTerminal();
+// Read end of the resize pipe: one byte arrives on every SIGWINCH, so a poll() on it and on
+// the keyboard wakes for both. -1 before install() or without a tty.
+int resizeFd();
+// Reads every byte waiting in the resize pipe; true when there was any.
+bool drainResize();
 
 }  // namespace terminal

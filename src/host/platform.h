@@ -12,7 +12,8 @@ struct LocalDateTime {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-enum class KeyKind { Char, Special, Timeout, EndOfInput };
+// Resize: the terminal changed its size while the wait went on (no key was read).
+enum class KeyKind { Char, Special, Timeout, EndOfInput, Resize };
 
 struct Key {
     KeyKind kind = KeyKind::Timeout;
@@ -21,6 +22,10 @@ struct Key {
 
 struct CursorPos {
     int row = 1, column = 1;  // 1-based
+};
+
+struct TerminalSize {
+    int rows = 0, columns = 0;
 };
 
 struct CommandOptions {
@@ -56,7 +61,10 @@ public:
     // Asks the terminal where the cursor is; keys typed meanwhile stay pending.
     virtual std::optional<CursorPos> queryCursor() = 0;
     // Waits up to timeoutMs (negative: no limit) for one key; an escape sequence is one key.
+    // A change of the terminal's size ends the wait early with KeyKind::Resize.
     virtual Key readKey(int timeoutMs) = 0;
+    // The terminal's size (TIOCGWINSZ); nothing when it is not known.
+    virtual std::optional<TerminalSize> terminalSize() { return std::nullopt; }
     // Reads a whole line (without its line feed) in the terminal's line mode.
     virtual std::string readLine(bool echo) = 0;
 

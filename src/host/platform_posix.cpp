@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -139,13 +140,18 @@ public:
                 return CursorPos{rep.row, rep.column};
             }
             int64_t left = deadline - monotonicMs();
-            if (left <= 0 || !fill(static_cast<int>(left))) return std::nullopt;
+            if (left <= 0) return std::nullopt;
+            if (!fill(static_cast<int>(left)) && eof_) return std::nullopt;
         }
     }
 
     Key readKey(int timeoutMs) override {
         const int64_t deadline = timeoutMs < 0 ? -1 : monotonicMs() + timeoutMs;
         while (true) {
+            if (resized_) {
+                resized_ = false;
+                return Key{KeyKind::Resize, ""};
+            }
             // Back from a stop: a key that selects nothing, so the screen is drawn again.
             if (terminal::takeContinued()) return Key{KeyKind::Special, ""};
             auto d = console::decodeKey(pending_);
@@ -159,6 +165,7 @@ public:
             if (d.status == console::DecodeStatus::Partial) {
                 // The rest of a sequence follows within a few milliseconds, or never.
                 if (!fill(kEscapeWaitMs)) {
+                    if (resized_) continue;  // the rest of the sequence is read after
                     if (eof_) return Key{KeyKind::EndOfInput, ""};
                     Key k{KeyKind::Special, pending_};
                     pending_.clear();
@@ -175,9 +182,18 @@ public:
             }
             if (!fill(wait)) {
                 if (eof_) return Key{KeyKind::EndOfInput, ""};
+                if (resized_) continue;
                 if (deadline >= 0 && monotonicMs() >= deadline) return Key{KeyKind::Timeout, ""};
             }
         }
+    }
+
+    std::optional<TerminalSize> terminalSize() override {
+        struct winsize ws {};
+        if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0 || ws.ws_row == 0 || ws.ws_col == 0) {
+            return std::nullopt;
+        }
+        return TerminalSize{ws.ws_row, ws.ws_col};
     }
 
     std::string readLine(bool echo) override {
@@ -229,18 +245,21 @@ public:
 
 private:
     // Reads what the terminal has within waitMs (negative: no limit). False when nothing
-    // arrived (timeout or end of input).
+    // arrived (timeout, end of input, or a resize, which sets resized_).
     bool fill(int waitMs) {
-        struct pollfd p {
-            STDIN_FILENO, POLLIN, 0
-        };
+        struct pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {terminal::resizeFd(), POLLIN, 0}};
+        const nfds_t count = p[1].fd >= 0 ? 2 : 1;
         while (true) {
-            int r = poll(&p, 1, waitMs);
+            int r = poll(p, count, waitMs);
             if (r < 0 && errno == EINTR) {
                 if (terminal::continuePending()) return false;
                 continue;
             }
             if (r <= 0) return false;
+            if (count == 2 && (p[1].revents & POLLIN) != 0 && terminal::drainResize()) {
+                resized_ = true;
+                if ((p[0].revents & POLLIN) == 0) return false;
+            }
             char buf[256];
             ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
             if (n < 0 && errno == EINTR) continue;
@@ -255,6 +274,7 @@ private:
 
     std::string pending_;
     bool eof_ = false;
+    bool resized_ = false;
     std::mt19937_64 rng_{std::random_device{}()};
     std::uniform_real_distribution<double> dist_{0.0, 1.0};
 };

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "app/installWalletForLinux.h"
 #include "cipher/text_cipher.h"
@@ -33,9 +34,11 @@ std::string startupPasswordFolder() {
     return folder.empty() ? currentFolder() : folder;
 }
 
-bool fileExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
+// Both secret files are looked at (and a bad one removed) before either is read.
+bool usableSecretPair(const std::string& passwordFile, const std::string& padFile) {
+    const bool password = usableSecretFile(passwordFile);
+    const bool pad = usableSecretFile(padFile);
+    return password && pad;
 }
 
 std::string readWholeFileOrFatal(const std::string& path) {
@@ -88,8 +91,8 @@ void storeStartupPassword() {
 void readStartupPassword() {
     auto& s = S();
     // Reading a missing file would create it; there is nothing to read then anyway.
-    if (!fileExists(inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName)) ||
-        !fileExists(kPadFileName)) {
+    if (!usableSecretPair(inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName),
+                          kPadFileName)) {
         return;
     }
     useRecordFormat();
@@ -100,6 +103,16 @@ void readStartupPassword() {
     s.ENCRYPTEDSTRING = s.OBJECTVALUE;
     DECRYPTSTRING3();
     if (!s.DECRYPTEDSTRING.empty()) s.SUDOPASSWORD = s.DECRYPTEDSTRING;
+}
+
+std::string& startupStatus() {
+    static std::string status;
+    return status;
+}
+
+// A stored password that sudo no longer accepts is of no use and must not be offered again.
+void forgetStartupPassword() {
+    unlink(inFolder(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName).c_str());
 }
 
 bool isEncipheredText(std::string_view text) {
@@ -123,7 +136,11 @@ std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists)
     std::string user = doubleQuoteEscape(shellQuote(userName));
     std::string join = adduserExists ? "/usr/sbin/adduser " + user + " sudo"
                                      : "/usr/sbin/usermod -aG sudo " + user;
-    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user + "\"";
+    // An interactive shell ignores SIGTERM, so TERM alone leaves the user's terminal session
+    // running with the group list it had: sudo keeps refusing there. What is still running
+    // after a grace period is killed, which ends the session as a logout would.
+    return "su -c \"apt install sudo ; " + join + " ; skill -TERM -u " + user +
+           " ; sleep 2 ; skill -KILL -u " + user + "\"";
 }
 
 std::string usermodCommand(std::string_view userName) {
@@ -143,6 +160,37 @@ std::vector<std::string> passwordRequiredScreen(std::string_view version) {
     return {" ", "\tWALLET INSTALLER VERSION = " + std::string(version), " ",
             " Your user password is required for this installer to continue.", " "};
 }
+
+bool usableSecretFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return false;
+    struct stat st {};
+    bool usable = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+                  (st.st_mode & 07777) == 0600;
+    if (fd >= 0) close(fd);
+    if (usable) return true;
+    // A link, a FIFO, a file of another user or one that others may read: not ours to trust.
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        fatalFileError(path, std::string("not a private file of this user, and it cannot be "
+                                         "removed: ") +
+                                 std::strerror(errno));
+    }
+    return false;
+}
+
+std::string passwordRefusedLine(int tryNumber) {
+    return " THE PASSWORD WAS NOT ACCEPTED BY SUDO, PLEASE TRY AGAIN (TRY " +
+           std::to_string(tryNumber) + " OF " + std::to_string(kPasswordTries) + ")";
+}
+
+bool sudoAcceptsPassword(const std::string& password) {
+    if (password.empty()) return false;
+    console::invalidateCursor();
+    return platform().run(kSudoValidateCommand, CommandOptions{elevatedInput(password), false}) ==
+           0;
+}
+
+std::string takeStartupStatus() { return std::exchange(startupStatus(), std::string()); }
 
 bool createPrivateFile(const std::string& path) {
     if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
@@ -208,16 +256,34 @@ void runStartupSudoProcedure() {
     }
 
     readStartupPassword();
-    if (s.SUDOPASSWORD.empty()) {
-        console::drawPage(passwordRequiredScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION));
-        s.SUDOPASSWORD = console::promptSecret(kStartupPrompt);
+    if (!s.SUDOPASSWORD.empty() && !sudoAcceptsPassword(s.SUDOPASSWORD)) {
+        forgetStartupPassword();
+        s.SUDOPASSWORD.clear();
+    }
+    // Only a password that sudo accepted is kept: a refused one would make every later sudo
+    // command fail, silently, in this run and (stored) in every run after it.
+    for (int attempt = 1; s.SUDOPASSWORD.empty() && attempt <= kPasswordTries; ++attempt) {
+        std::vector<std::string> page =
+            passwordRequiredScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION);
+        if (attempt > 1) {
+            page.push_back(passwordRefusedLine(attempt));
+            page.push_back(" ");
+        }
+        console::drawPage(page);
+        std::string typed = console::promptSecret(kStartupPrompt);
         console::clearScreen();
-        storeStartupPassword();
+        if (sudoAcceptsPassword(typed)) {
+            s.SUDOPASSWORD = typed;
+            storeStartupPassword();
+        }
     }
-    if (!s.SUDOPASSWORD.empty()) {
-        runElevated(usermodCommand(s.CURRENTOSACCOUNTUSERNAME));
-        console::invalidateCursor();
+    console::invalidateCursor();
+    if (s.SUDOPASSWORD.empty()) {
+        startupStatus() = kPasswordRefusedStatus;
+        return;
     }
+    runElevated(usermodCommand(s.CURRENTOSACCOUNTUSERNAME));
+    console::invalidateCursor();
 }
 
 void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
@@ -225,7 +291,7 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
     CurrentFolderGuard back;
     bool inProgramFolder = chdir(s.THISPROGRAMEXECUTABLEFILEPATH.c_str()) == 0;
 
-    if (inProgramFolder && fileExists(kPasswordFileName) && fileExists(kPadFileName)) {
+    if (inProgramFolder && usableSecretPair(kPasswordFileName, kPadFileName)) {
         s.FILENAME = kPasswordFileName;
         s.OBJECTSTRING.clear();
         READOBJECTINCUSTOMFILE();
@@ -245,6 +311,7 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
 
     s.SUDOPASSWORD = console::promptSecret(kLaunchPrompt);
     if (!inProgramFolder || access(".", W_OK) != 0) return;
+    if (!sudoAcceptsPassword(s.SUDOPASSWORD)) return;  // used this once, never stored
     std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD);
     if (!enciphered) {
         unlink(kPasswordFileName);  // its pad was just replaced: it could only decipher wrongly

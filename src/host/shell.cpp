@@ -21,7 +21,7 @@ int runCommand(const std::string& commandLine, bool cLocale) {
 }
 
 std::string elevatedCommandLine(std::string_view command) {
-    return "sudo -kS " + std::string(command);
+    return "sudo -kS " + std::string(kNullInputWrapper) + std::string(command);
 }
 
 std::string elevatedInput(std::string_view password) {

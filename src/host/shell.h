@@ -9,8 +9,14 @@
 // cLocale adds LC_ALL=C for commands whose output the program parses.
 int runCommand(const std::string& commandLine, bool cLocale = false);
 
-// Builds the elevated form of a command: "sudo -kS " + command. The password never stands
-// on the command line; runElevated feeds SUDOPASSWORD and a line feed to the shell's stdin.
+// Builds the elevated form of a command: "sudo -kS " + kNullInputWrapper + command. The
+// password never stands on the command line; runElevated feeds SUDOPASSWORD and a line feed to
+// the shell's stdin, which is sudo's. sudo reads that line only when it asks for a password:
+// a sudo that does not ask (a NOPASSWD rule, a fingerprint) would leave it to the command,
+// which inherits sudo's stdin. So the command runs behind a shell that gives it /dev/null as
+// stdin: the password reaches sudo or nobody. The command's own words, redirections and pipes
+// stay as they are (the wrapper only adds words between "-kS" and the command).
+inline constexpr const char* kNullInputWrapper = "sh -c 'exec \"$@\" </dev/null' sh ";
 std::string elevatedCommandLine(std::string_view command);
 int runElevated(const std::string& command, bool cLocale = false);
 // What runElevated writes to the shell's stdin: the password up to any line break, then a

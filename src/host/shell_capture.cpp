@@ -61,8 +61,10 @@ std::string cleanCapturedOutput(std::string_view raw) {
     return text;
 }
 
-const std::string& captureThroughScratchFile(const std::string& command, CapturePrivilege privilege,
-                                             int64_t pauseMs) {
+namespace {
+
+const std::string& capture(const std::string& command, CapturePrivilege privilege, int64_t pauseMs,
+                           bool clean) {
     auto& s = S();
     s.COMMANDLINEINPUT = command;
     std::string().swap(s.COMMANDLINEOUTPUT);
@@ -89,10 +91,21 @@ const std::string& captureThroughScratchFile(const std::string& command, Capture
     }
     if (readWhole(kScratch, s.COMMANDLINEOUTPUT)) {
         ::unlink(kScratch);
-        cleanCaptureInPlace(s.COMMANDLINEOUTPUT);
+        if (clean) cleanCaptureInPlace(s.COMMANDLINEOUTPUT);
     }
     if (!start.empty() && start != folder) (void)::chdir(start.c_str());
     return s.COMMANDLINEOUTPUT;
+}
+
+}  // namespace
+
+const std::string& captureThroughScratchFile(const std::string& command, CapturePrivilege privilege,
+                                             int64_t pauseMs) {
+    return capture(command, privilege, pauseMs, /*clean=*/true);
+}
+
+const std::string& captureBytesThroughScratchFile(const std::string& command, int64_t pauseMs) {
+    return capture(command, CapturePrivilege::User, pauseMs, /*clean=*/false);
 }
 
 void PIPECOMMANDLINEOUTPUTINTOVARIABLE() { captureThroughScratchFile(S().COMMANDLINEINPUT); }

@@ -23,3 +23,7 @@ void cleanCaptureInPlace(std::string& text);
 const std::string& captureThroughScratchFile(const std::string& command,
                                              CapturePrivilege privilege = CapturePrivilege::User,
                                              int64_t pauseMs = 0);
+
+// The same capture (as the user) that keeps the bytes as the command wrote them: zero bytes
+// and blanks stay, for output whose records are separated by zero bytes (find -print0).
+const std::string& captureBytesThroughScratchFile(const std::string& command, int64_t pauseMs);

@@ -25,8 +25,9 @@ const std::vector<PackageGroup>& packageGroups() {
          false,
          true,
          false,
+         // Package names are lower case: apt-get cannot locate "libXpm-dev:i386".
          {"libncurses5:i386", "libstdc++6:i386", "libx11-dev:i386", "libxext-dev:i386",
-          "libXpm-dev:i386", "libxrandr-dev:i386", "libxrender-dev:i386", "freeglut3-dev:i386",
+          "libxpm-dev:i386", "libxrandr-dev:i386", "libxrender-dev:i386", "freeglut3-dev:i386",
           "libalut-dev:i386", "libasound-dev:i386", "libncurses5-dev", "libcurl4-gnutls-dev",
           "libc6:i386"}},
         {" INSTALLING 64BIT LIBRARIES - PLEASE WAIT",

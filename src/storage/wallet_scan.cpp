@@ -2,9 +2,12 @@
 // pick the installation path that the selected-wallet menu reinstalls.
 #include "storage/wallet_scan.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
+#include <utility>
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
@@ -59,21 +62,62 @@ std::string walletFolderOf(std::string_view pickedPath) {
                                                 : 0));
 }
 
+bool holdsControlCharacter(std::string_view path) {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c < 0x20 || c == 0x7f) return true;
+        if (c == 0xc2 && i + 1 < path.size() && static_cast<unsigned char>(path[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(path[i + 1]) <= 0x9f)
+            return true;
+    }
+    return false;
+}
+
+bool isKernelFolder(std::string_view folder) {
+    for (std::string_view kernel : {std::string_view("/proc"), std::string_view("/sys")}) {
+        if (folder.substr(0, kernel.size()) == kernel &&
+            (folder.size() == kernel.size() || folder[kernel.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
+std::string listingCommand(std::string_view folder) {
+    return "find " + shellQuote(folder) + " -xdev -print0";
+}
+
+std::vector<std::string> walletEntriesOf(std::string_view listing) {
+    std::vector<std::string> found;
+    std::size_t start = 0;
+    while (start < listing.size()) {
+        std::size_t end = listing.find('\0', start);
+        if (end == std::string_view::npos) end = listing.size();
+        const std::string_view entry = listing.substr(start, end - start);
+        if (isWalletEntry(entry)) found.emplace_back(entry);
+        start = end + 1;
+    }
+    return found;
+}
+
 std::vector<std::string> selectionScreenLines(const std::vector<std::string>& paths) {
     const std::string count = std::to_string(paths.size());
-    std::vector<std::string> lines{" FOUND " + count + " WALLETS", " "};
+    const bool one = paths.size() == 1;
+    std::vector<std::string> lines{one ? " FOUND 1 WALLET" : " FOUND " + count + " WALLETS", " "};
     for (std::size_t i = 0; i < paths.size(); ++i)
         lines.push_back("   #=" + std::to_string(i + 1) + "  PATH=" + paths[i]);
-    lines.insert(lines.end(),
-                 {" ", " > PRESS 1-" + count + " TO SELECT A WALLET", " ", " > PRESS 0 TO EXIT"});
+    lines.insert(lines.end(), {" ",
+                               one ? " > PRESS 1 TO SELECT THE WALLET"
+                                   : " > PRESS 1-" + count + " TO SELECT A WALLET",
+                               " ", " > PRESS 0 TO EXIT"});
     return lines;
 }
 
-SelectionChoice selectionChoiceFor(std::string_view key, std::size_t count) {
+SelectionChoice selectionChoiceFor(std::string_view key, const std::vector<std::string>& paths) {
     if (key == "0") return {SelectionChoice::Leave, 0};
     if (key.size() == 1 && key[0] >= '1' && key[0] <= '9') {
         const auto value = static_cast<std::size_t>(key[0] - '0');
-        if (value <= count) return {SelectionChoice::Pick, value};
+        if (value <= paths.size() && !holdsControlCharacter(paths[value - 1]))
+            return {SelectionChoice::Pick, value};
     }
     return {SelectionChoice::Redraw, 0};
 }
@@ -85,19 +129,10 @@ std::string selectedWalletStatus(std::string_view installationPath) {
 std::vector<std::string> walletsBelow(const std::string& folder) {
     std::vector<std::string> found;
     if (!enterFolder(folder)) return found;
-    // The listing's command and pause are those of the recursive listing; the text is split in
-    // the same pass that tests it, so only the listing itself is ever held.
-    const std::string& listing = captureThroughScratchFile(
-        "find " + shellQuote(workingFolderPath()), CapturePrivilege::User, kListingPauseMs);
-    const std::string_view text = listing;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t lf = text.find('\n', start);
-        if (lf == std::string_view::npos) lf = text.size();
-        const std::string_view entry = text.substr(start, lf - start);
-        if (isWalletEntry(entry)) found.emplace_back(entry);
-        start = lf + 1;
-    }
+    // The pause is the recursive listing's; the names are split at zero bytes in the same pass
+    // that tests them, so only the listing itself is ever held.
+    found = walletEntriesOf(
+        captureBytesThroughScratchFile(listingCommand(workingFolderPath()), kListingPauseMs));
     std::string().swap(S().COMMANDLINEOUTPUT);
     return found;
 }
@@ -106,9 +141,18 @@ std::vector<std::string> walletsBelow(const std::string& folder) {
 
 namespace {
 
-void rememberFound(const std::vector<std::string>& found) {
+using FileId = std::pair<dev_t, ino_t>;
+
+// A wallet reached along two paths (the same partition recorded twice, a folder mounted again
+// elsewhere) is offered once, under the first path.
+void rememberFound(const std::vector<std::string>& found, std::set<FileId>& seen) {
     auto& s = S();
-    for (const auto& path : found) s.LOCATIONDYNAMICARRAY.append(path);
+    for (const auto& path : found) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && !seen.insert({st.st_dev, st.st_ino}).second)
+            continue;
+        s.LOCATIONDYNAMICARRAY.append(path);
+    }
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = s.LOCATIONDYNAMICARRAY.upperBound();
 }
 
@@ -121,10 +165,14 @@ void scanRecordedPartitions() {
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = 0;
     const auto partitions = std::min<std::size_t>(
         s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, kPartitionSlots);
+    std::set<std::string> listed;
+    std::set<FileId> seen;
     for (std::size_t i = 1; i <= partitions; ++i) {
         const std::string& mountPath = s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[i];
         if (mountPath.empty()) continue;
-        rememberFound(storage::walletsBelow(storage::mountFolderOf(mountPath)));
+        const std::string folder = storage::mountFolderOf(mountPath);
+        if (storage::isKernelFolder(folder) || !listed.insert(folder).second) continue;
+        rememberFound(storage::walletsBelow(folder), seen);
     }
     if (!start.empty() && !storage::isSameFolder(storage::workingFolderPath(), start))
         (void)::chdir(start.c_str());
@@ -139,13 +187,16 @@ std::vector<std::string> foundPaths() {
 }
 
 // The selection screen and its key wait; the key stays local so that the top menu's dispatch
-// never sees it.
+// never sees it. A single wallet is shown and confirmed like several: a name on the disk never
+// becomes the installation path without the user's key.
 void selectAmong(const std::vector<std::string>& paths) {
     auto& s = S();
     while (true) {
         console::drawPage(storage::selectionScreenLines(paths));
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = "FOUND " + std::to_string(paths.size()) + " WALLETS";
-        const auto choice = storage::selectionChoiceFor(console::waitMenuKey(), paths.size());
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
+            paths.size() == 1 ? "FOUND 1 WALLET AT " + paths.front()
+                              : "FOUND " + std::to_string(paths.size()) + " WALLETS";
+        const auto choice = storage::selectionChoiceFor(console::waitMenuKey(), paths);
         if (choice.kind == storage::SelectionChoice::Pick)
             s.APPLICATIONTEXTWALLETCURRENTFILEPATH = paths[choice.index - 1];
         if (choice.kind != storage::SelectionChoice::Redraw) return;
@@ -166,9 +217,6 @@ void runWalletScan() {
     if (paths.empty()) {
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH + "/wallet";
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = storage::kNoWalletsStatus;
-    } else if (paths.size() == 1) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = "FOUND 1 WALLET AT " + paths.front();
-        s.APPLICATIONTEXTWALLETCURRENTFILEPATH = paths.front();
     } else {
         selectAmong(paths);
     }

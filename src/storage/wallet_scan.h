@@ -19,10 +19,22 @@ std::string workingFolderPath();
 bool isSameFolder(std::string_view workingFolder, std::string_view folder);
 // A listing entry is a wallet when its last seven characters are "/wallet".
 bool isWalletEntry(std::string_view entry);
+// A path holding a control character (a line feed, an escape, DEL, U+0080..U+009F) is shown
+// escaped but can never be picked: it cannot be told apart from the names it imitates.
+bool holdsControlCharacter(std::string_view path);
+// /proc and /sys (and folders below them) hold the kernel's views, never a wallet: not listed.
+bool isKernelFolder(std::string_view folder);
+// The listing command of one partition: find stays on the folder's own file system (a
+// partition mounted below it is listed once, as itself) and ends each name with a zero byte,
+// the one byte that no name can hold.
+std::string listingCommand(std::string_view folder);
+// The wallet entries of a zero-separated listing, in order.
+std::vector<std::string> walletEntriesOf(std::string_view listing);
 // The installation folder of a picked wallet: the path without its "/wallet" ending.
 std::string walletFolderOf(std::string_view pickedPath);
 
-// The selection screen for two or more wallets, top line first.
+// The selection screen, top line first: every wallet found is shown and picked with its key
+// (one wallet too, whose screen speaks of one wallet).
 std::vector<std::string> selectionScreenLines(const std::vector<std::string>& paths);
 
 // What a key does on the selection screen: pick entry `index` (1-based), leave, or redraw.
@@ -30,8 +42,9 @@ struct SelectionChoice {
     enum Kind { Pick, Leave, Redraw } kind = Redraw;
     std::size_t index = 0;
 };
-// "1".."9" pick when not above count (only the first nine can be picked); "0" leaves.
-SelectionChoice selectionChoiceFor(std::string_view key, std::size_t count);
+// "1".."9" pick when not above the count (only the first nine can be picked) and the path
+// holds no control character; "0" leaves.
+SelectionChoice selectionChoiceFor(std::string_view key, const std::vector<std::string>& paths);
 
 // Status texts of the scan.
 inline constexpr const char* kNoWalletsStatus = "NO WALLETS FOUND, NEW INSTALLATION PATH SELECTED";

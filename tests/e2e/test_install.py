@@ -87,9 +87,8 @@ def sudo_commands(sb, tool):
     """argv of every command of `tool` that sudo ran (the shim log's sudo lines)."""
     out = []
     for e in sb.log("sudo"):
-        argv = e["argv"]
-        if "-kS" in argv:
-            cmd = argv[argv.index("-kS") + 1:]
+        cmd = e.get("command", [])
+        if "-kS" in e["argv"]:
             if cmd and cmd[0] == tool:
                 out.append(cmd[1:])
     return out

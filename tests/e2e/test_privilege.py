@@ -27,7 +27,12 @@ def is_top(rows):
 
 
 def sudo_calls(sb):
-    return [e for e in sb.log("sudo") if not e.get("probe")]
+    """The elevated commands (the probe and sudo's password checks left out)."""
+    return [e for e in sb.log("sudo") if not e.get("probe") and e["argv"] != ["-kS", "-v"]]
+
+
+def password_checks(sb):
+    return [e["stdin"] for e in sb.log("sudo") if e["argv"] == ["-kS", "-v"]]
 
 
 def assert_private_files(sb):
@@ -52,8 +57,10 @@ def test_password_prompt_hides_typing_stores_privately_and_joins_the_group(tui):
     probes = [e for e in sb.log("sudo") if e.get("probe")]
     assert len(probes) == 1 and probes[0]["argv"] == ["-vn"]
     calls = sudo_calls(sb)
-    assert [c["argv"] for c in calls] == [["-kS", "usermod", "-aG", "sudo", "tester"]]
+    assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
+    assert calls[0]["argv"][0] == "-kS"
     assert calls[0]["stdin"] == "open sesame\n" and calls[0]["ran"]
+    assert password_checks(sb) == ["open sesame\n"]
     assert [e["argv"] for e in sb.log("usermod")] == [["-aG", "sudo", "tester"]]
 
     stored = open(os.path.join(sb.program_dir, "sudoPassword.txt"), "rb").read()
@@ -76,7 +83,8 @@ def test_second_start_uses_the_stored_password_without_asking(tui):
     rows = tui.start(password=None)
     assert is_top(rows), "asked again although the password is stored"
     calls = sudo_calls(sb)
-    assert [c["argv"] for c in calls] == [["-kS", "usermod", "-aG", "sudo", "tester"]]
+    assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
+    assert calls[0]["argv"][0] == "-kS"
     assert calls[0]["stdin"] == "st0red pw\n" and calls[0]["ran"]
     assert_private_files(sb)
 
@@ -98,7 +106,8 @@ def test_refusal_shows_first_time_setup_and_a_failed_su_reaches_the_menu(tui):
     su = sb.log("su")
     assert len(su) == 1
     assert su[0]["argv"] == [
-        "-c", "apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester"]
+        "-c", "apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester"
+        " ; sleep 2 ; skill -KILL -u tester"]
     assert sudo_calls(sb) == [], "no elevated command in the first-time branch"
     assert all("root-ish pw" not in e["parent"] for e in sb.log())
 
@@ -144,7 +153,7 @@ def test_hostile_password_reaches_sudo_intact_and_runs_nothing(tui, template):
     calls = sudo_calls(sb)
     assert len(calls) == 2
     for c in calls:
-        assert c["argv"] == ["-kS", "usermod", "-aG", "sudo", "tester"]
+        assert c["argv"][0] == "-kS" and c["command"] == ["usermod", "-aG", "sudo", "tester"]
         assert c["stdin"] == password + "\n"
         assert c.get("refused") is None and c["ran"]
     for e in sb.log():

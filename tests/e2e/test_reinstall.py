@@ -84,9 +84,9 @@ def test_variant_d_installs_into_a_typed_folder_with_the_launcher_for_all_users(
     # the desktop launcher it was written as is gone (moved).
     assert not os.path.exists(os.path.join(sb.desktop, "wallet.desktop"))
     assert not os.path.exists(os.path.join(sb.desktop, "Corvane wallet.desktop"))
-    installs = [e for e in sb.log("sudo") if e["argv"][1:2] == ["install"]]
-    assert [e["argv"][2:8] for e in installs] == [["-o", "root", "-g", "root", "-m", "0644"]]
-    assert installs[0]["argv"][-1] == "/usr/share/applications/Corvane wallet.desktop"
+    installs = [e for e in sb.log("sudo") if e.get("command", [])[:1] == ["install"]]
+    assert [e["command"][1:7] for e in installs] == [["-o", "root", "-g", "root", "-m", "0644"]]
+    assert installs[0]["command"][-1] == "/usr/share/applications/Corvane wallet.desktop"
     assert installs[0]["stdin"] == "secret\n"
     content = sb.log("install")[0]["source_content"]
     assert ("Icon=%s/wallet.ico\n" % ip) in content and ("%s/wallet\n" % ip) in content

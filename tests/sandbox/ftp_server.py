@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # The sandbox's wallet archive server: pyftpdlib on a free loopback port, serving the sample
 # archive with the accounts of the real servers (read-only). Usage: ftp_server.py ROOT PORTFILE
-# (ROOT is the sandbox; the port is written to PORTFILE once the server listens).
+# [PORT] (ROOT is the sandbox; the port, free unless given, is written to PORTFILE once the
+# server listens).
 import json
 import os
 import sys
@@ -64,6 +65,7 @@ def filesystem_for(root):
 
 def main():
     root, port_file = sys.argv[1], sys.argv[2]
+    wanted_port = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     with open(os.path.join(root, "config", "config.json"), encoding="utf-8") as f:
         config = json.load(f)
     authorizer = DummyAuthorizer()
@@ -81,7 +83,7 @@ def main():
         ThrottledDTPHandler.read_limit = rate
         ThrottledDTPHandler.write_limit = rate
         handler.dtp_handler = ThrottledDTPHandler
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer(("127.0.0.1", wanted_port), handler)
     port = server.socket.getsockname()[1]
     tmp = port_file + ".tmp"
     with open(tmp, "w") as f:

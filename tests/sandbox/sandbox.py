@@ -162,7 +162,7 @@ class Sandbox:
         return {
             "sandbox": self.root,
             "sudo": {"probe_stderr": fixture_text("sudo-vn-stderr-password-required.txt"),
-                     "probe_rc": 1, "password": None, "prompt": True},
+                     "probe_rc": 1, "password": None, "prompt": True, "reads_stdin": True},
             "tools": {"su": {"rc": 1, "stderr": "su: Authentication failure\n"}},
             "df": format_df(df_rows),
             "hdparm": {
@@ -194,7 +194,8 @@ class Sandbox:
         os.replace(tmp, self.config_file)
 
     def set_sudo(self, **values):
-        """probe_stderr, probe_rc, password (None accepts any), prompt."""
+        """probe_stderr, probe_rc, password (None accepts any), prompt, reads_stdin (False: a
+        sudo that never asks, as with a NOPASSWD rule or a fingerprint)."""
         self.config["sudo"].update(values)
         self.save_config()
 

@@ -157,13 +157,28 @@ def parse_sudo_args(args):
 
 
 ABSOLUTE_PATH = re.compile(r"(?<![\w.~+-])/[^\s'\";|&<>()]*")
+# Paths a command may name without leaving the sandbox.
+HARMLESS_PATHS = ("/dev/null",)
 
 
 def absolute_paths(args):
     paths = []
     for a in args:
-        paths.extend(ABSOLUTE_PATH.findall(a))
+        paths.extend(p for p in ABSOLUTE_PATH.findall(a) if p not in HARMLESS_PATHS)
     return paths
+
+
+def unwrap_shell(command):
+    """What runs in the end: `sh -c SCRIPT NAME ARGS...` runs ARGS through SCRIPT (the
+    installer's wrapper that gives the command /dev/null as stdin). Returns (scripts, argv):
+    the scripts passed through, for their paths, and the innermost command."""
+    scripts = []
+    while len(command) >= 3 and os.path.basename(command[0]) == "sh" and command[1] == "-c":
+        scripts.append(command[2])
+        if len(command) <= 4:
+            return scripts, command if len(command) == 3 else []
+        command = command[4:]
+    return scripts, command
 
 
 def run_sudo(shim):
@@ -181,13 +196,16 @@ def run_sudo(shim):
         shim.log(stdin=decode(consumed), ran=False, rc=0)
         return 0
 
-    if cfg.get("prompt", True):
+    # A sudo that asks nobody (a NOPASSWD rule, a fingerprint) never reads its stdin: what
+    # is there stays for the command.
+    asks = cfg.get("reads_stdin", True)
+    if asks and cfg.get("prompt", True):
         emit(stderr="[sudo] password for %s: " % user)
-    password = read_line_from_stdin()
+    password = read_line_from_stdin() if asks else b""
     shim.entry["stdin"] = decode(password)
     expected = cfg.get("password")
     typed = decode(password).rstrip("\n")
-    if expected is not None and typed != expected:
+    if asks and expected is not None and typed != expected:
         shim.log(ran=False, rc=1, refused="wrong password")
         emit(stderr="Sorry, try again.\n[sudo] password for %s: \n"
                     "sudo: no password was provided\nsudo: 1 incorrect password attempt\n" % user)
@@ -196,10 +214,12 @@ def run_sudo(shim):
         shim.log(ran=False, rc=0)
         return 0
 
-    resolved = shutil.which(command[0])
+    scripts, inner = unwrap_shell(command)
+    shim.entry["command"] = inner
+    resolved = shutil.which(inner[0]) if inner else None
     to_shim = resolved is not None and os.path.dirname(os.path.abspath(resolved)) == \
         os.path.join(shim.root, "bin")
-    outside = [p for p in absolute_paths(command[1:]) if not shim.inside(p)]
+    outside = [p for p in absolute_paths(scripts + inner[1:]) if not shim.inside(p)]
     allowed = to_shim or (not outside and shim.inside(os.getcwd()))
     if not allowed:
         shim.log(ran=False, rc=0, refused="outside the sandbox: " + " ".join(outside or [os.getcwd()]))

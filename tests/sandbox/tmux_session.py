@@ -25,7 +25,9 @@ class WaitTimeout(AssertionError):
 
 
 class TmuxSession:
-    def __init__(self, sandbox, width=WIDTH, height=HEIGHT):
+    def __init__(self, sandbox, width=WIDTH, height=HEIGHT, pane_command=None):
+        """pane_command: what the pane runs instead of the sandbox's shell (an interactive
+        sh that shows a "$" prompt)."""
         self.sb = sandbox
         self.socket = "corvane-%s" % uuid.uuid4().hex[:12]
         self.width, self.height = width, height
@@ -35,10 +37,12 @@ class TmuxSession:
         self.stty_before_file = os.path.join(sandbox.run_dir, "stty-before.txt")
         self.stty_after_file = os.path.join(sandbox.run_dir, "stty-after.txt")
         env = {k: v for k, v in os.environ.items() if not k.startswith("TMUX")}
-        env_words = " ".join(shlex.quote("%s=%s" % kv) for kv in sandbox.env().items())
+        if pane_command is None:
+            env_words = " ".join(shlex.quote("%s=%s" % kv) for kv in sandbox.env().items())
+            pane_command = "exec /usr/bin/env -i %s /bin/sh -i" % env_words
         self._tmux_env = env
         self.tmux("new-session", "-d", "-x", str(width), "-y", str(height), "-s", "corvane",
-                  "exec /usr/bin/env -i %s /bin/sh -i" % env_words)
+                  pane_command)
         self.tmux("set-option", "-g", "status", "off")
         # Everything the pane receives, to count redraws and look at the raw bytes.
         self.output_file = os.path.join(sandbox.run_dir, "pane-output.bin")
@@ -210,6 +214,10 @@ class TmuxSession:
 
     # ------------------------------------------------------------ the program
 
+    def inside(self, path):
+        """The path as the pane's shell sees it (the same here)."""
+        return path
+
     def launch(self, program=None, one_job=False):
         """Types the run line: cd to the program folder, stty -a before, the program, its
         exit status and stty -a after. Returns the program's pid once it runs. With one_job the
@@ -221,8 +229,8 @@ class TmuxSession:
         for f in (self.status_file, self.stty_before_file, self.stty_after_file):
             if os.path.exists(f):
                 os.unlink(f)
-        folder, name = os.path.split(program)
-        q = shlex.quote
+        folder, name = os.path.split(self.inside(program))
+        q = lambda path: shlex.quote(self.inside(path))  # noqa: E731
         # The program runs in a subshell: an interactive shell that sees its foreground job
         # die of SIGINT would drop the rest of the line.
         tmp = self.status_file + ".tmp"

@@ -13,6 +13,36 @@ TEST(InvocationName, KeepsOnlyTheLastPathComponent) {
     EXPECT_EQ(invocationFileName("./installWalletForLinux"), "installWalletForLinux");
 }
 
+TEST(FileFolder, BesideTheProgramWhenWritableElseTheStateFolder) {
+    struct Case {
+        bool writable;
+        const char* xdg;
+        const char* home;
+        const char* want;
+    } cases[] = {
+        {true, "/x", "/home/ann", "/opt/inst"},
+        {false, "", "/home/ann", "/home/ann/.local/state/corvane-installer"},
+        {false, "/var/ann-state/", "/home/ann", "/var/ann-state/corvane-installer"},
+        {false, "relative/state", "/home/ann", "/home/ann/.local/state/corvane-installer"},
+        {false, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fileFolderFor("/opt/inst", c.writable, c.xdg, c.home), c.want) << c.xdg;
+    }
+}
+
+TEST(FileFolder, StateFolderAndMissingParentsArePrivate) {
+    ScopedTempDir dir;
+    const std::string folder = dir.path() + "/.local/state/corvane-installer";
+    ASSERT_TRUE(makePrivateFolder(folder));
+    for (const std::string& p : {dir.path() + "/.local", dir.path() + "/.local/state", folder}) {
+        EXPECT_EQ(modeOf(p), 0700u) << p;
+    }
+    EXPECT_TRUE(makePrivateFolder(folder));  // an existing folder is fine
+    writeFileBytes(folder + "/x", "");
+    EXPECT_FALSE(makePrivateFolder(folder + "/x"));  // a file is no folder
+}
+
 class StartupTest : public WithFakePlatform {};
 
 TEST_F(StartupTest, TerminalEmulatorIsTheFirstOfTheFixedOrderThatExists) {

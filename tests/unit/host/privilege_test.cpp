@@ -35,10 +35,10 @@ TEST(SudoProbe, MessagesThatCallForFirstTimeSetup) {
 TEST(FirstTimeCommand, DocumentedFormsForAPlainUser) {
     EXPECT_EQ(firstTimeSetupCommand("tester", true),
               "su -c \"apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u "
-              "tester\"");
+              "tester ; sleep 2 ; skill -KILL -u tester\"");
     EXPECT_EQ(firstTimeSetupCommand("tester", false),
               "su -c \"apt install sudo ; /usr/sbin/usermod -aG sudo tester ; skill -TERM -u "
-              "tester\"");
+              "tester ; sleep 2 ; skill -KILL -u tester\"");
     EXPECT_EQ(usermodCommand("tester"), "usermod -aG sudo tester");
     EXPECT_EQ(usermodCommand("a b"), "usermod -aG sudo 'a b'");
 }
@@ -54,8 +54,9 @@ TEST(FirstTimeCommand, UserNameSurvivesBothShells) {
             std::string seenBySu = shellOutput("printf %s " + command.substr(6));
             std::string join = adduser ? "/usr/sbin/adduser " + shellQuote(user) + " sudo"
                                        : "/usr/sbin/usermod -aG sudo " + shellQuote(user);
-            EXPECT_EQ(seenBySu,
-                      "apt install sudo ; " + join + " ; skill -TERM -u " + shellQuote(user))
+            EXPECT_EQ(seenBySu, "apt install sudo ; " + join + " ; skill -TERM -u " +
+                                    shellQuote(user) + " ; sleep 2 ; skill -KILL -u " +
+                                    shellQuote(user))
                 << user;
         }
     }
@@ -95,16 +96,32 @@ protected:
                 std::fclose(f);
                 return 1;
             }
+            if (c.commandLine == kValidateLine) {
+                return refused.count(c.input.value_or("")) != 0 ? 1 : 0;
+            }
             return suResult;
         };
     }
+    // The elevated commands that do something (the password checks left out).
     std::vector<std::string> elevated() const {
         std::vector<std::string> v;
         for (const auto& c : fake.commands) {
-            if (c.commandLine.rfind("sudo -kS ", 0) == 0) v.push_back(c.commandLine);
+            if (c.commandLine.rfind(kSudo, 0) == 0 && c.commandLine != kValidateLine) {
+                v.push_back(c.commandLine);
+            }
         }
         return v;
     }
+    // The passwords that were offered to sudo's check, in order.
+    std::vector<std::string> checked() const {
+        std::vector<std::string> v;
+        for (const auto& c : fake.commands) {
+            if (c.commandLine == kValidateLine) v.push_back(c.input.value_or(""));
+        }
+        return v;
+    }
+    static constexpr const char* kValidateLine = "sudo -kS -v 2>/dev/null";
+    std::set<std::string> refused;  // password lines (with their line feed) sudo refuses
     ScopedTempDir tmp;
     std::string probeText = "sudo: a password is required\n";
     std::string probeCwd;
@@ -120,11 +137,13 @@ TEST_F(Privilege, PasswordRequiredPromptsWithoutEchoAndJoinsTheGroup) {
     EXPECT_NE(fake.screen.find(" Your user password is required for this installer to continue."),
               std::string::npos);
     EXPECT_NE(fake.screen.find("PLEASE ENTER YOUR USER PASSWORD >>> "), std::string::npos);
-    ASSERT_EQ(fake.commands.size(), 2u);
+    ASSERT_EQ(fake.commands.size(), 3u);
     EXPECT_EQ(fake.commands[0].commandLine, "sudo -vn 2> tempout.txt");
     EXPECT_TRUE(fake.commands[0].cLocale);
-    EXPECT_EQ(fake.commands[1].commandLine, "sudo -kS usermod -aG sudo tester");
+    EXPECT_EQ(fake.commands[1].commandLine, kValidateLine);
     EXPECT_EQ(fake.commands[1].input, std::string("secret pw\n"));
+    EXPECT_EQ(fake.commands[2].commandLine, kSudo + "usermod -aG sudo tester");
+    EXPECT_EQ(fake.commands[2].input, std::string("secret pw\n"));
     EXPECT_EQ(probeCwd, tmp / "start");
     EXPECT_EQ(modeOf(tmp / "start/tempout.txt"), 0600u);
     EXPECT_EQ(fs::current_path(), tmp / "start");
@@ -154,10 +173,11 @@ TEST_F(Privilege, RefusalOrMissingSudoShowsFirstTimeSetup) {
     };
     const std::vector<Case> cases = {
         {"Sorry, user tester may not run sudo on vm.\n", true,
-         "su -c \"apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester\""},
+         "su -c \"apt install sudo ; /usr/sbin/adduser tester sudo ; skill -TERM -u tester ; "
+         "sleep 2 ; skill -KILL -u tester\""},
         {"sh: 1: sudo: not found\n", false,
          "su -c \"apt install sudo ; /usr/sbin/usermod -aG sudo tester ; skill -TERM -u "
-         "tester\""},
+         "tester ; sleep 2 ; skill -KILL -u tester\""},
     };
     for (const auto& c : cases) {
         S().SUDOPASSWORD.clear();
@@ -229,8 +249,55 @@ TEST_F(Privilege, StoredPasswordIsPrivateAndUsedOnTheNextStart) {
     runStartupSudoProcedure();
     EXPECT_TRUE(fake.lineEchoes.empty()) << "no prompt with a stored password";
     EXPECT_EQ(S().SUDOPASSWORD, "s3cret pw");
-    ASSERT_EQ(elevated(), std::vector<std::string>{"sudo -kS usermod -aG sudo tester"});
+    ASSERT_EQ(elevated(), std::vector<std::string>{kSudo + "usermod -aG sudo tester"});
     EXPECT_EQ(fake.commands.back().input, std::string("s3cret pw\n"));
+}
+
+TEST_F(Privilege, RefusedPasswordIsAskedAgainThreeTimesAndNeverStored) {
+    refused = {"wrong 1\n", "wrong 2\n", "wrong 3\n"};
+    fake.lines = {"wrong 1", "wrong 2", "wrong 3"};
+    runStartupSudoProcedure();
+    EXPECT_EQ(checked(), (std::vector<std::string>{"wrong 1\n", "wrong 2\n", "wrong 3\n"}));
+    EXPECT_EQ(fake.lineEchoes.size(), 3u);
+    EXPECT_NE(fake.screen.find(passwordRefusedLine(2)), std::string::npos);
+    EXPECT_NE(
+        fake.screen.find(" THE PASSWORD WAS NOT ACCEPTED BY SUDO, PLEASE TRY AGAIN (TRY 3 OF 3)"),
+        std::string::npos);
+    EXPECT_TRUE(S().SUDOPASSWORD.empty());
+    EXPECT_TRUE(elevated().empty()) << "no group command with a refused password";
+    EXPECT_FALSE(fs::exists(tmp / "start/sudoPassword.txt"));
+    EXPECT_EQ(takeStartupStatus(), kPasswordRefusedStatus);
+    EXPECT_EQ(takeStartupStatus(), "") << "the top menu shows it once";
+}
+
+TEST_F(Privilege, SecondTryIsTakenAndStored) {
+    refused = {"typo\n"};
+    fake.lines = {"typo", "right"};
+    runStartupSudoProcedure();
+    EXPECT_EQ(S().SUDOPASSWORD, "right");
+    EXPECT_EQ(elevated(), std::vector<std::string>{kSudo + "usermod -aG sudo tester"});
+    EXPECT_TRUE(fs::exists(tmp / "start/sudoPassword.txt"));
+    EXPECT_EQ(takeStartupStatus(), "");
+}
+
+TEST_F(Privilege, StoredPasswordThatSudoRefusesIsRemovedAndAskedFor) {
+    fake.lines.push_back("old pw");
+    runStartupSudoProcedure();
+    ASSERT_TRUE(fs::exists(tmp / "start/sudoPassword.txt"));
+
+    resetSharedState();
+    S().CURRENTOSACCOUNTUSERNAME = "tester";
+    refused = {"old pw\n"};  // the user changed the password since
+    fake.lines = {"new pw"};
+    fake.commands.clear();
+    runStartupSudoProcedure();
+    EXPECT_EQ(checked(), (std::vector<std::string>{"old pw\n", "new pw\n"}));
+    EXPECT_EQ(S().SUDOPASSWORD, "new pw");
+    resetSharedState();
+    refused.clear();
+    fake.commands.clear();
+    runStartupSudoProcedure();
+    EXPECT_EQ(checked(), std::vector<std::string>{"new pw\n"}) << "the new one was stored";
 }
 
 TEST_F(Privilege, PasswordOutsideTheCipherIsKeptButNeverStored) {
@@ -267,6 +334,14 @@ TEST_F(Privilege, LaunchCheckPromptsStoresAndThenReads) {
     CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
     EXPECT_EQ(S().SUDOPASSWORD, "new pw");
     EXPECT_EQ(fake.lineEchoes.size(), 1u);
+}
+
+TEST_F(Privilege, LaunchCheckNeverStoresARefusedPassword) {
+    refused = {"bad pw\n"};
+    fake.lines.push_back("bad pw");
+    CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
+    EXPECT_EQ(S().SUDOPASSWORD, "bad pw");
+    EXPECT_FALSE(fs::exists(tmp / "prog/sudoPassword.txt"));
 }
 
 TEST_F(Privilege, LaunchCheckGivesUpOnAnUnstorablePassword) {

@@ -84,11 +84,11 @@ TEST_F(ElevatedRunner, PasswordGoesOnStdinNeverOnTheCommandLine) {
         S().SUDOPASSWORD = password;
         runElevated("chmod 777 /tmp/x");
         ASSERT_EQ(fake.commands.size(), 1u);
-        EXPECT_EQ(fake.commands[0].commandLine, "sudo -kS chmod 777 /tmp/x");
+        EXPECT_EQ(fake.commands[0].commandLine, kSudo + "chmod 777 /tmp/x");
         EXPECT_EQ(fake.commands[0].input, password + "\n");
         EXPECT_EQ(fake.commands[0].commandLine.find(password), std::string::npos);
     }
-    EXPECT_EQ(elevatedCommandLine("rm -f a"), "sudo -kS rm -f a");
+    EXPECT_EQ(elevatedCommandLine("rm -f a"), kSudo + "rm -f a");
 }
 
 TEST_F(ElevatedRunner, OnlyThePasswordLineIsFed) {
@@ -102,21 +102,37 @@ TEST_F(ElevatedRunner, OnlyThePasswordLineIsFed) {
     EXPECT_EQ(fake.commands[0].input, std::string("first\n"));
 }
 
-TEST_F(ElevatedRunner, ElevatedCommandReallyGetsThePasswordOnStdin) {
-    // Through the real shell: a stand-in for sudo that prints what it read and its arguments.
-    ScopedTempDir tmp;
-    writeFileBytes(tmp / "sudo",
-                   "#!/bin/sh\nread -r line\nprintf '%s|%s' \"$line\" \"$*\" > out\n");
-    chmod((tmp / "sudo").c_str(), 0755);
-    fs::current_path(tmp.path());
-    fake.onRun = [&](const RecordedCommand& c) {
-        return realPlatform().run("PATH=" + tmp.path() + ":$PATH; " + c.commandLine,
-                                  CommandOptions{c.input, c.cLocale});
+// Through the real shell, with stand-ins for sudo: one that reads the password line (as sudo
+// -S does when it asks) and one that asks nobody (a NOPASSWD rule, a fingerprint) and runs the
+// command at once. Either way the command reads nothing: the password reaches sudo or nobody.
+TEST_F(ElevatedRunner, PasswordReachesSudoOrNobodyNeverTheCommand) {
+    struct Case {
+        const char* name;
+        const char* sudo;
+        const char* sudoRead;
+    } cases[] = {
+        {"asks",
+         "#!/bin/sh\nread -r line\nprintf '%s' \"$line\" > read-by-sudo\nshift\nexec \"$@\"\n",
+         "a'b\"c $(touch canary) `touch canary`"},
+        {"asks nobody", "#!/bin/sh\nshift\nexec \"$@\"\n", ""},
     };
-    S().SUDOPASSWORD = "a'b\"c $(touch canary) `touch canary`";
-    runElevated("chmod 777 " + shellQuote("my folder"));
-    EXPECT_EQ(readFileBytes(tmp / "out"), S().SUDOPASSWORD + "|-kS chmod 777 my folder");
-    EXPECT_FALSE(fs::exists(tmp / "canary"));
+    for (const auto& c : cases) {
+        ScopedTempDir tmp;
+        writeFileBytes(tmp / "sudo", c.sudo);
+        writeFileBytes(tmp / "read-by-sudo", "");
+        chmod((tmp / "sudo").c_str(), 0755);
+        fs::current_path(tmp.path());
+        fake.onRun = [&](const RecordedCommand& rc) {
+            return realPlatform().run("PATH=" + tmp.path() + ":$PATH; " + rc.commandLine,
+                                      CommandOptions{rc.input, rc.cLocale});
+        };
+        S().SUDOPASSWORD = "a'b\"c $(touch canary) `touch canary`";
+        runElevated("cat > " + shellQuote("read by command"));
+        EXPECT_EQ(readFileBytes(tmp / "read-by-sudo"), c.sudoRead) << c.name;
+        EXPECT_EQ(readFileBytes(tmp / "read by command"), "") << c.name;
+        EXPECT_FALSE(fs::exists(tmp / "canary")) << c.name;
+        fs::current_path("/");
+    }
 }
 
 TEST_F(ElevatedRunner, LocaleIsPassedOnOnlyWhenAsked) {

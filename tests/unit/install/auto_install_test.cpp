@@ -111,15 +111,15 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
     EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONSTATUS,
               "CREATED " + home + "/Desktop/Corvane wallet.desktop");
     const std::string linuxDir = ap + "/archive/wallet/current/Linux/";
-    EXPECT_EQ(linesStartingWith("sudo -kS dpkg -i "),
+    EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
               (std::vector<std::string>{
-                  "sudo -kS dpkg -i " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
-                  "sudo -kS dpkg -i " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
+                  kSudo + "dpkg -i " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
+                  kSudo + "dpkg -i " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
     // The program is made executable by the installer itself, not through sudo.
-    EXPECT_TRUE(linesStartingWith("sudo -kS chmod").empty());
+    EXPECT_TRUE(linesStartingWith(kSudo + "chmod").empty());
     EXPECT_EQ(fs::status(ap + "/wallet").permissions() & fs::perms::others_exec,
               fs::perms::others_exec);
-    EXPECT_EQ(linesStartingWith("sudo -kS apt-get -y install ").size(), 82u);
+    EXPECT_EQ(linesStartingWith(kSudo + "apt-get -y install ").size(), 82u);
     // Status texts in order, the last one on the progress screen (no keys 7 and 9).
     std::size_t at = 0;
     for (const char* t :
@@ -163,8 +163,8 @@ TEST_F(AutoInstall, VariantBCopiesTellersWritesFormBAndTwoRecords) {
                                                     "\r\napplicationTextWallet"
                                                     "Installation");
     EXPECT_EQ(cfg.find("ApplicationPath"), std::string::npos);
-    EXPECT_TRUE(linesStartingWith("sudo -kS apt-get").empty());
-    EXPECT_TRUE(linesStartingWith("sudo -kS dpkg").empty());
+    EXPECT_TRUE(linesStartingWith(kSudo + "apt-get").empty());
+    EXPECT_TRUE(linesStartingWith(kSudo + "dpkg").empty());
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
               "APPLICATION STATUS= Installation Complete, Awating user input");
     EXPECT_EQ(fake.screen.find(" MAIN MENU-INSTALLATION"), std::string::npos);  // no redraws
@@ -200,7 +200,7 @@ TEST_F(AutoInstall, ServerDownStopsWithinTheBoundNamingTheMissingFile) {
         EXPECT_EQ(fs::current_path(), fs::path(dir.path() + "/start"));
         EXPECT_FALSE(fs::exists(home + "/Desktop/Corvane wallet.desktop"));
     }
-    EXPECT_TRUE(linesStartingWith("sudo -kS apt-get").empty());
+    EXPECT_TRUE(linesStartingWith(kSudo + "apt-get").empty());
 }
 
 // With sums present, a package they do not list is downloaded but never given to dpkg.
@@ -221,8 +221,8 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
         return rc;
     };
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
-    EXPECT_EQ(linesStartingWith("sudo -kS dpkg -i "),
-              std::vector<std::string>{"sudo -kS dpkg -i " + home +
+    EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
+              std::vector<std::string>{kSudo + "dpkg -i " + home +
                                        "/wallet/archive/wallet/current/Linux/" + listed});
     EXPECT_NE(
         fake.screen.find("APPLICATION STATUS= archive checked against SHA256SUMS (not signed)"),

@@ -2,6 +2,8 @@
 // headers substitution, the debconf line), the headings, pauses and the password prompt.
 #include "provision/provisioning.h"
 
+#include <regex>
+
 #include "app/installWalletForLinux.h"
 #include "test_support.h"
 
@@ -11,7 +13,7 @@ class Provisioning : public WithFakePlatform {
 protected:
     std::vector<std::string> aptPackages() const {
         std::vector<std::string> v;
-        const std::string prefix = "sudo -kS apt-get -y install ";
+        const std::string prefix = kSudo + "apt-get -y install ";
         for (const auto& c : fake.commandLines()) {
             if (c.rfind(prefix, 0) == 0) v.push_back(c.substr(prefix.size()));
         }
@@ -33,6 +35,22 @@ TEST_F(Provisioning, GroupsInOrderWithTheirCounts) {
     EXPECT_EQ(g[3].packages.back(), "gvfs");
 }
 
+// apt-get locates a package only by its exact Debian name: lower-case letters, digits and
+// "+-.", optionally followed by ":architecture".
+TEST_F(Provisioning, EveryPackageIsNamedAsAptKnowsIt) {
+    const std::regex debianName("[a-z0-9][a-z0-9+.-]+(:[a-z0-9]+)?");
+    for (const auto& group : provision::packageGroups()) {
+        for (const auto& package : group.packages) {
+            // The two documented argument strings that are not one plain name.
+            if (package == "linux-headers-$(uname -r)" ||
+                package == "dpkg-reconfigure ttf-mscorefonts-installer") {
+                continue;
+            }
+            EXPECT_TRUE(std::regex_match(package, debianName)) << package;
+        }
+    }
+}
+
 TEST_F(Provisioning, AllTerminalsPresentRunsEightyTwoInstallsAndTheDebconfLine) {
     S().SUDOPASSWORD = "pw";
     S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME = "mate-terminal";
@@ -51,8 +69,9 @@ TEST_F(Provisioning, AllTerminalsPresentRunsEightyTwoInstallsAndTheDebconfLine) 
     EXPECT_EQ(apt[56], "curl");
     // The licence answer comes right before the font group, password on sudo's stdin.
     EXPECT_EQ(lines[54],
-              "sudo -kS sh -c 'echo ttf-mscorefonts-installer "
-              "msttcorefonts/accepted-mscorefonts-eula select true | debconf-set-selections'");
+              kSudo +
+                  "sh -c 'echo ttf-mscorefonts-installer "
+                  "msttcorefonts/accepted-mscorefonts-eula select true | debconf-set-selections'");
     for (const auto& c : fake.commands) EXPECT_EQ(c.input, std::optional<std::string>("pw\n"));
     EXPECT_EQ(S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME, "mate-terminal");
     // No prompt; three headings in order, each followed by its 5-second pause.

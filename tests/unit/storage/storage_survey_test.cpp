@@ -182,7 +182,7 @@ protected:
             auto at = line.find(from);
             if (at != std::string::npos) line.replace(at, from.size(), to);
         };
-        replace("sudo -kS ", "");
+        replace(kSudo, "");
         replace("df -h", "cat " + dir / "df.txt");
         for (const auto& name : storage::surveyDriveNames()) {
             auto file = [](const std::map<std::string, std::string>& m, const std::string& n) {
@@ -313,11 +313,11 @@ TEST_F(SurveyRun, ElevatedCapturesTakeThePasswordOnStdinAndAllRunInTheCLocale) {
     ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
     ASSERT_FALSE(fake.commands.empty());
     EXPECT_EQ(fake.commands.front().commandLine,
-              "sudo -kS df -h 2>/dev/null | grep dev/ > tempout.txt");
+              kSudo + "df -h 2>/dev/null | grep dev/ > tempout.txt");
     for (const auto& c : fake.commands) {
         EXPECT_TRUE(c.cLocale) << c.commandLine;
         EXPECT_EQ(c.commandLine.find("pw one"), std::string::npos) << c.commandLine;
-        const bool elevated = c.commandLine.rfind("sudo -kS ", 0) == 0;
+        const bool elevated = c.commandLine.rfind(kSudo, 0) == 0;
         EXPECT_EQ(c.input.has_value(), elevated) << c.commandLine;
         if (elevated) {
             EXPECT_EQ(*c.input, "pw one\n");

@@ -46,11 +46,29 @@ TEST(CaptureCleaning, DropsZeroBytesAndOuterBlanksOnly) {
     }
 }
 
-TEST(SelectionScreen, ListsEveryPathWithItsNumber) {
+// Names are split at zero bytes only: a line feed inside a folder name stays part of it.
+TEST(WalletEntries, AreSplitAtZeroBytes) {
+    const std::string listing("/m/a\0/m/x\n/any/path/wallet\0/m/b/wallet\0/m/b/wallet/wallet\0/m/c",
+                              62);
+    EXPECT_EQ(
+        storage::walletEntriesOf(listing),
+        (std::vector<std::string>{"/m/x\n/any/path/wallet", "/m/b/wallet", "/m/b/wallet/wallet"}));
+    EXPECT_EQ(storage::listingCommand("/media/My Disk"), "find '/media/My Disk' -xdev -print0");
+    for (const char* kernel : {"/proc/", "/sys/", "/sys/kernel/", "/proc"})
+        EXPECT_TRUE(storage::isKernelFolder(kernel)) << kernel;
+    for (const char* other : {"/", "/home/", "/processes/", "/system/"})
+        EXPECT_FALSE(storage::isKernelFolder(other)) << other;
+}
+
+TEST(SelectionScreen, ListsEveryPathWithItsNumberAndOneWalletToo) {
     EXPECT_EQ(storage::selectionScreenLines({"/a/wallet", "/b/wallet"}),
               (std::vector<std::string>{
                   " FOUND 2 WALLETS", " ", "   #=1  PATH=/a/wallet", "   #=2  PATH=/b/wallet", " ",
                   " > PRESS 1-2 TO SELECT A WALLET", " ", " > PRESS 0 TO EXIT"}));
+    EXPECT_EQ(
+        storage::selectionScreenLines({"/a/wallet"}),
+        (std::vector<std::string>{" FOUND 1 WALLET", " ", "   #=1  PATH=/a/wallet", " ",
+                                  " > PRESS 1 TO SELECT THE WALLET", " ", " > PRESS 0 TO EXIT"}));
 }
 
 TEST(SelectionKeys, PickOnlyListedNumbersUpToNine) {
@@ -67,10 +85,18 @@ TEST(SelectionKeys, PickOnlyListedNumbersUpToNine) {
         {"", 3, K::Redraw, 0},  {"12", 12, K::Redraw, 0},
     };
     for (const auto& c : cases) {
-        const auto got = storage::selectionChoiceFor(c.key, c.count);
+        const auto got =
+            storage::selectionChoiceFor(c.key, std::vector<std::string>(c.count, "/a/wallet"));
         EXPECT_EQ(got.kind, c.kind) << c.key << " of " << c.count;
         EXPECT_EQ(got.index, c.index) << c.key << " of " << c.count;
     }
+    // A path holding a control character is listed but never picked.
+    const std::vector<std::string> paths{"/m/x\n/any/path/wallet", "/m/\x1b[2J/wallet",
+                                         "/m/\xc2\x9b" "2J/wallet", "/m/caf\xc3\xa9/wallet"};
+    EXPECT_EQ(storage::selectionChoiceFor("1", paths).kind, K::Redraw);
+    EXPECT_EQ(storage::selectionChoiceFor("2", paths).kind, K::Redraw);
+    EXPECT_EQ(storage::selectionChoiceFor("3", paths).kind, K::Redraw);
+    EXPECT_EQ(storage::selectionChoiceFor("4", paths).kind, K::Pick);
 }
 
 // The scan over real folders: the survey reads a canned df listing, find runs for real.
@@ -83,7 +109,7 @@ protected:
         S().CURRENTUSERHOMEPATH = "/home/u";
         fake.onRun = [this](const RecordedCommand& c) {
             std::string line = c.commandLine;
-            const std::string df = "sudo -kS df -h";
+            const std::string df = kSudo + "df -h";
             if (line.rfind(df, 0) == 0) line.replace(0, df.size(), "cat " + program / "df.txt");
             return std::system(line.c_str());
         };
@@ -160,7 +186,8 @@ TEST_F(WalletScanRun, NoWalletSelectsANewPathInHome) {
     std::vector<std::string> finds;
     for (const auto& c : fake.commands)
         if (c.commandLine.rfind("find ", 0) == 0) finds.push_back(c.commandLine);
-    EXPECT_EQ(finds, std::vector<std::string>{"find " + program.path() + " > tempout.txt"});
+    EXPECT_EQ(finds,
+              std::vector<std::string>{"find " + program.path() + " -xdev -print0 > tempout.txt"});
 }
 
 }  // namespace
