@@ -7,6 +7,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "host/platform.h"
+#include "host/run_log.h"
 
 namespace console {
 namespace {
@@ -69,6 +70,7 @@ int msToNextSecond() {
 
 std::string statusFrame() {
     auto& s = S();
+    runlog::recordStatus(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
     const std::string shown = shownText(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
     s.TERMINALCONSOLELINE = paddedStatusLine(shown);
     s.TERMINALCONSOLELINEPADDING =
@@ -255,6 +257,29 @@ void discardPendingKeys() {
     }
 }
 
+int spinWhileCommandRuns() {
+    auto& s = S();
+    const std::string now = timeOfDay(platform().now());
+    if (s.LASTSPINTIME.empty() || now != s.LASTSPINTIME) {
+        s.BOOTSPINNER = nextSpinnerFrame(s.BOOTSPINNER);
+        drawAside(1, 78, s.BOOTSPINNER);
+        s.LASTSPINTIME = now;
+    }
+    return msToNextSecond();
+}
+
+void drawAside(int row, int column, std::string_view text) {
+    std::string out =
+        "\x1b"
+        "7" +
+        moveSequence(row, column);
+    out += text;
+    out +=
+        "\x1b"
+        "8";
+    platform().write(out);
+}
+
 bool tooSmall(const TerminalSize& size) {
     return size.rows < kScreenRows || size.columns < kScreenWidth;
 }
@@ -293,6 +318,8 @@ std::string waitForRoomyTerminal(bool zeroPasses) {
 }
 
 std::string waitKey() {
+    // Menus that print their own status line show it by the time they wait for a key.
+    runlog::recordStatus(S().APPLICATIONTEXTWALLETCURRENTSTATUS);
     int timeout = 0;  // the first look does not wait, so the spinner shows at once
     while (true) {
         if (std::string zero = waitForRoomyTerminal(true); !zero.empty()) return zero;

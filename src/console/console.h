@@ -48,6 +48,15 @@ void drawPage(const std::vector<std::string>& lines);
 // Spinner frames in turning order and the frame that follows a given one.
 std::string nextSpinnerFrame(std::string_view frame);
 
+// Turns the spinner while a command owns the terminal: the same once-a-second step as
+// UPDATESPINNER, drawn with the terminal's own cursor save and restore, since asking the
+// terminal where the cursor is would race the command for the terminal's input. Returns the
+// milliseconds to the next second (a command ticker, see ScopedCommandTicker).
+int spinWhileCommandRuns();
+// Draws text at (row, column) with the terminal's own cursor save and restore, so that output
+// of a running command goes on where it was.
+void drawAside(int row, int column, std::string_view text);
+
 // Reads and drops every key already typed.
 void discardPendingKeys();
 // The menus' key wait: discard pending keys, then wait (the spinner turning once per second)

@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
 #include "host/platform.h"
+#include "host/run_log.h"
 #include "host/shell.h"
 
 namespace {
@@ -23,7 +26,26 @@ struct HelpPage {
 const char* const kOwnerLine = "   Corvane wallet installer is a product of the Corvane project";
 const char* const kRightsLine = "   All rights reserved";
 
-std::string runLogPath() { return S().THISPROGRAMEXECUTABLEFILEPATH + "/runlog.txt"; }
+using runlog::runLogPath;
+
+bool envSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+}
+
+// Whether an executable of that name is in a folder of PATH.
+bool onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "";
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        std::string folder(rest.substr(0, colon));
+        if (folder.empty()) folder = ".";
+        if (::access((folder + "/" + name).c_str(), X_OK) == 0) return true;
+        if (colon == std::string_view::npos) return false;
+        rest.remove_prefix(colon + 1);
+    }
+}
 
 bool fileExists(const std::string& path) {
     struct stat st {};
@@ -139,7 +161,16 @@ void runGeneralHelp() {
 
 void viewRunLog() {
     if (fileExists(runLogPath())) {
-        runCommand("gedit " + shellQuote(runLogPath()));
+        RunLogTools tools;
+        tools.graphicalSession = envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
+        tools.gedit = tools.graphicalSession && onPath("gedit");
+        if (const char* pager = std::getenv("PAGER")) tools.pagerEnv = pager;
+        tools.sensiblePager = onPath("sensible-pager");
+        tools.less = onPath("less");
+        const std::string command = runLogViewCommand(runLogPath(), tools);
+        // A pager takes the whole terminal; the menu is drawn again when it ends.
+        if (!(tools.graphicalSession && tools.gedit)) console::clearScreen();
+        runCommand(command);
     } else {
         S().APPLICATIONTEXTWALLETCURRENTSTATUS = "runlog.txt NOT FOUND, Waiting for user input";
     }
@@ -185,6 +216,16 @@ std::vector<std::string> informationPage(const std::string& key) {
                                               "    currentTerminalEmulatorExecutableFileName = " +
                                                   s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME});
     return {};
+}
+
+std::string runLogViewCommand(const std::string& path, const RunLogTools& tools) {
+    const std::string file = shellQuote(path);
+    if (tools.graphicalSession && tools.gedit) return "gedit " + file;
+    if (tools.pagerEnv.find_first_not_of(" \t") != std::string::npos)
+        return tools.pagerEnv + " " + file;
+    if (tools.sensiblePager) return "sensible-pager " + file;
+    if (tools.less) return "less " + file;
+    return "more " + file;
 }
 
 void clearRunLog() {

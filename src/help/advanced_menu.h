@@ -7,5 +7,16 @@
 std::vector<std::string> advancedMenuLines();
 // Lines of an information page ("6" to "9"), or empty for another key.
 std::vector<std::string> informationPage(const std::string& key);
+// The command that shows the run log at path: "gedit " + path in a graphical session where
+// gedit is installed; otherwise the user's pager in this terminal: pagerEnv (the value of
+// PAGER, taken as shell words) when not empty, else sensible-pager, else less, else more.
+struct RunLogTools {
+    bool graphicalSession = false;  // DISPLAY or WAYLAND_DISPLAY set
+    bool gedit = false;             // gedit found on PATH
+    std::string pagerEnv;
+    bool sensiblePager = false;
+    bool less = false;
+};
+std::string runLogViewCommand(const std::string& path, const RunLogTools& tools);
 // Clears the run log (key "4"): deletes it with a bounded retry; sets the status text.
 void clearRunLog();

@@ -13,6 +13,7 @@
 #include "host/fatal.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
+#include "host/shell.h"
 #include "host/shell_capture.h"
 
 namespace {
@@ -98,7 +99,8 @@ void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
     if (s.PATHFOUND == 0 || chdir(tempFolder.c_str()) != 0) return;
 
     unlink("tempout.txt");
-    platform().run(s.COMMANDLINEINPUT + " > tempout.txt 2>&1", CommandOptions{std::nullopt, true});
+    runShellCommand(s.COMMANDLINEINPUT + " > tempout.txt 2>&1",
+                    CommandOptions{std::nullopt, true, 0, {}});
     if (access("tempout.txt", F_OK) == 0) {
         s.COMMANDLINEOUTPUT = cleanCapturedOutput(readCaptureFile("tempout.txt"));
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,9 @@ struct CommandOptions {
     // SIGTERM (SIGKILL 10 s later) and run() returns 124. For a command line that is one
     // simple command (its program is what gets the signal).
     int timeLimitSeconds = 0;
+    // Called right after the command starts and then again, while it runs, each time the
+    // number of milliseconds it returned has passed (the spinner and progress lines turn).
+    std::function<int()> whileRunning = {};
 };
 
 // Thrown by run() when the command died of SIGINT (the user pressed Ctrl-C): the flow that ran

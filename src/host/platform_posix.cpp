@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -44,6 +45,37 @@ void writeAll(int fd, std::string_view bytes) {
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+}
+
+// Waits for the child pid to end and returns its wait status. With whileRunning the wait
+// sleeps in poll() on a pidfd until the child ends or the callback's next time comes; without
+// a pidfd (old kernels) it sleeps the same times and looks with WNOHANG.
+int waitForChild(pid_t pid, const std::function<int()>& whileRunning) {
+    int ws = 0;
+    if (whileRunning) {
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        while (true) {
+            int next = whileRunning();
+            if (next < 1) next = 1;
+            if (pidfd >= 0) {
+                struct pollfd p {
+                    pidfd, POLLIN, 0
+                };
+                const int r = poll(&p, 1, next);
+                if (r > 0 || (r < 0 && errno != EINTR)) break;
+            } else {
+                const pid_t w = waitpid(pid, &ws, WNOHANG);
+                if (w == pid) return ws;
+                if (w < 0 && errno != EINTR) return ws;
+                poll(nullptr, 0, next);
+            }
+        }
+        if (pidfd >= 0) close(pidfd);
+    }
+    while (waitpid(pid, &ws, 0) < 0) {
+        if (errno != EINTR) break;
+    }
+    return ws;
 }
 
 class PosixPlatform : public Platform {
@@ -107,10 +139,7 @@ public:
         int status = 127;
         bool interrupted = false;
         if (rc == 0) {
-            int ws = 0;
-            while (waitpid(pid, &ws, 0) < 0) {
-                if (errno != EINTR) break;
-            }
+            const int ws = waitForChild(pid, options.whileRunning);
             if (WIFEXITED(ws)) {
                 status = WEXITSTATUS(ws);
             } else if (WIFSIGNALED(ws)) {

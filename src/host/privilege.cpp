@@ -58,7 +58,7 @@ std::string readWholeFileOrFatal(const std::string& path) {
 }
 
 std::string runProbeHere() {
-    platform().run(kSudoProbeCommand, CommandOptions{std::nullopt, true});
+    runShellCommand(kSudoProbeCommand, CommandOptions{std::nullopt, true, 0, {}});
     return readWholeFileOrFatal(kProbeFileName);
 }
 

@@ -1,9 +1,13 @@
 // Command lines: the plain runner, the elevated runner and the quoting of values.
 #include "host/shell.h"
 
+#include <chrono>
+#include <csignal>
+
 #include "app/shared_state.h"
 #include "console/console.h"
 #include "host/platform.h"
+#include "host/run_log.h"
 
 namespace {
 
@@ -13,11 +17,39 @@ bool isPlainChar(char c) {
            c == '%' || c == '-';
 }
 
+std::function<int()> gTicker;
+
 }  // namespace
+
+ScopedCommandTicker::ScopedCommandTicker(std::function<int()> tick)
+    : previous_(std::move(gTicker)) {
+    gTicker = std::move(tick);
+}
+
+ScopedCommandTicker::~ScopedCommandTicker() { gTicker = std::move(previous_); }
+
+int runShellCommand(const std::string& commandLine, CommandOptions options) {
+    if (!options.whileRunning) options.whileRunning = gTicker;
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsedMs = [&] {
+        return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start)
+                                        .count());
+    };
+    int status = 0;
+    try {
+        status = platform().run(commandLine, options);
+    } catch (const FlowInterrupted&) {
+        runlog::recordCommand(commandLine, 128 + SIGINT, elapsedMs());  // Ctrl-C ended it
+        throw;
+    }
+    runlog::recordCommand(commandLine, status, elapsedMs());
+    return status;
+}
 
 int runCommand(const std::string& commandLine, bool cLocale) {
     console::invalidateCursor();  // the command may write to the terminal
-    return platform().run(commandLine, CommandOptions{std::nullopt, cLocale});
+    return runShellCommand(commandLine, CommandOptions{std::nullopt, cLocale, 0, {}});
 }
 
 std::string elevatedCommandLine(std::string_view command) {
@@ -31,8 +63,8 @@ std::string elevatedInput(std::string_view password) {
 
 int runElevated(const std::string& command, bool cLocale) {
     console::invalidateCursor();
-    return platform().run(elevatedCommandLine(command),
-                          CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale});
+    return runShellCommand(elevatedCommandLine(command),
+                           CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale, 0, {}});
 }
 
 std::string shellQuote(std::string_view value) {

@@ -2,8 +2,29 @@
 // sudo command), and the quoting of values placed into command lines.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "host/platform.h"
+
+// The one place where commands run: through the platform, with the ticker in force (if any)
+// called while the command runs, and a run-log line when it ends.
+int runShellCommand(const std::string& commandLine, CommandOptions options);
+
+// While a ticker is in force, every command's wait calls it (see CommandOptions::whileRunning):
+// the flows turn the spinner, the wallet scan draws its progress. Tickers nest; the innermost
+// one is called.
+class ScopedCommandTicker {
+public:
+    explicit ScopedCommandTicker(std::function<int()> tick);
+    ~ScopedCommandTicker();
+    ScopedCommandTicker(const ScopedCommandTicker&) = delete;
+    ScopedCommandTicker& operator=(const ScopedCommandTicker&) = delete;
+
+private:
+    std::function<int()> previous_;
+};
 
 // Runs a command line through the shell in the current folder; returns its exit status.
 // cLocale adds LC_ALL=C for commands whose output the program parses.

@@ -250,6 +250,8 @@ Outcome runAutomaticInstallation(Variant v) {
         return stopWith(missingFileStatus(flow.missing(), false, statusTextColumns(plan)));
     };
 
+    // The spinner turns while each of the flow's commands runs.
+    ScopedCommandTicker spinner(console::spinWhileCommandRuns);
     s.ZXINKEY.clear();
     for (std::size_t i = 0; i < plan.folders.size(); ++i) {
         const FolderStep& f = plan.folders[i];

@@ -132,7 +132,7 @@ int runWithin(const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
     CommandOptions options;
     options.timeLimitSeconds = seconds;
-    const int status = platform().run(commandLine, options);
+    const int status = runShellCommand(commandLine, options);
     // timeout's own statuses: 124 after SIGTERM, 128 + 9 when wget had to be killed. wget's
     // own statuses stay below 9.
     gLastTimedOut = status == 124 || status == 128 + 9;

@@ -126,6 +126,55 @@ std::string debconfCommand() {
            shellQuote(std::string("echo ") + kDebconfSelection + " | debconf-set-selections");
 }
 
+std::string packageCountText(std::size_t number, std::size_t count) {
+    return "  package " + std::to_string(number) + " of " + std::to_string(count);
+}
+
+namespace {
+
+// Keeps "package N of M" beside the group heading. While the heading is still where it was
+// printed, the count is written in place; once the commands' output may have scrolled it away
+// (the cursor reached the last row), the heading is printed again with the count below that
+// output.
+class GroupProgress {
+public:
+    explicit GroupProgress(const PackageGroup& group) : group_(group) {
+        if (!group_.heading) return;
+        const int row = cursorRow();
+        console::printLine(group_.heading);
+        // A heading printed on the last row moved up by one as the line ended.
+        row_ = row >= screenRows() ? screenRows() - 1 : row;
+    }
+
+    void before(std::size_t number) {
+        if (!group_.heading) return;
+        const std::string count = packageCountText(number, group_.packages.size());
+        const int row = cursorRow();
+        if (row_ > 0 && row < screenRows()) {
+            console::drawAside(row_, static_cast<int>(std::string_view(group_.heading).size()) + 1,
+                               count);
+            return;
+        }
+        row_ = row >= screenRows() ? screenRows() - 1 : row;
+        console::printLine(std::string(group_.heading) + count);
+    }
+
+private:
+    static int screenRows() {
+        const auto size = platform().terminalSize();
+        return size && size->rows > 0 ? size->rows : 24;
+    }
+    static int cursorRow() {
+        SAVECONSOLEWINDOWCURSORPOSITION();
+        return static_cast<int>(S().SAVEDCONSOLEWINDOWCURSORPOSITIONX);
+    }
+
+    const PackageGroup& group_;
+    int row_ = 0;
+};
+
+}  // namespace
+
 }  // namespace provision
 
 void PROCESSCHECK64() {
@@ -136,6 +185,8 @@ void PROCESSCHECK64() {
         s.SUDOPASSWORD = console::promptSecret("ENTER YOUR SUDO PASSWORD TO CONTINUE ");
     }
     console::clearScreen();
+    // The spinner turns while each apt-get runs.
+    ScopedCommandTicker spinner(console::spinWhileCommandRuns);
     for (const TerminalPackage& t : terminalPackages()) {
         if (platform().systemPathExists(t.executable)) continue;
         runElevated(aptInstallCommand(t.package));
@@ -146,10 +197,13 @@ void PROCESSCHECK64() {
     for (const PackageGroup& g : packageGroups()) {
         if (g.clearBefore) console::clearScreen();
         if (g.blankLineBefore) console::printLine(" ");
-        if (g.heading) console::printLine(g.heading);
+        GroupProgress progress(g);
         if (g.pauseAfterHeading) console::pauseOrKey(kHeadingPauseMs);
         if (g.debconfBefore) runElevated(debconfCommand());
-        for (const std::string& p : g.packages) runElevated(aptInstallCommand(p));
+        for (std::size_t i = 0; i < g.packages.size(); ++i) {
+            progress.before(i + 1);
+            runElevated(aptInstallCommand(g.packages[i]));
+        }
         console::invalidateCursor();
     }
 }

@@ -34,6 +34,9 @@ std::string aptInstallCommand(std::string_view package);
 // its own standard input while debconf-set-selections reads the answer from the pipe.
 std::string debconfCommand();
 
+// What stands beside a group heading while its packages install: "  package 3 of 41".
+std::string packageCountText(std::size_t number, std::size_t count);
+
 inline constexpr const char* kDebconfSelection =
     "ttf-mscorefonts-installer msttcorefonts/accepted-mscorefonts-eula select true";
 inline constexpr int kHeadingPauseMs = 5000;

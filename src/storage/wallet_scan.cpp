@@ -2,9 +2,13 @@
 // pick the installation path that the selected-wallet menu reinstalls.
 #include "storage/wallet_scan.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -29,6 +33,23 @@ bool enterFolder(const std::string& folder) {
 
 // The recursive listing's pause after find (the scan waits as the listing always did).
 constexpr int64_t kListingPauseMs = 2000;
+constexpr std::size_t kScreenWidth = 80;
+
+// "   FOLDER (DEVICE)" + tail, within one screen row: a long folder keeps its end.
+std::string partitionLine(std::string_view folder, std::string_view device,
+                          const std::string& tail) {
+    const std::string where = device.empty() ? std::string() : " (" + std::string(device) + ")";
+    const std::size_t room = kScreenWidth - 1;
+    const std::size_t fixed = 3 + where.size() + tail.size();
+    std::string shown(folder);
+    if (fixed + shown.size() > room) {
+        const std::size_t keep = room > fixed + 3 ? room - fixed - 3 : 0;
+        shown = "..." + std::string(folder.substr(folder.size() - std::min(keep, folder.size())));
+    }
+    std::string line = "   " + shown + where + tail;
+    if (line.size() > room) line.resize(room);
+    return line;
+}
 
 }  // namespace
 
@@ -126,15 +147,98 @@ std::string selectedWalletStatus(std::string_view installationPath) {
     return "SELECTED WALLET AT " + std::string(installationPath);
 }
 
-std::vector<std::string> walletsBelow(const std::string& folder) {
+ListingCounter::ListingCounter(std::string path, char separator)
+    : path_(std::move(path)), separator_(separator) {}
+
+ListingCounter::~ListingCounter() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t ListingCounter::look() {
+    if (fd_ < 0) {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return count_;
+    }
+    char buf[1 << 16];
+    while (true) {
+        const ssize_t n = ::read(fd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const char* p = buf;
+        const char* end = buf + n;
+        while ((p = static_cast<const char*>(std::memchr(p, separator_, end - p))) != nullptr) {
+            ++count_;
+            ++p;
+        }
+    }
+    return count_;
+}
+
+std::string partitionListingLine(std::string_view mountFolder, std::string_view device,
+                                 std::size_t entries) {
+    return partitionLine(mountFolder, device,
+                         " LISTING... " + std::to_string(entries) + " ENTRIES");
+}
+
+std::string partitionDoneLine(std::string_view mountFolder, std::string_view device,
+                              std::size_t entries, std::size_t wallets) {
+    return partitionLine(mountFolder, device,
+                         " " + std::to_string(entries) + " ENTRIES, " + std::to_string(wallets) +
+                             (wallets == 1 ? " WALLET" : " WALLETS"));
+}
+
+std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount) {
     std::vector<std::string> found;
+    if (entryCount) *entryCount = 0;
     if (!enterFolder(folder)) return found;
     // The pause is the recursive listing's; the names are split at zero bytes in the same pass
-    // that tests them, so only the listing itself is ever held.
-    found = walletEntriesOf(
-        captureBytesThroughScratchFile(listingCommand(workingFolderPath()), kListingPauseMs));
+    // that tests them, so only the listing itself is ever held. find's complaints about
+    // folders it may not read would scroll over the progress screen: they go to a file.
+    const std::string& listing = captureBytesThroughScratchFile(
+        listingCommand(workingFolderPath()) + " 2> " + kListingErrorFile, kListingPauseMs);
+    found = walletEntriesOf(listing);
+    if (entryCount)
+        *entryCount = static_cast<std::size_t>(std::count(listing.begin(), listing.end(), '\0'));
     std::string().swap(S().COMMANDLINEOUTPUT);
     return found;
+}
+
+void ScanProgress::begin(const std::string& folder, const std::string& device) {
+    folder_ = folder;
+    device_ = device;
+    lines_.push_back(partitionListingLine(folder_, device_, 0));
+    shown_ = 0;
+    draw();
+}
+
+int ScanProgress::tick(ListingCounter& counter) {
+    const std::size_t n = counter.look();
+    if (n != shown_) {
+        shown_ = n;
+        lines_.back() = partitionListingLine(folder_, device_, n);
+        console::drawAside(rowOf(lines_.size() - 1), 1, console::paddedStatusLine(lines_.back()));
+    }
+    return std::min(kTickMs, console::spinWhileCommandRuns());
+}
+
+void ScanProgress::end(std::size_t entries, std::size_t wallets) {
+    lines_.back() = partitionDoneLine(folder_, device_, entries, wallets);
+    draw();
+}
+
+std::size_t ScanProgress::firstShown() const {
+    return lines_.size() > kRows ? lines_.size() - kRows : 0;
+}
+
+int ScanProgress::rowOf(std::size_t index) const {
+    return static_cast<int>(kFirstRow + index - firstShown());
+}
+
+void ScanProgress::draw() {
+    std::vector<std::string> page{kScanProgressTitle, " "};
+    page.insert(page.end(), lines_.begin() + static_cast<std::ptrdiff_t>(firstShown()),
+                lines_.end());
+    console::drawPage(page);
 }
 
 }  // namespace storage
@@ -167,12 +271,22 @@ void scanRecordedPartitions() {
         s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED, kPartitionSlots);
     std::set<std::string> listed;
     std::set<FileId> seen;
+    storage::ScanProgress progress;
     for (std::size_t i = 1; i <= partitions; ++i) {
         const std::string& mountPath = s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONMOUNTPATH[i];
         if (mountPath.empty()) continue;
         const std::string folder = storage::mountFolderOf(mountPath);
         if (storage::isKernelFolder(folder) || !listed.insert(folder).second) continue;
-        rememberFound(storage::walletsBelow(folder), seen);
+        progress.begin(folder, s.DIRECTACCESSSCSIDRIVEARRAYMOUNTEDPARTITIONSYSTEMPATH[i]);
+        storage::ListingCounter counter(s.THISPROGRAMEXECUTABLEFILEPATH + "/tempout.txt", '\0');
+        std::size_t entries = 0;
+        std::vector<std::string> found;
+        {
+            ScopedCommandTicker ticker([&] { return progress.tick(counter); });
+            found = storage::walletsBelow(folder, &entries);
+        }
+        progress.end(entries, found.size());
+        rememberFound(found, seen);
     }
     if (!start.empty() && !storage::isSameFolder(storage::workingFolderPath(), start))
         (void)::chdir(start.c_str());

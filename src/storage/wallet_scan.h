@@ -51,7 +51,62 @@ inline constexpr const char* kNoWalletsStatus = "NO WALLETS FOUND, NEW INSTALLAT
 std::string selectedWalletStatus(std::string_view installationPath);
 
 // Lists `folder` recursively (entering it first) and returns its wallet entries; the listing is
-// released before returning. Nothing when the folder cannot be entered.
-std::vector<std::string> walletsBelow(const std::string& folder);
+// released before returning. Nothing when the folder cannot be entered. entryCount, when
+// given, receives the number of entries listed. find's own error lines go to the capture's
+// error file (kListingErrorFile in the program folder), not to the screen.
+std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount = nullptr);
+inline constexpr const char* kListingErrorFile = "temperr.txt";
+
+// Counts the entries of a listing file while it grows: each look reads only what was
+// appended since the last one and counts the separators in it. A file not yet made counts 0.
+class ListingCounter {
+public:
+    explicit ListingCounter(std::string path, char separator = '\n');
+    ~ListingCounter();
+    ListingCounter(const ListingCounter&) = delete;
+    ListingCounter& operator=(const ListingCounter&) = delete;
+    // The number of complete entries in the file now.
+    std::size_t look();
+
+private:
+    std::string path_;
+    char separator_;
+    int fd_ = -1;
+    std::size_t count_ = 0;
+};
+
+// The progress screen's lines for one partition: while it is listed and when it is done.
+std::string partitionListingLine(std::string_view mountFolder, std::string_view device,
+                                 std::size_t entries);
+std::string partitionDoneLine(std::string_view mountFolder, std::string_view device,
+                              std::size_t entries, std::size_t wallets);
+inline constexpr const char* kScanProgressTitle = " SCANNING PARTITIONS FOR WALLETS";
+
+// The scan's progress screen: a title, then one line per partition (the last ones when they
+// do not all fit above the status row). The line of the partition being listed is rewritten
+// as its count grows, with the terminal's own cursor save and restore.
+class ScanProgress {
+public:
+    // A partition's listing starts: the screen is drawn with its line, count 0.
+    void begin(const std::string& folder, const std::string& device);
+    // A command ticker while find runs: looks at the growing listing, rewrites the line when
+    // the count changed, turns the spinner; asks to be called again within 100 ms.
+    int tick(ListingCounter& counter);
+    // The listing is done: its line gets the entry and wallet counts.
+    void end(std::size_t entries, std::size_t wallets);
+
+private:
+    static constexpr int kTickMs = 100;
+    static constexpr std::size_t kFirstRow = 3;
+    static constexpr std::size_t kRows = 22 - kFirstRow;  // rows above the status row
+
+    std::size_t firstShown() const;
+    int rowOf(std::size_t index) const;
+    void draw();
+
+    std::vector<std::string> lines_;
+    std::string folder_, device_;
+    std::size_t shown_ = 0;
+};
 
 }  // namespace storage

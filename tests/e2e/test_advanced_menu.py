@@ -146,6 +146,7 @@ def test_run_log_keys_with_a_run_log(tui):
     runlog = os.path.join(tui.sb.program_dir, "runlog.txt")
     with open(runlog, "w") as f:
         f.write("a run\n")
+    tui.type_line("export DISPLAY=:0")  # a graphical session, where gedit is the viewer
     open_advanced(tui)
     # "5" opens the run log in gedit (the shim records the call); the menu comes back.
     tui.send("5")

@@ -50,7 +50,8 @@ public:
         return onRun ? onRun(c) : 0;
     }
     void write(std::string_view bytes) override { screen.append(bytes); }
-    std::optional<CursorPos> queryCursor() override { return CursorPos{5, 7}; }
+    CursorPos cursorReply{5, 7};  // where the terminal says the cursor is
+    std::optional<CursorPos> queryCursor() override { return cursorReply; }
     Key readKey(int timeoutMs) override {
         if (keys.empty()) {
             if (eofWhenEmpty) return Key{KeyKind::EndOfInput, ""};

@@ -50,7 +50,9 @@ TEST_F(AdvancedMenuTest, RunLogKeysReportAMissingLogAndDeleteAPresentOne) {
     writeFileBytes(dir / "runlog.txt", "log\n");
     press({"5"});
     ASSERT_EQ(fake.commands.size(), 1u);
-    EXPECT_EQ(fake.commands[0].commandLine, "gedit " + dir.path() + "/runlog.txt");
+    // gedit or a pager, by the session (the choice itself is tested below).
+    EXPECT_TRUE(fake.commands[0].commandLine.ends_with(" " + dir.path() + "/runlog.txt"))
+        << fake.commands[0].commandLine;
     press({"4"});
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, "runlog.txt DELETED, Waiting for user input");
     EXPECT_FALSE(std::filesystem::exists(dir / "runlog.txt"));
@@ -81,6 +83,33 @@ TEST_F(AdvancedMenuTest, HelpPagesOpenFromTheSubmenusAndAnUnlistedKeyRedraws) {
     EXPECT_NE(fake.screen.find(" MAIN MENU-ADVANCED-VIEW GENERAL HELP \n"), std::string::npos);
     EXPECT_NE(fake.screen.find("   Press the number keys on your keyboard to choose options"),
               std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunLogViewer, GeditInAGraphicalSessionElseThePagerOfChoice) {
+    const std::string path = "/p/my folder/runlog.txt";
+    const std::string q = "'/p/my folder/runlog.txt'";
+    auto tools = [](bool graphical, bool gedit, const char* pager, bool sensible, bool less) {
+        RunLogTools t;
+        t.graphicalSession = graphical;
+        t.gedit = gedit;
+        t.pagerEnv = pager;
+        t.sensiblePager = sensible;
+        t.less = less;
+        return t;
+    };
+    const std::vector<std::pair<RunLogTools, std::string>> cases = {
+        {tools(true, true, "less -R", true, true), "gedit " + q},
+        {tools(true, false, "", true, true), "sensible-pager " + q},
+        {tools(false, true, "less -R", true, true), "less -R " + q},
+        {tools(false, true, " ", true, true), "sensible-pager " + q},
+        {tools(false, false, "", false, true), "less " + q},
+        {tools(false, false, "", false, false), "more " + q},
+    };
+    for (const auto& [t, command] : cases) EXPECT_EQ(runLogViewCommand(path, t), command);
 }
 
 }  // namespace

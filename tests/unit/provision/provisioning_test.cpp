@@ -85,6 +85,39 @@ TEST_F(Provisioning, AllTerminalsPresentRunsEightyTwoInstallsAndTheDebconfLine) 
     EXPECT_EQ(fake.sleptMs, 0);  // pauses wait for keys, not sleep
 }
 
+TEST_F(Provisioning, EachHeadingShowsWhichPackageOfItsGroupIsInstalling) {
+    S().SUDOPASSWORD = "pw";
+    fake.existingSystemPaths = {"/usr/bin/xterm", "/usr/bin/gnome-terminal",
+                                "/usr/bin/xfce4-terminal"};
+    // What stands after the last "package" when each apt-get starts.
+    std::vector<std::string> shown;
+    fake.onRun = [&](const RecordedCommand& c) {
+        if (c.commandLine.find("apt-get") == std::string::npos) return 0;
+        const auto at = fake.screen.rfind("  package ");
+        shown.push_back(at == std::string::npos
+                            ? ""
+                            : fake.screen.substr(at, fake.screen.find_first_of("\x1b\n", at) - at));
+        // From the programs' group on, the output reaches the last row and scrolls.
+        if (c.commandLine.ends_with(" curl")) fake.cursorReply = {24, 1};
+        return 0;
+    };
+    PROCESSCHECK64();
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 13; ++i) expected.push_back("  package " + std::to_string(i) + " of 13");
+    for (int i = 1; i <= 41; ++i) expected.push_back("  package " + std::to_string(i) + " of 41");
+    expected.insert(expected.end(), 2, "  package 41 of 41");  // the font group has no heading
+    for (int i = 1; i <= 26; ++i) expected.push_back("  package " + std::to_string(i) + " of 26");
+    EXPECT_EQ(shown, expected);
+    // In place beside a heading that is still where it was printed (row 1 after a clear)...
+    EXPECT_NE(fake.screen.find("\x1b"
+                               "7\x1b[1;42H  package 1 of 41\x1b"
+                               "8"),
+              std::string::npos);
+    // ...and printed again with the heading once output may have scrolled it away.
+    EXPECT_NE(fake.screen.find("INSTALLING PROGRAMS - PLEASE WAIT  package 2 of 26\n"),
+              std::string::npos);
+}
+
 TEST_F(Provisioning, MissingTerminalsAreInstalledAndTheLastOneWins) {
     struct Row {
         std::set<std::string> present;

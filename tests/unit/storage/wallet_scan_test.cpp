@@ -92,7 +92,9 @@ TEST(SelectionKeys, PickOnlyListedNumbersUpToNine) {
     }
     // A path holding a control character is listed but never picked.
     const std::vector<std::string> paths{"/m/x\n/any/path/wallet", "/m/\x1b[2J/wallet",
-                                         "/m/\xc2\x9b" "2J/wallet", "/m/caf\xc3\xa9/wallet"};
+                                         "/m/\xc2\x9b"
+                                         "2J/wallet",
+                                         "/m/caf\xc3\xa9/wallet"};
     EXPECT_EQ(storage::selectionChoiceFor("1", paths).kind, K::Redraw);
     EXPECT_EQ(storage::selectionChoiceFor("2", paths).kind, K::Redraw);
     EXPECT_EQ(storage::selectionChoiceFor("3", paths).kind, K::Redraw);
@@ -186,8 +188,37 @@ TEST_F(WalletScanRun, NoWalletSelectsANewPathInHome) {
     std::vector<std::string> finds;
     for (const auto& c : fake.commands)
         if (c.commandLine.rfind("find ", 0) == 0) finds.push_back(c.commandLine);
-    EXPECT_EQ(finds,
-              std::vector<std::string>{"find " + program.path() + " -xdev -print0 > tempout.txt"});
+    EXPECT_EQ(finds, std::vector<std::string>{"find " + program.path() +
+                                              " -xdev -print0 2> temperr.txt > tempout.txt"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ListingCounter, CountsCompleteEntriesAsTheFileGrows) {
+    ScopedTempDir dir;
+    storage::ListingCounter counter(dir / "tempout.txt");
+    EXPECT_EQ(counter.look(), 0u);  // not made yet
+    writeFileBytes(dir / "tempout.txt", "/a\n/a/b\n/a/c");
+    EXPECT_EQ(counter.look(), 2u);  // the third entry is not complete
+    std::ofstream(dir / "tempout.txt", std::ios::app) << "\n/a/d\n";
+    EXPECT_EQ(counter.look(), 4u);
+    EXPECT_EQ(counter.look(), 4u);
+}
+
+TEST(ScanProgressLines, NameThePartitionAndItsCountsWithinOneRow) {
+    EXPECT_EQ(storage::partitionListingLine("/home/", "/dev/sda2", 1234),
+              "   /home/ (/dev/sda2) LISTING... 1234 ENTRIES");
+    EXPECT_EQ(storage::partitionDoneLine("/", "/dev/sda1", 200000, 1),
+              "   / (/dev/sda1) 200000 ENTRIES, 1 WALLET");
+    EXPECT_EQ(storage::partitionDoneLine("/boot/efi/", "", 12, 0),
+              "   /boot/efi/ 12 ENTRIES, 0 WALLETS");
+    const std::string longFolder = "/" + std::string(63, 'm') + "/";
+    const std::string line = storage::partitionDoneLine(longFolder, "/dev/nvme0n1p12", 200000, 2);
+    EXPECT_EQ(line.size(), 79u);
+    EXPECT_TRUE(line.ends_with("mmm/ (/dev/nvme0n1p12) 200000 ENTRIES, 2 WALLETS")) << line;
+    EXPECT_EQ(line.substr(0, 6), "   ...");
 }
 
 }  // namespace

@@ -1,0 +1,112 @@
+// The run log: what a run with logging on leaves in runlog.txt (each command with its status,
+// each status text once, never the password, a private file), that nothing is added with
+// logging off, and that a failed write turns logging off instead of ending the program.
+#include "host/run_log.h"
+
+#include <regex>
+
+#include "console/console.h"
+#include "host/shell.h"
+#include "test_support.h"
+
+namespace {
+
+std::string regexEscaped(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
+class RunLog : public WithFakePlatform {
+protected:
+    void SetUp() override {
+        WithFakePlatform::SetUp();
+        runlog::resetRunLog();
+        S().THISPROGRAMEXECUTABLEFILEPATH = program.path();
+        S().SUDOPASSWORD = "pa ss'wd";
+    }
+    std::string logPath() const { return program / "runlog.txt"; }
+    ScopedTempDir program;
+};
+
+TEST_F(RunLog, CommandsAndStatusChangesAreAppendedPrivatelyWithoutThePassword) {
+    fake.onRun = [](const RecordedCommand& c) { return c.commandLine == "false" ? 1 : 0; };
+    runCommand("mkdir x");  // logging off: nothing
+    EXPECT_FALSE(std::filesystem::exists(logPath()));
+
+    S().LOGGINGENABLED = 1;
+    runElevated("chmod a+x /w/wallet");
+    EXPECT_EQ(runCommand("false"), 1);
+    console::showStatus("APPLICATION STATUS= Downloading Files");
+    console::showStatus("APPLICATION STATUS= Downloading Files");  // unchanged: not again
+    runCommand("printf '%s\\n' " + shellQuote(S().SUDOPASSWORD) + " | cat");
+    console::showStatus("pa ss'wd");
+    EXPECT_EQ(modeOf(logPath()), 0600u);
+
+    S().LOGGINGENABLED = 0;
+    const std::string before = readFileBytes(logPath());
+    runCommand("rm -rf y");
+    console::showStatus("APPLICATION STATUS= Awaiting user input");
+    EXPECT_EQ(readFileBytes(logPath()), before);
+
+    // The elevated command reached sudo with the password on stdin only.
+    ASSERT_TRUE(fake.commands[1].input.has_value());
+    EXPECT_EQ(before.find("pa ss"), std::string::npos) << before;
+    EXPECT_EQ(before.find("ss'\\''wd"), std::string::npos) << before;
+    const std::string stamp = R"(2026-12-07T08:14:4\d )";
+    const std::vector<std::string> expected = {
+        stamp + R"(exit=0 duration=\d+\.\d{3}s command: )" +
+            regexEscaped(elevatedCommandLine("chmod a+x /w/wallet")),
+        stamp + R"(exit=1 duration=\d+\.\d{3}s command: false)",
+        stamp + R"(status: APPLICATION STATUS= Downloading Files)",
+        stamp + R"(exit=0 duration=\d+\.\d{3}s command: printf '%s\\n' '\*+' \| cat)",
+        stamp + R"(status: \*+)",
+    };
+    std::vector<std::string> lines;
+    std::istringstream in(before);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), expected.size()) << before;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(expected[i]))) << lines[i];
+}
+
+TEST_F(RunLog, AFailedWriteTurnsLoggingOffAndSaysSoOnTheStatusLine) {
+    // A link planted where the log belongs is never followed.
+    const std::string target = program / "elsewhere";
+    writeFileBytes(target, "kept\n");
+    ASSERT_EQ(symlink(target.c_str(), logPath().c_str()), 0);
+    S().LOGGINGENABLED = 1;
+    fake.onRun = [](const RecordedCommand&) { return 5; };
+    EXPECT_EQ(runCommand("true"), 5);  // the command ran and the program goes on
+    EXPECT_EQ(S().LOGGINGENABLED, 0);
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, runlog::kWriteFailedStatus);
+    EXPECT_NE(fake.screen.find(std::string("\x1b[22;1H") + runlog::kWriteFailedStatus),
+              std::string::npos);
+    EXPECT_EQ(readFileBytes(target), "kept\n");
+    runCommand("true");
+    EXPECT_EQ(readFileBytes(target), "kept\n");
+}
+
+TEST(RunLogLines, OneCommandIsOneLineWhateverItHolds) {
+    const LocalDateTime t{2027, 1, 2, 3, 4, 5, 678};
+    EXPECT_EQ(runlog::commandLine(t, "printf 'a\nb\tc\x01'", 130, 61234),
+              "2027-01-02T03:04:05 exit=130 duration=61.234s command: printf 'a\\nb\\tc\\x01'\n");
+    EXPECT_EQ(runlog::statusLine(t, "FOUND 2 WALLETS"),
+              "2027-01-02T03:04:05 status: FOUND 2 WALLETS\n");
+    EXPECT_EQ(runlog::withoutSecret("echo pw; pwpw", "pw"), "echo ********; ****************");
+    EXPECT_EQ(runlog::withoutSecret("echo x", ""), "echo x");
+}
+
+TEST(CommandWait, TheTickerIsCalledWhileTheCommandRunsAndTheStatusStands) {
+    int calls = 0;
+    CommandOptions options;
+    options.whileRunning = [&] {
+        ++calls;
+        return 40;
+    };
+    EXPECT_EQ(realPlatform().run("sleep 0.4; exit 7", options), 7);
+    // Called at the start and about every 40 ms, without spinning.
+    EXPECT_GE(calls, 5);
+    EXPECT_LE(calls, 20);
+}
+
+}  // namespace
