@@ -13,6 +13,7 @@
 #include "host/platform.h"
 #include "host/privilege.h"
 #include "host/shell.h"
+#include "install/auto_install.h"
 
 namespace {
 
@@ -34,13 +35,27 @@ void keyAdvanced() {
 }
 void keyExit() { std::exit(0); }
 
+// A wallet that the scan picks is the installation the launch starts from then on (unless
+// HOME/wallet/wallet is a program), until this run installs or picks another.
+void keyScan() {
+    auto& s = S();
+    const std::string before = s.APPLICATIONTEXTWALLETCURRENTFILEPATH;
+    runWalletScan();
+    if (!s.APPLICATIONTEXTWALLETCURRENTFILEPATH.empty() &&
+        s.APPLICATIONTEXTWALLETCURRENTFILEPATH != before) {
+        const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+        s.installedProgramPath = install::copyDestination("wallet", ip + "/wallet");
+        s.installedIconPath = install::copyDestination("wallet.ico", ip + "/wallet.ico");
+    }
+}
+
 // Compared in this order; after an action the remaining entries see the key as the action
 // left it (every submenu clears it), so one key runs one action.
 const TopKey kTopKeys[] = {
     {"1", keyInstall},
     {"2", keyManual},
     {"3", launchWallet},
-    {"4", runWalletScan},
+    {"4", keyScan},
     {"5", runSelectedWalletMenu},
     {"6", removeLaunchers},
     {"7", deleteAllWalletFiles},
@@ -59,6 +74,10 @@ bool gInterrupted = false;
 bool isFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isProgram(const std::string& path) {
+    return isFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace
@@ -93,10 +112,18 @@ std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal
     return cmds;
 }
 
+std::string programToLaunch(const std::string& homeProgram, bool homeProgramRuns,
+                            const std::string& installedProgram) {
+    if (homeProgramRuns || installedProgram.empty()) return homeProgram;
+    return installedProgram;
+}
+
 void launchWallet() {
     const auto& s = S();
     console::clearScreen();
-    const std::string program = s.CURRENTOSACCOUNTUSERHOMEPATH + "/wallet/wallet";
+    const std::string homeProgram = s.CURRENTOSACCOUNTUSERHOMEPATH + "/wallet/wallet";
+    const std::string program =
+        programToLaunch(homeProgram, isProgram(homeProgram), s.installedProgramPath);
     for (const auto& cmd : walletLaunchCommands(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
                                                 s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME,
                                                 program, isFile(program))) {

@@ -21,3 +21,8 @@ void runTopMenuOnce();
 std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal,
                                               const std::string& defaultTerminal,
                                               const std::string& walletProgram, bool walletExists);
+
+// The program key "3" starts: HOME/wallet/wallet when it is a program, else the program of the
+// installation this run made or picked last (when there is one), else HOME/wallet/wallet.
+std::string programToLaunch(const std::string& homeProgram, bool homeProgramRuns,
+                            const std::string& installedProgram);

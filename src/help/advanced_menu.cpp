@@ -238,7 +238,9 @@ void clearRunLog() {
     for (int i = 0; i < kRunLogDeleteTries && fileExists(path); ++i) {
         if (::unlink(path.c_str()) != 0) platform().sleepMs(100);
     }
-    S().APPLICATIONTEXTWALLETCURRENTSTATUS = "runlog.txt DELETED, Waiting for user input";
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS = fileExists(path)
+                                                 ? "runlog.txt NOT DELETED, Waiting for user input"
+                                                 : "runlog.txt DELETED, Waiting for user input";
 }
 
 void runAdvancedMenu() {

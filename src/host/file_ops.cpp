@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <set>
 
 #include "app/installWalletForLinux.h"
 #include "config/whole_file.h"
+#include "host/mount_id.h"
 #include "host/shell.h"
 
 CurrentFolderGuard::CurrentFolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
@@ -59,12 +61,19 @@ std::vector<std::string> pathPrefixes(std::string_view path) {
     return prefixes;
 }
 
-std::string openToEveryoneCommand(std::string_view folder) {
-    return "chmod -R ugo+rw " + shellQuote(folder) + " 2> /dev/null";
+std::string rootMkdirCommand(std::string_view folder) {
+    return "mkdir -m 0755 " + shellQuote(folder);
 }
-std::string rootMkdirCommand(std::string_view folder) { return "mkdir " + shellQuote(folder); }
-std::string rootChmod777Command(std::string_view folder) {
-    return "chmod 777 " + shellQuote(folder);
+std::string rootChownCommand(std::string_view folder, unsigned uid, unsigned gid) {
+    return "chown -h " + std::to_string(uid) + ":" + std::to_string(gid) + " " + shellQuote(folder);
+}
+
+bool setOwnFolderMode(const std::string& folder, unsigned mode) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = fchmod(fd, mode) == 0;
+    close(fd);
+    return ok;
 }
 std::string rootRemoveFileCommand(std::string_view filePath) {
     return "rm \"" + doubleQuoteEscape(filePath) + "\"";
@@ -105,6 +114,40 @@ const std::vector<std::string>& libraryRemoveCommands() {
 
 namespace {
 
+bool ownedSafely(const std::string& path, unsigned user, bool leaf) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return false;
+    if (st.st_uid != 0 && st.st_uid != user) return false;
+    if (S_ISLNK(st.st_mode)) return !leaf;  // its target is checked on the resolved path
+    if (leaf && !S_ISREG(st.st_mode)) return false;
+    if (!leaf && !S_ISDIR(st.st_mode)) return false;
+    const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return !othersWrite || (!leaf && (st.st_mode & S_ISVTX) != 0);
+}
+
+bool chainSafe(const std::string& absolute, unsigned user) {
+    if (!ownedSafely("/", user, false)) return false;
+    const auto prefixes = pathPrefixes(absolute);
+    for (std::size_t i = 0; i < prefixes.size(); ++i) {
+        if (!ownedSafely(prefixes[i], user, i + 1 == prefixes.size())) return false;
+    }
+    return !prefixes.empty();
+}
+
+}  // namespace
+
+bool pathOthersCanChange(const std::string& file, unsigned user) {
+    const std::string absolute =
+        !file.empty() && file.front() == '/' ? file : currentFolder() + "/" + file;
+    char* resolved = realpath(absolute.c_str(), nullptr);
+    if (resolved == nullptr) return true;
+    const std::string real = resolved;
+    free(resolved);
+    return !chainSafe(absolute, user) || !chainSafe(real, user);
+}
+
+namespace {
+
 std::vector<std::string> entryNames(int folderFd) {
     std::vector<std::string> names;
     int listFd = dup(folderFd);
@@ -124,8 +167,9 @@ std::vector<std::string> entryNames(int folderFd) {
 }
 
 // Empties the open folder fd. Everything is addressed relative to fd with links never
-// followed, and no mount point below is entered, so the walk cannot leave the folder.
-void emptyOpenFolder(int fd, dev_t device, bool runCommands, bool& removedFolder) {
+// followed, and no mount point below is entered (a bind mount keeps the device number, so the
+// mount ID decides), so the walk cannot leave the folder.
+void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
     for (const auto& name : libraryFileNames()) {
         struct stat st {};
         if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
@@ -149,10 +193,10 @@ void emptyOpenFolder(int fd, dev_t device, bool runCommands, bool& removedFolder
                 removed = unlinkat(fd, name.c_str(), 0) == 0;
             } else if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0) {
                 removed = removedFolder = true;
-            } else if (st.st_dev == device) {
+            } else {
                 int sub = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
                 if (sub >= 0) {
-                    emptyOpenFolder(sub, device, runCommands, removedFolder);
+                    if (!isOtherMount(fd, sub)) emptyOpenFolder(sub, runCommands, removedFolder);
                     close(sub);
                 }
                 if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0) {
@@ -168,17 +212,17 @@ void emptyOpenFolder(int fd, dev_t device, bool runCommands, bool& removedFolder
     }
 }
 
-void createMissingFolders(const std::string& path, bool openToEveryone) {
+// Folders are made by the user where the user may; root makes only those the user cannot,
+// and gives them to the user at once. Either way they end up the user's, mode 0755: never
+// writable by others, since root later installs packages from below them.
+void createMissingFolders(const std::string& path) {
     for (const auto& prefix : pathPrefixes(path)) {
         if (canEnterFolder(prefix)) continue;
-        if (openToEveryone) {
-            if (mkdir(prefix.c_str(), 0775) == 0) runElevated(openToEveryoneCommand(prefix));
-        } else {
-            mkdir(prefix.c_str(), 0775);
-            if (!canEnterFolder(prefix)) {
-                runElevated(rootMkdirCommand(prefix));
-                runElevated(rootChmod777Command(prefix));
-            }
+        if (mkdir(prefix.c_str(), kFolderMode) == 0) {
+            setOwnFolderMode(prefix, kFolderMode);  // the user's mask may have taken bits
+        } else if (errno == EACCES || errno == EPERM || errno == EROFS) {
+            runElevated(rootMkdirCommand(prefix));
+            runElevated(rootChownCommand(prefix, getuid(), getgid()));
         }
         if (!canEnterFolder(prefix)) return;
     }
@@ -187,14 +231,16 @@ void createMissingFolders(const std::string& path, bool openToEveryone) {
 }  // namespace
 
 bool emptyFolder(const std::string& folder, bool runCommands) {
-    if (folder.empty()) return false;
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // A trailing "/" would make open() follow a link in the last component.
+    std::string_view name = folder;
+    while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    if (name.empty()) return false;
+    int fd = open(std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st {};
     bool removedFolder = false;
-    if (fstat(fd, &st) == 0) {
+    {
         CurrentFolderGuard back;
-        emptyOpenFolder(fd, st.st_dev, runCommands, removedFolder);
+        emptyOpenFolder(fd, runCommands, removedFolder);
     }
     close(fd);
     return removedFolder;
@@ -225,12 +271,12 @@ void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS
     if (S().SUDOPASSWORD.empty()) {
         CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
     }
-    createMissingFolders(S().FILEPATH, true);
+    createMissingFolders(S().FILEPATH);
 }
 
 void CREATEALLDIRECTORIESNOTPRESENTINPATH() { CREATEALLDIRECTORIESNOTPRESENTINPATH2(); }
 
-void CREATEALLDIRECTORIESNOTPRESENTINPATH2() { createMissingFolders(S().FILEPATH, false); }
+void CREATEALLDIRECTORIESNOTPRESENTINPATH2() { createMissingFolders(S().FILEPATH); }
 
 void ERASEFILEIFITEXISTSINFILEPATH() {
     std::string file = S().FILEPATH + "/" + S().FILENAME;

@@ -37,18 +37,35 @@ bool isFolder(const std::string& path);
 std::vector<std::string> pathPrefixes(std::string_view path);
 
 // Command lines of the creation and deletion routines (run elevated, sudo -kS in front).
-std::string openToEveryoneCommand(std::string_view folder);    // chmod -R ugo+rw ... 2> /dev/null
-std::string rootMkdirCommand(std::string_view folder);         // mkdir ...
-std::string rootChmod777Command(std::string_view folder);      // chmod 777 ...
+// A folder that only root can make is made with its final mode and then given to the user;
+// chown -h changes a link itself, so no elevated command ever acts through a link.
+std::string rootMkdirCommand(std::string_view folder);  // mkdir -m 0755 ...
+std::string rootChownCommand(std::string_view folder, unsigned uid,
+                             unsigned gid);                    // chown -h uid:gid ...
 std::string rootRemoveFileCommand(std::string_view filePath);  // rm "..."
+
+// Mode of the folders the installer makes: the user's, readable by all, writable by the user
+// alone.
+inline constexpr unsigned kFolderMode = 0755;
+// Sets the mode of a folder of the user's own (no link followed); false when it is not a
+// folder or cannot be changed.
+bool setOwnFolderMode(const std::string& folder, unsigned mode);
 
 // The speech-recognition library files removed from every folder that is emptied, and the
 // rm -f commands run there afterwards.
 const std::vector<std::string>& libraryFileNames();
 const std::vector<std::string>& libraryRemoveCommands();
 
+// Whether anybody but root or user could replace or change file: the file and every folder
+// above it (as written and as resolved) must belong to root or user and not be writable by
+// group or others (a sticky folder counts as safe: others cannot rename what they do not
+// own). True also when it cannot be told, or the file is not a regular file.
+bool pathOthersCanChange(const std::string& file, unsigned user);
+
 // Empties folder: every entry below it is removed; a symbolic link is removed as a link and
-// never followed, so nothing outside the folder is touched. The folder itself stays.
+// never followed (also when folder ends with "/"), and no mount point below it is entered
+// (told by mount ID, so bind mounts count), so nothing outside the folder is touched. The
+// folder itself stays.
 // runCommands runs the library rm -f commands in each folder emptied. Entries that cannot
 // be removed are left (each is tried once per pass; the passes end when one removes
 // nothing). Returns true when at least one folder was removed.

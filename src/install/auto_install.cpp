@@ -2,6 +2,11 @@
 // records and provisioning, in one sequence driven by the variant's plan.
 #include "install/auto_install.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -44,10 +49,11 @@ public:
     std::string label(const std::string& text) const {
         return plan_.labelledStatus ? kLabel + text : text;
     }
-    bool copy(const std::string& from, const std::string& to) {
-        if (copyAndVerify(from, to)) return true;
-        missing_ = from;
-        return false;
+    // The file copy put in place, or nullopt (and the missing file noted).
+    std::optional<std::string> copy(const std::string& from, const std::string& to) {
+        if (auto done = copyAndVerify(from, to)) return done;
+        missing_ = entryExists(from) ? copyDestination(from, to) : from;
+        return std::nullopt;
     }
     const std::string& missing() const { return missing_; }
 
@@ -55,6 +61,13 @@ private:
     const VariantPlan& plan_;
     std::string missing_;
 };
+
+// Room for a stop status's text: after the label on the 80 columns of row 22, or (variant D,
+// unlabelled) after the selected-wallet menu's " APPLICATION STATUS= " at column 2.
+std::size_t statusTextColumns(const VariantPlan& plan) {
+    return plan.labelledStatus ? kStatusColumns - std::string_view(kLabel).size()
+                               : kStatusColumns - 1 - 21;
+}
 
 void createFolder(const std::string& path) {
     S().FILEPATH = path;
@@ -121,18 +134,98 @@ VariantPlan planFor(Variant v, const std::string& ip) {
     return p;
 }
 
-bool copyAndVerify(const std::string& from, const std::string& to) {
-    for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
-        std::error_code ec;
-        fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-        if (entryExists(to)) return true;
-        if (attempt < kCopyAttempts) platform().sleepMs(kCopyRetryMs);
-    }
-    return false;
+std::string copyDestination(const std::string& from, const std::string& to) {
+    if (!isFolder(to)) return to;
+    std::string_view name = from;
+    while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    name = name.substr(name.rfind('/') == std::string_view::npos ? 0 : name.rfind('/') + 1);
+    return to + (!to.empty() && to.back() == '/' ? "" : "/") + std::string(name);
 }
 
-std::string missingFileStatus(const std::string& path, bool labelled) {
-    return std::string(labelled ? kLabel : "") + "Installation Stopped, Missing File " + path;
+namespace {
+
+// Copies one regular file to a destination that is not a link; true when all was written.
+bool copyFileOnce(const std::string& from, const std::string& to) {
+    int in = open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st {};
+    bool ok = fstat(in, &st) == 0 && S_ISREG(st.st_mode);
+    const mode_t mode = ok ? (st.st_mode & 0755) : 0644;
+    int out =
+        ok ? open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode) : -1;
+    ok = out >= 0;
+    char buf[65536];
+    while (ok) {
+        ssize_t n = read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            ssize_t w = write(out, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            ok = w > 0;
+            if (ok) done += w;
+        }
+    }
+    if (out >= 0) {
+        fchmod(out, mode);  // an older file keeps no write bits for others
+        ok = close(out) == 0 && ok;
+    }
+    close(in);
+    return ok;
+}
+
+// A regular file (not a link) of that size stands at path.
+bool arrived(const std::string& path, off_t size) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == size;
+}
+
+}  // namespace
+
+std::optional<std::string> copyAndVerify(const std::string& from, const std::string& to) {
+    for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
+        // Asked anew each time: the source or the target folder may appear meanwhile.
+        const std::string destination = copyDestination(from, to);
+        struct stat src {};
+        if (stat(from.c_str(), &src) == 0 && S_ISREG(src.st_mode)) {
+            copyFileOnce(from, destination);
+            if (arrived(destination, src.st_size)) return destination;
+        }
+        if (attempt < kCopyAttempts) platform().sleepMs(kCopyRetryMs);
+    }
+    return std::nullopt;
+}
+
+bool makeExecutable(const std::string& file) {
+    int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool ok =
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fchmod(fd, (st.st_mode & 07777) | 0111) == 0;
+    close(fd);
+    return ok;
+}
+
+std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns) {
+    if (text.size() + path.size() <= columns) return text + path;
+    constexpr std::string_view kCut = "...";
+    if (text.size() + kCut.size() >= columns) return (text + path).substr(0, columns);
+    const std::size_t keep = columns - text.size() - kCut.size();
+    return text + std::string(kCut) + path.substr(path.size() - keep);
+}
+
+std::string missingFileStatus(const std::string& path, bool labelled, std::size_t columns) {
+    return fitWithPath(std::string(labelled ? kLabel : "") + "Installation Stopped, Missing File ",
+                       path, columns);
+}
+
+std::string unsafePackageStatus(const std::string& path, bool labelled, std::size_t columns) {
+    return fitWithPath(
+        std::string(labelled ? kLabel : "") + "Installation Stopped, Others Can Change ", path,
+        columns);
 }
 
 std::string downloadTimedOutStatus(bool labelled) {
@@ -153,7 +246,9 @@ Outcome runAutomaticInstallation(Variant v) {
         enterFolder(startFolder);
         return Outcome::Stopped;
     };
-    auto stop = [&]() { return stopWith(missingFileStatus(flow.missing(), false)); };
+    auto stop = [&]() {
+        return stopWith(missingFileStatus(flow.missing(), false, statusTextColumns(plan)));
+    };
 
     // The spinner turns while each of the flow's commands runs.
     ScopedCommandTicker spinner(console::spinWhileCommandRuns);
@@ -163,6 +258,8 @@ Outcome runAutomaticInstallation(Variant v) {
         if (f.status) flow.status(*f.status);
         createFolder(f.path);
         if (i == 0) {
+            // The tellers data folder (the first one) holds the wallet's own data.
+            setOwnFolderMode(f.path, 0700);
             s.CURRENTWALLETARCHIVEPATH = plan.archivePath;
             if (plan.applicationPath)
                 s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *plan.applicationPath;
@@ -195,24 +292,35 @@ Outcome runAutomaticInstallation(Variant v) {
     if (check.refused()) return stopWith(check.statusText());
     flow.status(check.statusText());
 
-    if (!flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget)) return stop();
+    const auto icon = flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget);
+    if (!icon) return stop();
     if (plan.tellersTarget && !flow.copy(plan.sourceFolder + "/tellers", *plan.tellersTarget)) {
         return stop();
     }
     const std::string linuxFolder = plan.sourceFolder + "/Linux";
     if (plan.installPackages) {
         for (const std::string& deb : walletPackages()) {
-            if (entryExists(linuxFolder + "/" + deb) && check.allows("Linux/" + deb)) {
-                runElevated("dpkg -i " + shellQuote(linuxFolder + "/" + deb));
+            const std::string package = linuxFolder + "/" + deb;
+            if (!entryExists(package) || !check.allows("Linux/" + deb)) continue;
+            // Root installs it: refused when anybody but root or this user could have put
+            // another file there.
+            if (pathOthersCanChange(package, getuid())) {
+                return stopWith(unsafePackageStatus(package, false, statusTextColumns(plan)));
             }
+            runElevated("dpkg -i " + shellQuote(package));
         }
     }
-    if (!flow.copy(linuxFolder + "/wallet", plan.programTarget)) return stop();
+    const auto program = flow.copy(linuxFolder + "/wallet", plan.programTarget);
+    if (!program) return stop();
     if (plan.waitAfterProgramMs > 0) platform().sleepMs(plan.waitAfterProgramMs);
-    if (entryExists(plan.programTarget)) runElevated("chmod a+x " + shellQuote(plan.programTarget));
+    makeExecutable(*program);
+    s.installedProgramPath = *program;
+    s.installedIconPath = *icon;
 
     const std::string home = s.CURRENTUSERHOMEPATH;
     launchers::Placement placement = launchers::automaticPlacement(plan.launcherVariant, home);
+    placement.program = *program;
+    placement.icon = *icon;
     flow.redrawThenStatus("Creating desktop shortcut");
     const std::string launcher = launchers::writeLauncher(placement);
     s.lastDesktopLauncherPath = launcher;

@@ -2,6 +2,7 @@
 // (VariantPlan), and the bounded copy-and-verify that the manual menus reuse.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,14 +57,31 @@ Outcome runAutomaticInstallation(Variant v);
 // Ends the program after a completed variant A, through the normal exit path (exit status 0).
 [[noreturn]] void endProgramAfterInstallation();
 
-// Copy and verify: copies, then repeats the copy once per retry interval while the target is
-// absent, at most kCopyAttempts times in all (about 30 s). Returns whether the target exists.
+// The file that cp writes when told to copy from to to: to itself, or to/<name of from>
+// when to is an existing folder.
+std::string copyDestination(const std::string& from, const std::string& to);
+
+// Copy and verify: copies (as the user; a link at the destination is not written through),
+// then repeats the copy once per retry interval until a regular file of the source's size
+// stands at the destination, at most kCopyAttempts times in all (about 30 s). Returns the
+// destination, or nullopt when nothing arrived.
 inline constexpr int kCopyAttempts = 30;
 inline constexpr int kCopyRetryMs = 1000;
-bool copyAndVerify(const std::string& from, const std::string& to);
+std::optional<std::string> copyAndVerify(const std::string& from, const std::string& to);
 
-// The status of a flow stopped by a missing file, in the status line's own style.
-std::string missingFileStatus(const std::string& path, bool labelled);
+// Makes a file of the user's own executable for all (a+x) without following a link.
+bool makeExecutable(const std::string& file);
+
+// The status of a flow stopped by a missing file (or a package that others could have
+// changed), in the status line's own style, cut to columns by shortening the path from its
+// front ("..." marks the cut).
+inline constexpr std::size_t kStatusColumns = 80;
+std::string missingFileStatus(const std::string& path, bool labelled,
+                              std::size_t columns = kStatusColumns);
+std::string unsafePackageStatus(const std::string& path, bool labelled,
+                                std::size_t columns = kStatusColumns);
+// text + path within columns: the path keeps its end.
+std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns);
 // The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).
 std::string downloadTimedOutStatus(bool labelled);
 

@@ -2,6 +2,12 @@
 // desktop-entry format would split, the desktop folder rule, and the copy or move that follows.
 #include "install/launchers.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -95,31 +101,32 @@ std::string execProgramArgument(std::string_view path, std::string_view option) 
     return escapeExecValue(execQuote(path));
 }
 
-std::string formAContent(const std::optional<TerminalChoice>& t, std::string_view appFolder) {
+std::string formAContent(const std::optional<TerminalChoice>& t, std::string_view appFolder,
+                         std::string_view program, std::string_view icon) {
     const std::string ap(appFolder);
+    const std::string ico(icon);
     std::string c = " \n[Desktop Entry]\nType=Application\nTerminal=true\n";
-    c += "Icon[en_US]=" + ap + "/wallet.ico\n";
+    c += "Icon[en_US]=" + ico + "\n";
     c += std::string("Name[en_US]=") + kWalletName + "\n";
     if (t) {
         c += "Exec=" + t->terminal + " --title=\"" + kWalletName + "\"" + t->option +
-             execProgramArgument(ap + "/wallet", t->option) + "\n";
+             execProgramArgument(program, t->option) + "\n";
         c += "Path=" + ap + "\n";
     } else {
         c += "Path=" + ap + "\n";
-        c += "Exec=" + execProgramArgument(ap + "/wallet", "") + "\n";
+        c += "Exec=" + execProgramArgument(program, "") + "\n";
     }
     c += std::string("Name=") + kWalletName + "\n";
-    c += "Icon=" + ap + "/wallet.ico\n";
+    c += "Icon=" + ico + "\n";
     c += "Categories=Network\n";
     return c;
 }
 
-std::string formBContent(const std::optional<TerminalChoice>& t, std::string_view installPath,
-                         std::string_view home) {
-    const std::string ip(installPath);
-    const std::string program = std::string(home) + "/wallet/wallet";
+std::string formBContent(const std::optional<TerminalChoice>& t, std::string_view program,
+                         std::string_view icon) {
+    const std::string ico(icon);
     std::string c = " \n[Desktop Entry]\nType=Application\nTerminal=true\n";
-    c += "Icon[en_US]=" + ip + "/wallet.ico\n";
+    c += "Icon[en_US]=" + ico + "\n";
     c += std::string("Name[en_US]=") + kWalletName + "\n";
     if (t) {
         c += "Exec=" + t->terminal + t->option + execProgramArgument(program, t->option) + "\n";
@@ -127,7 +134,7 @@ std::string formBContent(const std::optional<TerminalChoice>& t, std::string_vie
         c += "Exec=" + execProgramArgument(program, "") + "\n";
     }
     c += std::string("Name=") + kWalletName + "\n";
-    c += "Icon=" + ip + "/wallet.ico\n";
+    c += "Icon=" + ico + "\n";
     c += "Categories=Network\n";
     return c;
 }
@@ -196,9 +203,7 @@ Placement automaticPlacement(char variant, const std::string& home) {
     p.form = variant == 'A' ? Form::A : Form::B;
     if (variant == 'D') {
         p.fileName = kShortLauncherName;
-        p.quotedChmod = false;
         p.after = After::MoveToAllUsers;
-        p.quotedMove = false;
     } else {
         p.after = After::CopyToUserMenu;
         p.createUserMenuFolder = true;
@@ -226,23 +231,51 @@ Placement manualAllUsersPlacement(const std::string& home) {
     p.folder = desktopFolder(home);
     p.fileName = kShortLauncherName;
     p.after = After::MoveToAllUsers;
-    p.quotedMove = true;
     return p;
 }
 
-std::string chmodCommand(const std::string& file, bool quoted) {
-    if (quoted) return "chmod a+x \"" + doubleQuoteEscape(file) + "\"";
-    return "chmod a+x " + shellQuote(file);
+std::string allUsersInstallCommand(const std::string& privateCopy, const std::string& target) {
+    return "install -o root -g root -m 0644 " + shellQuote(privateCopy) + " " + shellQuote(target);
 }
 
-std::string copyCommand(const std::string& from, const std::string& to) {
-    return "cp \"" + doubleQuoteEscape(from) + "\" \"" + doubleQuoteEscape(to) + "\"";
+bool writeOwnFile(const std::string& file, const std::string& content, unsigned mode) {
+    // unlink removes a link itself; O_EXCL|O_NOFOLLOW refuses whatever appears in between.
+    if (unlink(file.c_str()) != 0 && errno != ENOENT) return false;
+    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < content.size()) {
+        ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && fchmod(fd, mode) == 0;
+    return close(fd) == 0 && ok;
 }
 
-std::string moveCommand(const std::string& from, const std::string& to, bool quoted) {
-    if (quoted) return "mv \"" + doubleQuoteEscape(from) + "\" \"" + doubleQuoteEscape(to) + "\"";
-    return "mv " + shellQuote(from) + " " + shellQuote(to);
+namespace {
+
+// Root copies the launcher for all users from a private folder that only this user can
+// change, so nothing another user swaps in is read or written with root's rights. The
+// desktop launcher goes once the copy is in place (the launcher moves to the menu).
+void installForAllUsers(const std::string& desktopLauncher, const std::string& content) {
+    char folderTemplate[] = "/tmp/corvane-launcher-XXXXXX";
+    const char* folder = mkdtemp(folderTemplate);
+    if (folder == nullptr) return;
+    const std::string copy = std::string(folder) + "/launcher.desktop";
+    if (writeOwnFile(copy, content, 0644)) {
+        const std::string target = std::string(kAllUsersMenuFolder) + "/" + kAllUsersLauncherName;
+        if (runElevated(allUsersInstallCommand(copy, target)) == 0) {
+            unlink(desktopLauncher.c_str());
+        }
+        unlink(copy.c_str());
+    }
+    rmdir(folder);
 }
+
+}  // namespace
 
 std::string writeLauncher(const Placement& p) {
     SharedState& s = S();
@@ -255,24 +288,17 @@ std::string writeLauncher(const Placement& p) {
     }
     enterFolder(p.folder);
     const std::string file = p.folder + "/" + p.fileName;
-    std::error_code ec;
-    fs::remove(file, ec);
-
     const std::string content =
         p.form == Form::A
             ? formAContent(terminalForFormA(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
                                             s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME),
-                           s.APPLICATIONTEXTWALLETAPPLICATIONPATH)
+                           s.APPLICATIONTEXTWALLETAPPLICATIONPATH, p.program, p.icon)
             : formBContent(terminalForFormB(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
                                             s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME),
-                           s.APPLICATIONTEXTWALLETINSTALLATIONPATH, home);
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    if (!f) fatalFileError(file, "cannot create the launcher");
-    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    if (std::fclose(f) != 0 || !written) fatalFileError(file, "cannot write the launcher");
-
+                           p.program, p.icon);
+    // Written executable at once: nothing is left to change on the path afterwards.
+    if (!writeOwnFile(file, content, 0755)) fatalFileError(file, "cannot create the launcher");
     platform().sleepMs(1000);  // lets a desktop that watches the folder pick the file up first
-    if (fs::exists(fs::symlink_status(file, ec))) runElevated(chmodCommand(file, p.quotedChmod));
 
     if (!s.SUDOPASSWORD.empty()) {
         if (p.after == After::CopyToUserMenu) {
@@ -284,17 +310,14 @@ std::string writeLauncher(const Placement& p) {
                 s.FILEPATH = savedFilePath;
                 enterFolder(p.folder);
             }
-            runElevated(copyCommand(file, menu + "/" + p.fileName));
+            writeOwnFile(menu + "/" + p.fileName, content, 0755);
         } else if (p.after == After::MoveToAllUsers) {
-            runElevated(moveCommand(file,
-                                    std::string(kAllUsersMenuFolder) + "/" + kAllUsersLauncherName,
-                                    p.quotedMove));
+            installForAllUsers(file, content);
         }
     }
     if (p.restoreWorkingDirectory) enterFolder(remembered);
     return file;
 }
-
 std::string successMessage(std::string_view folder) {
     return "SUCCESS, wallet.desktop CREATED IN " + std::string(folder) + "      ";
 }

@@ -37,10 +37,12 @@ bool needsExecQuoting(std::string_view path);
 std::string execProgramArgument(std::string_view path, std::string_view option);
 
 // Launcher contents, byte for byte: first byte a blank, then a line feed; every line ends with
-// a line feed. Form A takes the application folder; form B the installation path and home.
-std::string formAContent(const std::optional<TerminalChoice>& t, std::string_view appFolder);
-std::string formBContent(const std::optional<TerminalChoice>& t, std::string_view installPath,
-                         std::string_view home);
+// a line feed. Exec starts program and Icon names icon: the files that the installation put
+// in place. Form A also names the application folder in its Path line.
+std::string formAContent(const std::optional<TerminalChoice>& t, std::string_view appFolder,
+                         std::string_view program, std::string_view icon);
+std::string formBContent(const std::optional<TerminalChoice>& t, std::string_view program,
+                         std::string_view icon);
 
 // The value of XDG_DESKTOP_DIR in a user-dirs.dirs text, with $HOME expanded; nullopt when absent.
 std::optional<std::string> parseXdgDesktopDir(std::string_view userDirs, std::string_view home);
@@ -57,27 +59,34 @@ enum class After { Nothing, CopyToUserMenu, MoveToAllUsers };
 struct Placement {
     std::string folder;    // folder entered and written into
     std::string fileName;  // launcher file name
+    std::string program;   // what Exec starts
+    std::string icon;      // what Icon names
     Form form = Form::B;
-    bool quotedChmod = true;  // chmod a+x "F" (true) or chmod a+x F
     After after = After::Nothing;
     bool createUserMenuFolder = false;  // create the user's menu folder before the copy
-    bool quotedMove = false;            // mv "src" "dst" (true) or mv src dst
     bool restoreWorkingDirectory = true;
 };
 
-// Placements of the automatic installation (variants A, B/C and D) and of the manual menu.
+// Placements of the automatic installation (variants A, B/C and D) and of the manual menu;
+// the caller fills in program and icon.
 Placement automaticPlacement(char variant, const std::string& home);
 Placement manualDesktopPlacement(const std::string& home);   // option 4
 Placement manualUserMenuPlacement(const std::string& home);  // option 5
 Placement manualAllUsersPlacement(const std::string& home);  // option 6
 
-// Command lines (without the sudo prefix that the elevated runner adds).
-std::string chmodCommand(const std::string& file, bool quoted);
-std::string copyCommand(const std::string& from, const std::string& to);
-std::string moveCommand(const std::string& from, const std::string& to, bool quoted);
+// The elevated command that puts the launcher for all users in place from a private copy:
+// owned by root, mode 0644 (without the sudo prefix that the elevated runner adds).
+std::string allUsersInstallCommand(const std::string& privateCopy, const std::string& target);
 
-// Writes a launcher per the placement, for the shared state's terminal emulators, folders and
-// password; returns its full path. A file that cannot be created is a fatal file error.
+// Creates file anew with content and mode, as the user: an entry already there (a link
+// included) is removed first and never followed, the file is opened with O_EXCL|O_NOFOLLOW
+// and its mode set with fchmod. False when it cannot be created.
+bool writeOwnFile(const std::string& file, const std::string& content, unsigned mode);
+
+// Writes a launcher per the placement, for the shared state's terminal emulators and
+// password; returns its full path. Files in the user's folders are written by the program
+// itself, executable; only the launcher for all users goes through sudo. A file that cannot
+// be created is a fatal file error.
 std::string writeLauncher(const Placement& p);
 
 // Messages of the manual installation menu.

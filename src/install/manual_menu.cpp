@@ -3,6 +3,7 @@
 #include "install/manual_menu.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
@@ -59,11 +60,24 @@ void createFolder(const std::string& path) {
     CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
 }
 
-// A copy whose source never arrived stops the option and says which file is missing.
-bool copyOrReport(const std::string& from, const std::string& to) {
-    if (install::copyAndVerify(from, to)) return true;
-    S().APPLICATIONTEXTWALLETCURRENTSTATUS = install::missingFileStatus(from, false);
-    return false;
+// The status text stands after " APPLICATION STATUS= " on the menu's last row.
+constexpr std::size_t kManualStatusColumns = install::kStatusColumns - 21;
+
+// A copy that never arrived stops the option and says which file is missing.
+std::optional<std::string> copyOrReport(const std::string& from, const std::string& to) {
+    if (auto done = install::copyAndVerify(from, to)) return done;
+    const std::string missing = entryExists(from) ? install::copyDestination(from, to) : from;
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS =
+        install::missingFileStatus(missing, false, kManualStatusColumns);
+    return std::nullopt;
+}
+
+// The launchers of this menu start the program and show the icon that option 3 puts at the
+// installation path (into IP/wallet/ when that is a folder, as cp does).
+void fillProgramAndIcon(launchers::Placement& p) {
+    const std::string ip = S().APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    p.program = install::copyDestination("wallet", ip + "/wallet");
+    p.icon = install::copyDestination("wallet.ico", ip + "/wallet.ico");
 }
 
 void changeRuntimeFolder() {
@@ -100,12 +114,17 @@ void copyFromArchive() {
     const net::ArchiveCheck check = net::checkWalletArchive(source, true);
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = check.statusText();
     if (check.refused()) return;
-    if (!copyOrReport(source + "/wallet.ico", ip + "/wallet.ico")) return;
+    const auto icon = copyOrReport(source + "/wallet.ico", ip + "/wallet.ico");
+    if (!icon) return;
     const std::string tellers = ip + "/control/applications/wallet/tellerData";
     createFolder(tellers);
+    setOwnFolderMode(tellers, 0700);
     if (!copyOrReport(source + "/tellers", tellers + "/tellers")) return;
-    if (!copyOrReport(source + "/Linux/wallet", ip + "/wallet")) return;
-    if (entryExists(ip + "/wallet")) runElevated("chmod a+x " + shellQuote(ip + "/wallet"));
+    const auto program = copyOrReport(source + "/Linux/wallet", ip + "/wallet");
+    if (!program) return;
+    install::makeExecutable(*program);
+    s.installedProgramPath = *program;
+    s.installedIconPath = *icon;
 }
 
 void desktopShortcut() {
@@ -116,7 +135,8 @@ void desktopShortcut() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(home + "/wallet/");
         return;
     }
-    const auto placement = launchers::manualDesktopPlacement(home);
+    auto placement = launchers::manualDesktopPlacement(home);
+    fillProgramAndIcon(placement);
     s.lastDesktopLauncherPath = launchers::writeLauncher(placement);
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
 }
@@ -134,7 +154,8 @@ void userMenuItem() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
         return;
     }
-    const auto placement = launchers::manualUserMenuPlacement(s.CURRENTUSERHOMEPATH);
+    auto placement = launchers::manualUserMenuPlacement(s.CURRENTUSERHOMEPATH);
+    fillProgramAndIcon(placement);
     launchers::writeLauncher(placement);
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
 }
@@ -147,7 +168,8 @@ void allUsersMenuItem() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
         return;
     }
-    const auto placement = launchers::manualAllUsersPlacement(s.CURRENTUSERHOMEPATH);
+    auto placement = launchers::manualAllUsersPlacement(s.CURRENTUSERHOMEPATH);
+    fillProgramAndIcon(placement);
     launchers::writeLauncher(placement);
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
 }

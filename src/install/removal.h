@@ -1,9 +1,9 @@
-// Removal of an installation: the wallet's files, its launchers, and the emptying of the
-// wallet's own folder (never a folder that is not the wallet's, never through a link).
+// Removal of an installation: exactly the files and folders that the installation lays out
+// below the installation path, and its launchers; never a file the user put there, never
+// through a link, never across a mount, never the home folder or a folder above it.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,19 +13,38 @@ namespace removal {
 // The installation path without trailing separators ("/" stays "/").
 std::string trimTrailingSeparators(std::string_view path);
 
-// The folder that removal empties: the installation path when its last component is "wallet",
-// else installation path + "/wallet"; either only when isRealFolder says it is a folder and
-// not a link. nullopt: nothing is emptied.
-std::optional<std::string> walletFolderToEmpty(
-    std::string_view installPath, const std::function<bool(const std::string&)>& isRealFolder);
+enum class Kind {
+    File,         // a file (or a link) of the installation
+    Tree,         // a downloaded archive folder: removed with all it holds
+    EmptyFolder,  // a folder the installation made: removed only when nothing else is left in it
+};
 
-// Folders searched for the program, the icon and wallet.cfg: the path and path + "/wallet".
-std::vector<std::string> walletFileFolders(std::string_view installPath);
+struct Entry {
+    std::string path;
+    Kind kind;
+    bool operator==(const Entry&) const = default;
+};
+
+// What the installations of every variant lay out below installPath, in removal order (the
+// contents before their folders): in installPath itself (variants B to D) and, when
+// installPath/wallet is a real folder, in that folder too (variant A's application folder,
+// or the folder a copy went into), which is removed when it is left empty. wallet.cfg only
+// withConfig. isRealFolder tells folders that are not links.
+std::vector<Entry> installationEntries(std::string_view installPath, bool withConfig,
+                                       const std::function<bool(const std::string&)>& isRealFolder);
 
 // True for a folder that is not a symbolic link.
 bool isRealFolder(const std::string& path);
 
-// Empties folder; entries named in keep stay (with everything else gone around them).
-void emptyFolder(const std::string& folder, const std::vector<std::string>& keep);
+// The entries of the list that are present now (files that are not folders, folders that are
+// real folders), leaving out the home folder and every folder above it.
+std::vector<Entry> presentEntries(const std::vector<Entry>& entries, const std::string& home);
+
+// The confirmation screen of "Delete all files": what will go, at most kShownEntries lines of
+// it, each fitted to the screen with control characters shown escaped.
+inline constexpr std::size_t kShownEntries = 16;
+std::vector<std::string> confirmationLines(const std::vector<Entry>& present);
+// A path as shown on screen: control characters as \xNN, cut from the front to fit columns.
+std::string shownPath(std::string_view path, std::size_t columns);
 
 }  // namespace removal

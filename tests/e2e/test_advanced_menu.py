@@ -160,6 +160,17 @@ def test_run_log_keys_with_a_run_log(tui):
     press(tui, "4", lambda r: NOT_FOUND in status_row(r))
 
 
+def test_run_log_that_cannot_be_deleted_is_not_reported_deleted(tui):
+    # A folder of that name cannot be removed as a file: the deletion fails, and says so.
+    runlog = os.path.join(tui.sb.program_dir, "runlog.txt")
+    os.makedirs(os.path.join(runlog, "kept"))
+    open_advanced(tui)
+    rows = press(tui, "4", lambda r: "DELETED" in status_row(r))
+    assert status_row(rows) == (" APPLICATION STATUS= runlog.txt NOT DELETED, "
+                                "Waiting for user input")
+    assert os.path.isdir(os.path.join(runlog, "kept"))
+
+
 def expected_terminal():
     return next((t for t in TERMINALS if os.path.exists("/usr/bin/" + t)), "")
 

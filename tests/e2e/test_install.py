@@ -210,7 +210,8 @@ def test_variant_b_returns_to_the_menu_with_its_layout(tui):
                         % (re.escape(home.encode()), STAMP.encode()), cfg), cfg
     launcher = read(os.path.join(sb.desktop, "Corvane wallet.desktop"), "r")
     t = machine_terminal()
-    exec_line = "Exec=%s%s/wallet/wallet" % (
+    # The launcher starts the program where the copy put it: HOME/wallet.
+    exec_line = "Exec=%s%s/wallet" % (
         (t + (" -x " if t == "mate-terminal" else " -e ")) if t else "", home)
     assert launcher == (" \n[Desktop Entry]\nType=Application\nTerminal=true\n"
                         "Icon[en_US]=%s/wallet.ico\nName[en_US]=Corvane Wallet\n%s\n"
@@ -256,10 +257,13 @@ def test_removal_from_both_menus_touches_only_the_wallet(tui):
     tui.send("0")
     tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
 
-    # Top "7" (twice): wallet.cfg too; the wallet folder is left empty.
-    for _ in range(2):
-        press_and_wait_redraw(tui, "7", TOP_HEADER)
-        assert os.listdir(ap) == []
+    # Top "7", confirmed with "y": wallet.cfg too, and the wallet folder the installation made;
+    # a second "7" finds nothing to delete and asks nothing.
+    tui.send("7")
+    tui.wait_for(" > PRESS y..TO DELETE THESE FILES, ANY OTHER KEY TO KEEP THEM")
+    press_and_wait_redraw(tui, "y", TOP_HEADER)
+    assert not os.path.exists(ap)
+    press_and_wait_redraw(tui, "7", TOP_HEADER)
     assert read(os.path.join(home, "keep.txt")) == b"mine\n"
     assert read(os.path.join(home, "Documents", "letter.txt")) == b"mine\n"
     assert os.path.isdir(sb.desktop) and os.path.isdir(sb.program_dir)

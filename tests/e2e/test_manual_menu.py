@@ -162,9 +162,13 @@ def test_each_option_works_on_its_own(tui, option):
     elif option == "6":
         assert status(rows) == (" APPLICATION STATUS= SUCCESS, wallet.desktop CREATED IN "
                                 + sb.desktop)
-        moves = [e["command"][1:] for e in sb.log("sudo") if e.get("command", [])[:1] == ["mv"]]
-        assert moves == [[os.path.join(sb.desktop, "wallet.desktop"),
-                          "/usr/share/applications/Corvane wallet.desktop"]]
+        # Root installs a private copy for all users (root's, mode 0644); the desktop one goes.
+        installs = [e["command"][1:] for e in sb.log("sudo")
+                    if e.get("command", [])[:1] == ["install"]]
+        assert [a[:6] + a[-1:] for a in installs] == [
+            ["-o", "root", "-g", "root", "-m", "0644",
+             "/usr/share/applications/Corvane wallet.desktop"]]
+        assert not os.path.exists(os.path.join(sb.desktop, "wallet.desktop"))
     else:
         assert [k for k, _ in records(os.path.join(ip, "wallet.cfg"))] == [
             "applicationTextWalletInstallationPath", "applicationTextWalletInstallationDate"]

@@ -80,10 +80,13 @@ def test_variant_d_installs_into_a_typed_folder_with_the_launcher_for_all_users(
     tui.send("3")
     wait_for_status(tui, "  APPLICATION STATUS= Installation Complete, Awating user input")
     assert_installed(sb, ip)
-    launcher = os.path.join(sb.desktop, "wallet.desktop")
-    assert os.path.isfile(launcher)
+    # Root installs the launcher for all users from a private copy, owned by root, mode 0644;
+    # the desktop launcher it was written as is gone (moved).
+    assert not os.path.exists(os.path.join(sb.desktop, "wallet.desktop"))
     assert not os.path.exists(os.path.join(sb.desktop, "Corvane wallet.desktop"))
-    moves = [e for e in sb.log("sudo") if e.get("command", [])[:1] == ["mv"]]
-    assert [e["command"][1:] for e in moves] == [
-        [launcher, "/usr/share/applications/Corvane wallet.desktop"]]
-    assert moves[0]["stdin"] == "secret\n"
+    installs = [e for e in sb.log("sudo") if e.get("command", [])[:1] == ["install"]]
+    assert [e["command"][1:7] for e in installs] == [["-o", "root", "-g", "root", "-m", "0644"]]
+    assert installs[0]["command"][-1] == "/usr/share/applications/Corvane wallet.desktop"
+    assert installs[0]["stdin"] == "secret\n"
+    content = sb.log("install")[0]["source_content"]
+    assert ("Icon=%s/wallet.ico\n" % ip) in content and ("%s/wallet\n" % ip) in content

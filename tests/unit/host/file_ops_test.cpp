@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/installWalletForLinux.h"
+#include "host/mount_id.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -78,47 +79,72 @@ TEST_F(FileOps, PathCheckTellsFoldersApartAndKeepsTheCurrentFolder) {
     }
 }
 
-TEST_F(FileOps, WalkCreatesEachMissingFolderThenOpensIt) {
+TEST_F(FileOps, WalkCreatesEachMissingFolderAsTheUserWithMode0755) {
     fs::create_directories(tmp / "home/u");
-    S().FILEPATH = tmp / "home/u/a/b";
-    CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
-    EXPECT_TRUE(fs::is_directory(tmp / "home/u/a/b"));
-    EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{
-                  kSudo + "chmod -R ugo+rw " + (tmp / "home/u/a") + " 2> /dev/null",
-                  kSudo + "chmod -R ugo+rw " + (tmp / "home/u/a/b") + " 2> /dev/null"}));
-    for (const auto& c : fake.commands) EXPECT_EQ(c.input, std::string("pw\n"));
+    const mode_t oldMask = umask(0);  // a mask that would leave folders open to all
+    for (const std::string leaf : {"a/b", "my wallet"}) {
+        S().FILEPATH = (tmp / "home/u") + "/" + leaf;
+        CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
+    }
+    umask(oldMask);
+    for (const char* made : {"home/u/a", "home/u/a/b", "home/u/my wallet"}) {
+        struct stat st {};
+        ASSERT_EQ(stat((tmp / made).c_str(), &st), 0) << made;
+        EXPECT_EQ(st.st_mode & 07777, 0755u) << made;
+        EXPECT_EQ(st.st_uid, getuid()) << made;
+    }
+    EXPECT_TRUE(fake.commands.empty()) << "no sudo where the user may create";
     EXPECT_EQ(fs::current_path(), tmp.path());
 
-    fake.commands.clear();
     CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
     CREATEALLDIRECTORIESNOTPRESENTINPATH();
     CREATEALLDIRECTORIESNOTPRESENTINPATH2();
     EXPECT_TRUE(fake.commands.empty()) << "a complete path runs nothing";
 }
 
-TEST_F(FileOps, WalkQuotesPathsThatAreNotPlain) {
-    S().FILEPATH = tmp / "my wallet";
-    CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
-    EXPECT_TRUE(fs::is_directory(tmp / "my wallet"));
-    EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{kSudo + "chmod -R ugo+rw '" + (tmp / "my wallet") +
-                                        "' 2> /dev/null"}));
+TEST_F(FileOps, RootMakesOnlyWhatTheUserCannotAndGivesItToTheUser) {
+    // Nobody may make a folder in /sys: root is asked (with the final mode, then chown -h to
+    // the user), the folder is still missing, and the walk stops before the next component.
+    for (auto routine :
+         {CREATEALLDIRECTORIESNOTPRESENTINPATH2,
+          CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS}) {
+        fake.commands.clear();
+        S().FILEPATH = "/sys/corvane no such/inner";
+        routine();
+        const std::string owner = std::to_string(getuid()) + ":" + std::to_string(getgid());
+        EXPECT_EQ(
+            fake.commandLines(),
+            (std::vector<std::string>{kSudo + "mkdir -m 0755 '/sys/corvane no such'",
+                                      kSudo + "chown -h " + owner + " '/sys/corvane no such'"}));
+    }
 }
 
-TEST_F(FileOps, RootFallbackWhenTheFolderCannotBeMadeAndTheWalkStops) {
-    // Nobody, root included, can make a folder in /proc: the elevated pair runs, the folder
-    // is still missing, and the walk stops before the next component.
-    S().FILEPATH = "/proc/corvane-no-such/inner";
-    CREATEALLDIRECTORIESNOTPRESENTINPATH2();
-    EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{kSudo + "mkdir /proc/corvane-no-such",
-                                        kSudo + "chmod 777 /proc/corvane-no-such"}));
-    fake.commands.clear();
-    S().FILEPATH = tmp / "plain/sub";
-    CREATEALLDIRECTORIESNOTPRESENTINPATH();
-    EXPECT_TRUE(fs::is_directory(tmp / "plain/sub"));
-    EXPECT_TRUE(fake.commands.empty());
+TEST_F(FileOps, OnlyPackagesNobodyElseCanChangeAreSafeForRoot) {
+    const unsigned me = getuid();
+    fs::create_directories(tmp / "safe/Linux");
+    fs::permissions(tmp.path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    writeFileBytes(tmp / "safe/Linux/p.deb", "d");
+    EXPECT_FALSE(pathOthersCanChange(tmp / "safe/Linux/p.deb", me));
+    EXPECT_FALSE(pathOthersCanChange("safe/Linux/p.deb", me));  // relative to the current folder
+    chmod((tmp / "safe/Linux").c_str(), 0777);
+    EXPECT_TRUE(pathOthersCanChange(tmp / "safe/Linux/p.deb", me));
+    chmod((tmp / "safe/Linux").c_str(), 0755);
+    chmod((tmp / "safe/Linux/p.deb").c_str(), 0666);
+    EXPECT_TRUE(pathOthersCanChange(tmp / "safe/Linux/p.deb", me));
+    chmod((tmp / "safe/Linux/p.deb").c_str(), 0644);
+    // A link is judged by what it points to, and by the folders it passes through.
+    fs::create_directories(tmp / "open");
+    chmod((tmp / "open").c_str(), 0777);
+    fs::create_symlink(tmp / "safe/Linux/p.deb", tmp / "open/link.deb");
+    fs::create_symlink(tmp / "open", tmp / "safe/via");
+    EXPECT_TRUE(pathOthersCanChange(tmp / "open/link.deb", me));
+    EXPECT_TRUE(pathOthersCanChange(tmp / "safe/via/link.deb", me));
+    EXPECT_TRUE(pathOthersCanChange(tmp / "safe/none.deb", me));
+    EXPECT_TRUE(pathOthersCanChange(tmp / "safe/Linux", me)) << "not a file";
+    // Another owner (not root, not the user) is not safe either.
+    EXPECT_EQ(pathOthersCanChange(tmp / "safe/Linux/p.deb", me + 1), me != 0);
 }
 
 TEST_F(FileOps, EraseRunsTheRootDeleteOnlyForAReadableFile) {
@@ -191,10 +217,23 @@ TEST_F(FileOps, ALinkGivenAsTheFolderIsNotFollowed) {
     writeFileBytes(tmp / "real/keep", "k");
     fs::create_directory_symlink(tmp / "real", tmp / "link");
     DELETEFOLDER();  // DIRNAME empty: nothing at all
-    S().DIRNAME = tmp / "link";
-    DELETEFOLDER();
-    EXPECT_EQ(readFileBytes(tmp / "real/keep"), "k");
+    // A trailing "/" would make the system follow the link: it is refused all the same.
+    for (const std::string name : {"link", "link/", "link//"}) {
+        S().DIRNAME = tmp.path() + "/" + name;
+        DELETEFOLDER();
+        EXPECT_EQ(readFileBytes(tmp / "real/keep"), "k") << name;
+    }
     EXPECT_TRUE(fake.commands.empty());
+}
+
+TEST(MountInfo, MountPointsAreReadUnescaped) {
+    const std::string info =
+        "22 1 0:21 / /proc rw,nosuid - proc proc rw\n"
+        "95 29 8:1 /data/x /home/u/my\\040wallet/archive rw - ext4 /dev/sda1 rw\n";
+    EXPECT_TRUE(mountinfoListsMountPoint(info, "/proc"));
+    EXPECT_TRUE(mountinfoListsMountPoint(info, "/home/u/my wallet/archive"));
+    EXPECT_FALSE(mountinfoListsMountPoint(info, "/home/u/my wallet"));
+    EXPECT_FALSE(mountinfoListsMountPoint(info, "/data/x"));
 }
 
 class Listing : public FileOps {

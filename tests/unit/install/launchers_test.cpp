@@ -42,11 +42,13 @@ const LauncherCase kCases[] = {
 
 std::string contentFor(const LauncherCase& c) {
     if (c.form == Form::A) {
-        return launchers::formAContent(launchers::terminalForFormA(c.current, c.fallback),
-                                       c.folder);
+        const std::string ap = c.folder;
+        return launchers::formAContent(launchers::terminalForFormA(c.current, c.fallback), ap,
+                                       ap + "/wallet", ap + "/wallet.ico");
     }
-    return launchers::formBContent(launchers::terminalForFormB(c.current, c.fallback), c.folder,
-                                   c.home);
+    return launchers::formBContent(launchers::terminalForFormB(c.current, c.fallback),
+                                   std::string(c.home) + "/wallet/wallet",
+                                   std::string(c.folder) + "/wallet.ico");
 }
 
 TEST(Launchers, ContentOfEveryFormAndTerminalMatchesTheRecordedFiles) {
@@ -175,56 +177,84 @@ TEST_F(LauncherWriting, DesktopFolderFallsBackToXdgThenCreatesDesktop) {
     EXPECT_EQ(launchers::desktopFolder(home), home + "/Desktop");
 }
 
-TEST_F(LauncherWriting, EachPlacementRunsItsCommandsAndRestoresTheFolder) {
-    std::filesystem::create_directories(home + "/Desktop");
-    const std::string start = std::filesystem::current_path().string();
+TEST_F(LauncherWriting, UserFilesAreWrittenByTheProgramOnlyTheAllUsersCopyByRoot) {
+    namespace fs = std::filesystem;
+    fs::create_directories(home + "/Desktop");
+    const std::string start = fs::current_path().string();
     const std::string desk = home + "/Desktop/";
     const std::string menu = home + "/.local/share/applications/";
+    // A link planted where a launcher goes, pointing at a private file of the user's.
+    writeFileBytes(dir.path() + "/secret", "s");
+    fs::permissions(dir.path() + "/secret", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(dir.path() + "/secret", desk + "Corvane wallet.desktop");
+    std::string copied;  // what root was given to install for all users
+    fake.onRun = [&](const RecordedCommand& c) {
+        const std::size_t at = c.commandLine.find(" /tmp/corvane-launcher-");
+        const std::size_t end = c.commandLine.find(" '/usr/share/applications/");
+        if (at != std::string::npos && end != std::string::npos) {
+            copied = readFileBytes(c.commandLine.substr(at + 1, end - at - 1));
+        }
+        return 0;
+    };
     struct Row {
         char variant;
-        std::vector<std::string> commands;
+        std::string file;
+        bool inUserMenu;
         std::string cwdAfter;
     };
     const std::vector<Row> rows = {
-        {'A',
-         {kSudo + "chmod a+x \"" + desk + "Corvane wallet.desktop\"",
-          kSudo + "cp \"" + desk + "Corvane wallet.desktop\" \"" + menu +
-              "Corvane wallet.desktop\""},
-         home + "/Desktop"},
-        {'C',
-         {kSudo + "chmod a+x \"" + desk + "Corvane wallet.desktop\"",
-          kSudo + "cp \"" + desk + "Corvane wallet.desktop\" \"" + menu +
-              "Corvane wallet.desktop\""},
-         start},
-        {'D',
-         {kSudo + "chmod a+x " + desk + "wallet.desktop",
-          kSudo + "mv " + desk + "wallet.desktop '/usr/share/applications/Corvane wallet.desktop'"},
-         start},
+        {'A', desk + "Corvane wallet.desktop", true, home + "/Desktop"},
+        {'C', desk + "Corvane wallet.desktop", true, start},
+        {'D', desk + "wallet.desktop", false, start},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.variant);
-        std::filesystem::current_path(start);
+        fs::current_path(start);
         fake.commands.clear();
-        launchers::writeLauncher(launchers::automaticPlacement(r.variant, home));
-        EXPECT_EQ(fake.commandLines(), r.commands);
-        EXPECT_EQ(std::filesystem::current_path().string(), r.cwdAfter);
+        launchers::Placement p = launchers::automaticPlacement(r.variant, home);
+        p.program = "/x/wallet";
+        p.icon = "/x/wallet.ico";
+        const std::string written = launchers::writeLauncher(p);
+        EXPECT_EQ(written, r.file);
+        EXPECT_EQ(fs::current_path().string(), r.cwdAfter);
+        if (r.variant == 'D') {
+            // Root installs a private copy, owned by root with mode 0644; the desktop one goes.
+            ASSERT_EQ(fake.commands.size(), 1u);
+            const std::string& line = fake.commands[0].commandLine;
+            EXPECT_EQ(
+                line.rfind(kSudo + "install -o root -g root -m 0644 /tmp/corvane-launcher-", 0),
+                0u);
+            EXPECT_TRUE(line.ends_with(" '/usr/share/applications/Corvane wallet.desktop'"));
+            EXPECT_EQ(fake.commands[0].input, std::optional<std::string>("pw\n"));
+            EXPECT_NE(copied.find("Exec=gnome-terminal -e /x/wallet\n"), std::string::npos);
+            EXPECT_FALSE(fs::exists(fs::symlink_status(r.file)));
+            continue;
+        }
+        EXPECT_TRUE(fake.commands.empty()) << "no sudo for the user's own files";
+        for (const std::string& f : {r.file, menu + "Corvane wallet.desktop"}) {
+            const auto st = fs::symlink_status(f);
+            EXPECT_TRUE(fs::is_regular_file(st)) << f;
+            EXPECT_EQ(st.permissions() & fs::perms::all, static_cast<fs::perms>(0755)) << f;
+            EXPECT_NE(readFileBytes(f).find("Icon=/x/wallet.ico\n"), std::string::npos);
+        }
     }
-    // The user's menu folder is created when missing.
-    EXPECT_TRUE(std::filesystem::is_directory(home + "/.local/share/applications"));
-    // The password goes to sudo on its standard input, never on the line.
-    for (const auto& c : fake.commands) EXPECT_EQ(c.input, std::optional<std::string>("pw\n"));
+    // The planted link was replaced, not followed.
+    EXPECT_EQ(readFileBytes(dir.path() + "/secret"), "s");
+    EXPECT_EQ(fs::status(dir.path() + "/secret").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
-TEST_F(LauncherWriting, EmptyPasswordSkipsCopyAndMoveButNotChmod) {
+TEST_F(LauncherWriting, EmptyPasswordSkipsCopyAndMove) {
     std::filesystem::create_directories(home + "/Desktop");
     S().SUDOPASSWORD.clear();
     for (char v : {'A', 'B', 'D'}) {
         SCOPED_TRACE(v);
         fake.commands.clear();
-        launchers::writeLauncher(launchers::automaticPlacement(v, home));
-        ASSERT_EQ(fake.commands.size(), 1u);
-        EXPECT_EQ(fake.commands[0].commandLine.rfind(kSudo + "chmod a+x ", 0), 0u);
+        const std::string file = launchers::writeLauncher(launchers::automaticPlacement(v, home));
+        EXPECT_TRUE(fake.commands.empty());
+        EXPECT_TRUE(std::filesystem::is_regular_file(file));
     }
+    EXPECT_FALSE(std::filesystem::exists(home + "/.local/share/applications"));
 }
 
 TEST(LauncherMessages, ManualMenuTexts) {
@@ -256,8 +286,10 @@ TEST(LauncherFiles, DumpForDesktopTools) {
                 const std::string content =
                     form == Form::A
                         ? launchers::formAContent(launchers::terminalForFormA(t, ""),
-                                                  base + "/wallet")
-                        : launchers::formBContent(launchers::terminalForFormB(t, ""), base, base);
+                                                  base + "/wallet", base + "/wallet/wallet",
+                                                  base + "/wallet/wallet.ico")
+                        : launchers::formBContent(launchers::terminalForFormB(t, ""),
+                                                  base + "/wallet/wallet", base + "/wallet.ico");
                 const std::string file = root + "/" + (form == Form::A ? "A-" : "B-") +
                                          (*t ? t : "none") + "-" + std::to_string(n++) + ".desktop";
                 writeFileBytes(file, content);
