@@ -1,9 +1,10 @@
 #!/bin/sh
-# Builds the sanitizer build and runs every test (unit and end-to-end, through ctest), builds
-# the release (scripts/release.sh) and runs it in Debian 11 and 12 roots (tests/release), runs
-# the end-to-end tests against a real Debian system (tests/realsys), then builds the fuzz
-# targets and runs each for FUZZ_SECONDS (default 20). The Debian-root tests skip, saying why,
-# when not root or when the package archive cannot be reached. Exits non-zero on any failure.
+# Checks the include graph of src/ (scripts/folder-graph.py), builds the sanitizer build and
+# runs every test (unit and end-to-end, through ctest), builds the release (scripts/release.sh)
+# and runs it in Debian 11 and 12 roots (tests/release), runs the end-to-end tests against a
+# real Debian system (tests/realsys), then builds the fuzz targets and runs each for
+# FUZZ_SECONDS (default 20). The Debian-root tests skip, saying why, when not root or when the
+# package archive cannot be reached. Exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -35,6 +36,11 @@ fuzz_seeds() {
     if [ -d "fuzz/corpus/$1" ]; then cp -r "fuzz/corpus/$1/." "$2/"; fi
 }
 failed=0
+
+# The include graph of src/ keeps the layer order: no folder cycle, no file circle, no arrow
+# to a folder that is not below (cheap, so first).
+/usr/bin/python3 scripts/folder-graph.py || failed=1
+/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/scripts || failed=1
 
 cmake --preset asan
 cmake --build --preset asan -j "$JOBS"
