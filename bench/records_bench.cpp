@@ -11,8 +11,10 @@
 #include <random>
 
 #include "../tests/unit/config/record_models.h"
-#include "app/installWalletForLinux.h"
+#include "cipher/text_cipher.h"
 #include "config/custom_file.h"
+#include "config/system_profile.h"
+#include "core/shared_state.h"
 
 namespace {
 

@@ -16,7 +16,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/installWalletForLinux.h"
+#include "console/console.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "storage/wallet_scan.h"

@@ -21,8 +21,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
+#include "host/shell_capture.h"
 #include "storage/storage_survey.h"
 #include "storage/wallet_scan.h"
 

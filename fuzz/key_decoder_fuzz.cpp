@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "console/key_decoder.h"
+#include "host/key_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view buf(reinterpret_cast<const char*>(data), size);

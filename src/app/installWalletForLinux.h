@@ -1,88 +1,28 @@
-// Chief header of the installer: every routine of the system under its documented name.
+// Index of the installer: every routine of the system under its documented name, through the
+// header of the subsystem that owns it. Only main and the tests include it; the system's own
+// files include the headers of what they call, so their includes draw the real graph.
 // Routines take no parameters and return nothing; they work on the shared state (S()).
 #pragma once
 
-#include "app/shared_state.h"
-
-// Start-up and menu driver.
-int runInstaller(int argc, char** argv);  // start-up sequence; returns the exit status
-void PROCESSDISPLAYWALLETINSTALLATIONMENU();
-void launchWallet();  // top menu key "3"
-
-// Console kit.
-void UPDATESPINNER();
-void SAVECONSOLEWINDOWCURSORPOSITION();
-void RESTORECONSOLEWINDOWCURSORPOSITION();
-
-// Shell command capture.
-void PIPECOMMANDLINEOUTPUTINTOVARIABLE();
-void PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE();
-void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL();
-
-// Operating-system detection.
-void GETOSTYPE();
-
-// Privilege and passwords.
-void runStartupSudoProcedure();
-void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
-
-// File-system operations.
-void CHECKIFPATHEXISTS();
-void CHECKIFLOCALPATHEXISTS();
-void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
-void CREATEALLDIRECTORIESNOTPRESENTINPATH();
-void CREATEALLDIRECTORIESNOTPRESENTINPATH2();
-void ERASEFILEIFITEXISTSINFILEPATH();
-void ERASEFILEIFITEXISTSINFILEPATH2();
-void DELETEFOLDER();
-void DELETEDIRPATH5();
-void ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY();
-
-// Object-marker files, custom files, system profile file.
-void READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
-void WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
-void READOBJECTINCUSTOMFILE();
-void WRITEOBJECTINCUSTOMFILE();
-void WRITEOBJECTANDVALUEINCUSTOMFILE();
-void READOBJECTANDVALUEINCUSTOMFILE();
-void DESPACECUSTOMFILE();
-void SORTCUSTOMFILEALPHABETICALLYWITHADYNAMICARRAYINFILEPATH();
-void SORTCUSTOMFILEALPHABETICALLYINFILEPATH();
-void READOBJECTVALUEINKESTRELSYSTEMCONFIG();
-void WRITEORUPDATEUNIQUEOBJECTVALUEINKESTRELSYSTEMCONFIGFILE();
-void DELETEUNIQUEOBJECTMARKERANDVALUEINKESTRELSYSTEMCONFIGFILE();
-void CLEAROBJECTANDVALUEINCONFIGFILE();
-void SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY();
-void TRIMINVISIBLECHARSFROMSTRING();
-
-// Text cipher and pad file.
-void CREATEHASHFILE();
-void ENCRYPTSTRING3();
-void DECRYPTSTRING3();
-
-// Stardate.
-void CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
-void CONVERTORIGINALDATEANDORIGINALTIMEINTOTEMPSTARDATE();
-
-// Archive downloads.
-void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
-void DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY();
-void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
-
-// Storage survey and wallet scan.
-void ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
-void runWalletScan();  // top menu key "4"
-
-// Package provisioning.
-void PROCESSCHECK64();
-
-// Installation menus and flows (submenus of the menu driver).
-void runInstallationMenu();        // top menu key "1"
-void runManualInstallationMenu();  // top menu key "2"
-void runSelectedWalletMenu();      // top menu key "5"
-void removeLaunchers();            // top menu key "6"
-void deleteAllWalletFiles();       // top menu key "7", installation menu key "7"
-void uninstallWallet();            // installation menu key "9"
-
-// Advanced menu, help and information pages.
-void runAdvancedMenu();  // top menu key "8"
+#include "app/menu_driver.h"
+#include "app/startup.h"
+#include "cipher/text_cipher.h"
+#include "config/custom_file.h"
+#include "config/object_marker_file.h"
+#include "config/system_profile.h"
+#include "console/console.h"
+#include "core/shared_state.h"
+#include "help/advanced_menu.h"
+#include "host/file_ops.h"
+#include "host/os_detect.h"
+#include "host/shell_capture.h"
+#include "install/install_menu.h"
+#include "install/manual_menu.h"
+#include "install/removal.h"
+#include "install/selected_wallet_menu.h"
+#include "net/downloads.h"
+#include "privilege/privilege.h"
+#include "provision/provisioning.h"
+#include "stardate/stardate.h"
+#include "storage/storage_survey.h"
+#include "storage/wallet_scan.h"

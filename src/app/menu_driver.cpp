@@ -8,12 +8,18 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
+#include "help/advanced_menu.h"
 #include "host/platform.h"
-#include "host/privilege.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
+#include "install/install_menu.h"
+#include "install/manual_menu.h"
+#include "install/removal.h"
+#include "install/selected_wallet_menu.h"
+#include "privilege/privilege.h"
+#include "storage/wallet_scan.h"
 
 namespace {
 
@@ -44,8 +50,8 @@ void keyScan() {
     if (!s.APPLICATIONTEXTWALLETCURRENTFILEPATH.empty() &&
         s.APPLICATIONTEXTWALLETCURRENTFILEPATH != before) {
         const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-        s.installedProgramPath = install::copyDestination("wallet", ip + "/wallet");
-        s.installedIconPath = install::copyDestination("wallet.ico", ip + "/wallet.ico");
+        install::thisRun().programPath = install::copyDestination("wallet", ip + "/wallet");
+        install::thisRun().iconPath = install::copyDestination("wallet.ico", ip + "/wallet.ico");
     }
 }
 
@@ -123,7 +129,7 @@ void launchWallet() {
     console::clearScreen();
     const std::string homeProgram = s.CURRENTOSACCOUNTUSERHOMEPATH + "/wallet/wallet";
     const std::string program =
-        programToLaunch(homeProgram, isProgram(homeProgram), s.installedProgramPath);
+        programToLaunch(homeProgram, isProgram(homeProgram), install::thisRun().programPath);
     for (const auto& cmd : walletLaunchCommands(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
                                                 s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME,
                                                 program, isFile(program))) {

@@ -26,3 +26,8 @@ std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal
 // installation this run made or picked last (when there is one), else HOME/wallet/wallet.
 std::string programToLaunch(const std::string& homeProgram, bool homeProgramRuns,
                             const std::string& installedProgram);
+
+// The menu driver: runs the top menu until the program ends.
+void PROCESSDISPLAYWALLETINSTALLATIONMENU();
+// Top menu key "3": starts the wallet in a terminal.
+void launchWallet();

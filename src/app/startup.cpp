@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/installWalletForLinux.h"
-#include "console/terminal.h"
+#include "app/menu_driver.h"
+#include "core/shared_state.h"
+#include "host/os_detect.h"
 #include "host/platform.h"
+#include "host/terminal.h"
+#include "privilege/privilege.h"
 
 namespace {
 

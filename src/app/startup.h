@@ -22,3 +22,7 @@ std::string fileFolderFor(std::string_view programFolder, bool programFolderWrit
 // Makes folder and any missing parents with mode 0700 (no elevated command, ever). True when
 // it ends up an existing folder this user can write.
 bool makePrivateFolder(const std::string& folder);
+
+// The start-up sequence (shared state, detection, sudo access, terminal emulator, then the
+// menu driver); returns the exit status.
+int runInstaller(int argc, char** argv);

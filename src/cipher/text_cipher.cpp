@@ -2,9 +2,9 @@
 // The pad file is private (mode 0600): with it, the stored password can be read back.
 #include "cipher/text_cipher.h"
 
-#include "app/installWalletForLinux.h"
-#include "config/whole_file.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
+#include "host/whole_file.h"
 
 int characterValue(unsigned char c) { return (c >= 32 && c <= 126) ? c - 31 : 96; }
 

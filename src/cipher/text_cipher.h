@@ -43,3 +43,8 @@ std::string encipher(std::string_view text, std::string_view pad);
 // The reverse, group by group from the end of the enciphered text; a group whose value falls
 // outside 1..95 gives no character, and groups without pad bytes give nothing.
 std::string decipher(std::string_view enciphered, std::string_view pad);
+
+// The cipher routines.
+void CREATEHASHFILE();
+void ENCRYPTSTRING3();
+void DECRYPTSTRING3();

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "app/installWalletForLinux.h"
-#include "config/whole_file.h"
+#include "core/shared_state.h"
+#include "host/whole_file.h"
 
 std::string withoutLineEnds(std::string_view content) {
     std::string out;

@@ -40,3 +40,12 @@ std::string formatSortedLines(const std::vector<std::string>& lines);
 
 // sortLines, sortRecordLines and formatSortedLines in one.
 std::string sortRecords(std::string_view content);
+
+// The custom-file routines.
+void READOBJECTINCUSTOMFILE();
+void WRITEOBJECTINCUSTOMFILE();
+void WRITEOBJECTANDVALUEINCUSTOMFILE();
+void READOBJECTANDVALUEINCUSTOMFILE();
+void DESPACECUSTOMFILE();
+void SORTCUSTOMFILEALPHABETICALLYWITHADYNAMICARRAYINFILEPATH();
+void SORTCUSTOMFILEALPHABETICALLYINFILEPATH();

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/installWalletForLinux.h"
-#include "config/whole_file.h"
+#include "core/shared_state.h"
+#include "host/whole_file.h"
 
 std::size_t findMarker(std::string_view content, std::string_view marker) {
     if (marker.empty()) return std::string_view::npos;

@@ -74,3 +74,7 @@ std::string writeObjectRecord(std::string& content, std::string_view marker, std
 
 // Delimiters from the shared state; an unset one counts as its usual byte ("=", CR).
 RecordSyntax sharedRecordSyntax();
+
+// The object-marker routines.
+void READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
+void WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();

@@ -4,9 +4,9 @@
 
 #include <utility>
 
-#include "app/installWalletForLinux.h"
 #include "config/custom_file.h"
-#include "config/whole_file.h"
+#include "core/shared_state.h"
+#include "host/whole_file.h"
 
 std::string profileFileName() { return S().THISPROGRAMEXECUTABLEFILENAME + ".cfg"; }
 std::string profileFolder() { return S().THISPROGRAMEXECUTABLEFILEPATH; }

@@ -19,3 +19,11 @@ void clearAllRecords(std::string& content, std::string_view marker);
 
 // The bytes of text with codes 48 ("0") to 122 ("z"), in order; all others dropped.
 std::string trimInvisibleChars(std::string_view text);
+
+// The system profile routines.
+void READOBJECTVALUEINKESTRELSYSTEMCONFIG();
+void WRITEORUPDATEUNIQUEOBJECTVALUEINKESTRELSYSTEMCONFIGFILE();
+void DELETEUNIQUEOBJECTMARKERANDVALUEINKESTRELSYSTEMCONFIGFILE();
+void CLEAROBJECTANDVALUEINCONFIGFILE();
+void SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY();
+void TRIMINVISIBLECHARSFROMSTRING();

@@ -5,9 +5,10 @@
 
 #include <cstdlib>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
 #include "host/run_log.h"
+#include "host/shell.h"
 
 namespace console {
 namespace {
@@ -18,7 +19,12 @@ constexpr int kTrackedRows = 24;
 struct Tracked {
     bool valid = false;
     int row = 1, column = 1;
+    uint64_t commands = 0;  // terminalCommandsRun() when the position was known
 } gCursor;
+
+// A command that shared the terminal since the position was known may have moved the cursor.
+bool cursorKnown() { return gCursor.valid && gCursor.commands == terminalCommandsRun(); }
+void knowCursor(int row, int column) { gCursor = {true, row, column, terminalCommandsRun()}; }
 
 // The current screen as drawn since its last clear, to draw it again after a resize.
 std::string gScreen;
@@ -35,14 +41,14 @@ int rowsAdvanced(std::size_t startColumn, std::size_t length) {
 }
 
 void trackLine(std::size_t length) {
-    if (!gCursor.valid) return;
+    if (!cursorKnown()) return;
     gCursor.row += rowsAdvanced(static_cast<std::size_t>(gCursor.column), length);
     gCursor.column = 1;
     if (gCursor.row > kTrackedRows) gCursor.valid = false;  // the screen scrolled
 }
 
 void trackText(std::size_t length) {
-    if (!gCursor.valid) return;
+    if (!cursorKnown()) return;
     std::size_t col = static_cast<std::size_t>(gCursor.column) + length;
     while (col > static_cast<std::size_t>(kScreenWidth)) {
         col -= kScreenWidth;
@@ -165,7 +171,7 @@ std::string moveSequence(int row, int column) {
 void clearScreen() {
     gScreen.clear();
     writeScreen(clearSequence());
-    gCursor = {true, 1, 1};
+    knowCursor(1, 1);
 }
 
 void printLine(std::string_view text) {
@@ -184,7 +190,7 @@ void print(std::string_view text) {
 
 void moveCursor(int row, int column) {
     writeScreen(moveSequence(row, column));
-    gCursor = {true, row, column};
+    knowCursor(row, column);
 }
 
 std::string paddedStatusLine(std::string_view text) {
@@ -196,7 +202,7 @@ std::string paddedStatusLine(std::string_view text) {
 
 void drawStatusLine() {
     writeScreen(statusFrame());
-    gCursor = {true, kStatusRow + 1, 1};
+    knowCursor(kStatusRow + 1, 1);
 }
 
 void showStatus(std::string_view text) {
@@ -224,12 +230,12 @@ void drawMenu(const std::vector<std::string>& lines, std::string_view status) {
     out += statusFrame();
     gScreen.clear();
     writeScreen(out);
-    gCursor = {true, kStatusRow + 1, 1};
+    knowCursor(kStatusRow + 1, 1);
 }
 
 void drawPage(const std::vector<std::string>& lines) {
     std::string out = clearSequence();
-    gCursor = {true, 1, 1};
+    knowCursor(1, 1);
     for (const auto& l : lines) {
         const std::string shown = shownText(l);
         out += withinWidth(shown);
@@ -413,8 +419,8 @@ void UPDATESPINNER() {
 
 void SAVECONSOLEWINDOWCURSORPOSITION() {
     using console::gCursor;
-    if (!gCursor.valid) {
-        if (auto pos = platform().queryCursor()) gCursor = {true, pos->row, pos->column};
+    if (!console::cursorKnown()) {
+        if (auto pos = platform().queryCursor()) console::knowCursor(pos->row, pos->column);
     }
     S().SAVEDCONSOLEWINDOWCURSORPOSITIONX = gCursor.row;
     S().SAVEDCONSOLEWINDOWCURSORPOSITIONY = gCursor.column;

@@ -98,3 +98,8 @@ void invalidateCursor();
 void resetConsole();
 
 }  // namespace console
+
+// The console kit's routines.
+void UPDATESPINNER();
+void SAVECONSOLEWINDOWCURSORPOSITION();
+void RESTORECONSOLEWINDOWCURSORPOSITION();

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
 #include "host/run_log.h"
 #include "host/shell.h"

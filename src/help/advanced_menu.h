@@ -20,3 +20,6 @@ struct RunLogTools {
 std::string runLogViewCommand(const std::string& path, const RunLogTools& tools);
 // Clears the run log (key "4"): deletes it with a bounded retry; sets the status text.
 void clearRunLog();
+
+// The advanced menu (top menu key "8").
+void runAdvancedMenu();

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "console/terminal.h"
+#include "host/terminal.h"
 
 void fatalFileError(const std::string& path, const std::string& reason) {
     terminal::restore();

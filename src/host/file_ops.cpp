@@ -11,10 +11,11 @@
 #include <cstdlib>
 #include <set>
 
-#include "app/installWalletForLinux.h"
-#include "config/whole_file.h"
+#include "core/shared_state.h"
 #include "host/mount_id.h"
 #include "host/shell.h"
+#include "host/shell_capture.h"
+#include "host/whole_file.h"
 
 CurrentFolderGuard::CurrentFolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
 
@@ -212,6 +213,8 @@ void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
     }
 }
 
+}  // namespace
+
 // Folders are made by the user where the user may; root makes only those the user cannot,
 // and gives them to the user at once. Either way they end up the user's, mode 0755: never
 // writable by others, since root later installs packages from below them.
@@ -227,8 +230,6 @@ void createMissingFolders(const std::string& path) {
         if (!canEnterFolder(prefix)) return;
     }
 }
-
-}  // namespace
 
 bool emptyFolder(const std::string& folder, bool runCommands) {
     // A trailing "/" would make open() follow a link in the last component.
@@ -266,13 +267,6 @@ std::size_t appendListingLines(std::string_view output, StringList& list) {
 void CHECKIFPATHEXISTS() { S().PATHFOUND = canEnterFolder(S().PATHNAME) ? 1 : 0; }
 
 void CHECKIFLOCALPATHEXISTS() { CHECKIFPATHEXISTS(); }
-
-void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS() {
-    if (S().SUDOPASSWORD.empty()) {
-        CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
-    }
-    createMissingFolders(S().FILEPATH);
-}
 
 void CREATEALLDIRECTORIESNOTPRESENTINPATH() { CREATEALLDIRECTORIESNOTPRESENTINPATH2(); }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "core/shared_state.h"
 
 // Remembers the current folder (by descriptor, so a renamed path does not matter) and goes
 // back to it when the guard ends.
@@ -44,6 +44,11 @@ std::string rootChownCommand(std::string_view folder, unsigned uid,
                              unsigned gid);                    // chown -h uid:gid ...
 std::string rootRemoveFileCommand(std::string_view filePath);  // rm "..."
 
+// Makes every missing folder of path, shortest first, with mode kFolderMode: as the user where
+// the user may, else through the elevated runner (then given to the user). Stops at the first
+// folder that cannot be entered afterwards.
+void createMissingFolders(const std::string& path);
+
 // Mode of the folders the installer makes: the user's, readable by all, writable by the user
 // alone.
 inline constexpr unsigned kFolderMode = 0755;
@@ -74,3 +79,14 @@ bool emptyFolder(const std::string& folder, bool runCommands = true);
 // Appends the non-empty lines of find's output to list, in order, in one pass over the text;
 // returns how many were appended.
 std::size_t appendListingLines(std::string_view output, StringList& list);
+
+// The file-system routines.
+void CHECKIFPATHEXISTS();
+void CHECKIFLOCALPATHEXISTS();
+void CREATEALLDIRECTORIESNOTPRESENTINPATH();
+void CREATEALLDIRECTORIESNOTPRESENTINPATH2();
+void ERASEFILEIFITEXISTSINFILEPATH();
+void ERASEFILEIFITEXISTSINFILEPATH2();
+void DELETEFOLDER();
+void DELETEDIRPATH5();
+void ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY();

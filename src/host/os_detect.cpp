@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
 #include "host/platform.h"

@@ -20,3 +20,7 @@ std::string trimBlanks(std::string_view text);
 
 // The capture's scratch folder below the program folder.
 inline constexpr const char* kCaptureTempFolderName = "temp";
+
+// The detection routines.
+void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL();
+void GETOSTYPE();

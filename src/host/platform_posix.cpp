@@ -17,9 +17,9 @@
 #include <random>
 #include <vector>
 
-#include "console/key_decoder.h"
-#include "console/terminal.h"
+#include "host/key_decoder.h"
 #include "host/platform.h"
+#include "host/terminal.h"
 
 extern char** environ;
 

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/shared_state.h"
-#include "host/shell.h"
+#include "core/shared_state.h"
+#include "host/shell_quote.h"
 
 namespace runlog {
 namespace {

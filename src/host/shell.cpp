@@ -1,23 +1,17 @@
-// Command lines: the plain runner, the elevated runner and the quoting of values.
+// Command lines: the plain runner and the elevated runner.
 #include "host/shell.h"
 
 #include <chrono>
 #include <csignal>
 
-#include "app/shared_state.h"
-#include "console/console.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
 #include "host/run_log.h"
 
 namespace {
 
-bool isPlainChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '.' || c == '/' || c == ',' || c == ':' || c == '+' || c == '=' || c == '@' ||
-           c == '%' || c == '-';
-}
-
 std::function<int()> gTicker;
+uint64_t gTerminalCommands = 0;
 
 }  // namespace
 
@@ -48,9 +42,11 @@ int runShellCommand(const std::string& commandLine, CommandOptions options) {
 }
 
 int runCommand(const std::string& commandLine, bool cLocale) {
-    console::invalidateCursor();  // the command may write to the terminal
+    ++gTerminalCommands;  // the command may write to the terminal
     return runShellCommand(commandLine, CommandOptions{std::nullopt, cLocale, 0, {}});
 }
+
+uint64_t terminalCommandsRun() { return gTerminalCommands; }
 
 std::string elevatedCommandLine(std::string_view command) {
     return "sudo -kS " + std::string(kNullInputWrapper) + std::string(command);
@@ -62,35 +58,7 @@ std::string elevatedInput(std::string_view password) {
 }
 
 int runElevated(const std::string& command, bool cLocale) {
-    console::invalidateCursor();
+    ++gTerminalCommands;
     return runShellCommand(elevatedCommandLine(command),
                            CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale, 0, {}});
-}
-
-std::string shellQuote(std::string_view value) {
-    bool plain = !value.empty();
-    for (char c : value) plain = plain && isPlainChar(c);
-    return plain ? std::string(value) : shellSingleQuote(value);
-}
-
-std::string shellSingleQuote(std::string_view value) {
-    std::string out = "'";
-    for (char c : value) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    out += "'";
-    return out;
-}
-
-std::string doubleQuoteEscape(std::string_view value) {
-    std::string out;
-    for (char c : value) {
-        if (c == '"' || c == '\\' || c == '$' || c == '`') out += '\\';
-        out += c;
-    }
-    return out;
 }

@@ -1,12 +1,14 @@
-// Running command lines: the plain runner, the elevated runner (the only place that builds a
-// sudo command), and the quoting of values placed into command lines.
+// Running command lines: the plain runner and the elevated runner (the only place that builds
+// a sudo command); the quoting of values comes with them (shell_quote.h).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "host/platform.h"
+#include "host/shell_quote.h"  // every command line quotes its values
 
 // The one place where commands run: through the platform, with the ticker in force (if any)
 // called while the command runs, and a run-log line when it ends.
@@ -30,6 +32,10 @@ private:
 // cLocale adds LC_ALL=C for commands whose output the program parses.
 int runCommand(const std::string& commandLine, bool cLocale = false);
 
+// How many commands runCommand and runElevated have started: they share the terminal, so the
+// console kit takes the cursor it tracks as unknown once this count has moved.
+uint64_t terminalCommandsRun();
+
 // Builds the elevated form of a command: "sudo -kS " + kNullInputWrapper + command. The
 // password never stands on the command line; runElevated feeds SUDOPASSWORD and a line feed to
 // the shell's stdin, which is sudo's. sudo reads that line only when it asks for a password:
@@ -43,11 +49,3 @@ int runElevated(const std::string& command, bool cLocale = false);
 // What runElevated writes to the shell's stdin: the password up to any line break, then a
 // line feed (sudo reads exactly one line).
 std::string elevatedInput(std::string_view password);
-
-// A value made only of A-Za-z0-9_./,:+=@%- is returned as it stands; any other value is
-// single-quoted for the shell ('it'\''s').
-std::string shellQuote(std::string_view value);
-// Always single-quotes value for the shell ('it'\''s').
-std::string shellSingleQuote(std::string_view value);
-// Escapes ", \, $ and ` for use inside a command's own double quotes.
-std::string doubleQuoteEscape(std::string_view value);

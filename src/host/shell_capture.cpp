@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/platform.h"
 #include "host/shell.h"

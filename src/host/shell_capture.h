@@ -27,3 +27,7 @@ const std::string& captureThroughScratchFile(const std::string& command,
 // The same capture (as the user) that keeps the bytes as the command wrote them: zero bytes
 // and blanks stay, for output whose records are separated by zero bytes (find -print0).
 const std::string& captureBytesThroughScratchFile(const std::string& command, int64_t pauseMs);
+
+// The capture routines: COMMANDLINEINPUT in, COMMANDLINEOUTPUT out.
+void PIPECOMMANDLINEOUTPUTINTOVARIABLE();
+void PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE();

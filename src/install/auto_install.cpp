@@ -11,15 +11,19 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/installWalletForLinux.h"
+#include "config/custom_file.h"
+#include "config/object_marker_file.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/shell.h"
-#include "install/install_menu.h"
 #include "install/launchers.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
+#include "privilege/privilege.h"
+#include "provision/provisioning.h"
+#include "stardate/stardate.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +36,8 @@ constexpr const char* kLabel = "APPLICATION STATUS= ";
 // One flow run: knows how the plan wants its progress told.
 class Flow {
 public:
-    explicit Flow(const VariantPlan& plan) : plan_(plan) {}
+    Flow(const VariantPlan& plan, const ProgressScreen& progressScreen)
+        : plan_(plan), progressScreen_(progressScreen) {}
 
     void status(const std::string& text) {
         if (plan_.statusMode == StatusMode::Silent) return;
@@ -40,8 +45,8 @@ public:
     }
     // The progress screen and a status text (variant A); the status line alone otherwise.
     void redrawThenStatus(const std::string& text) {
-        if (plan_.statusMode == StatusMode::Redraw) {
-            console::drawMenu(installationMenuLines(true), label(text));
+        if (plan_.statusMode == StatusMode::Redraw && progressScreen_) {
+            console::drawMenu(progressScreen_(), label(text));
         } else {
             status(text);
         }
@@ -59,6 +64,7 @@ public:
 
 private:
     const VariantPlan& plan_;
+    const ProgressScreen& progressScreen_;
     std::string missing_;
 };
 
@@ -233,12 +239,17 @@ std::string downloadTimedOutStatus(bool labelled) {
            std::to_string(net::wgetTotalSeconds()) + " Seconds";
 }
 
-Outcome runAutomaticInstallation(Variant v) {
+RunRecord& thisRun() {
+    static RunRecord record;
+    return record;
+}
+
+Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen) {
     SharedState& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
     const VariantPlan plan = planFor(v, ip);
     const std::string startFolder = currentFolder();
-    Flow flow(plan);
+    Flow flow(plan, progressScreen);
 
     auto stopWith = [&](const std::string& text) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(text);
@@ -314,8 +325,8 @@ Outcome runAutomaticInstallation(Variant v) {
     if (!program) return stop();
     if (plan.waitAfterProgramMs > 0) platform().sleepMs(plan.waitAfterProgramMs);
     makeExecutable(*program);
-    s.installedProgramPath = *program;
-    s.installedIconPath = *icon;
+    install::thisRun().programPath = *program;
+    install::thisRun().iconPath = *icon;
 
     const std::string home = s.CURRENTUSERHOMEPATH;
     launchers::Placement placement = launchers::automaticPlacement(plan.launcherVariant, home);
@@ -323,7 +334,7 @@ Outcome runAutomaticInstallation(Variant v) {
     placement.icon = *icon;
     flow.redrawThenStatus("Creating desktop shortcut");
     const std::string launcher = launchers::writeLauncher(placement);
-    s.lastDesktopLauncherPath = launcher;
+    install::thisRun().desktopLauncherPath = launcher;
     s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + launcher;
 
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
@@ -360,9 +371,9 @@ Outcome runAutomaticInstallation(Variant v) {
         PROCESSCHECK64();
         console::clearScreen();
     }
-    if (plan.statusMode == StatusMode::Redraw) {
-        console::drawMenu(installationMenuLines(true), flow.label(plan.finalStatus));
-    } else if (plan.statusMode == StatusMode::Shown) {
+    if (plan.statusMode == StatusMode::Redraw && progressScreen) {
+        console::drawMenu(progressScreen(), flow.label(plan.finalStatus));
+    } else if (plan.statusMode != StatusMode::Silent) {
         console::showStatus(flow.label(plan.finalStatus));
     } else {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(plan.finalStatus);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,16 +44,32 @@ struct VariantPlan {
     bool labelledStatus = true;  // status texts carry "APPLICATION STATUS= "
 };
 
+// What this run installed or picked last, kept between the menus; empty until then.
+struct RunRecord {
+    std::string archiveFolder;        // archive folder of the manual menu's options
+    std::string desktopLauncherPath;  // desktop launcher last written
+    // The wallet program and icon of the installation made or picked last (where the copies
+    // really put them).
+    std::string programPath;
+    std::string iconPath;
+};
+RunRecord& thisRun();
+
 // The .deb files of the Linux folder, in installation order.
 const std::vector<std::string>& walletPackages();
 
 // The plan of a variant for installation path ip (pure).
 VariantPlan planFor(Variant v, const std::string& ip);
 
+// The lines of the screen that a Redraw flow draws again with each status: the progress form
+// of the menu that started it (the menu hands it in; the flow knows no menu).
+using ProgressScreen = std::function<std::vector<std::string>()>;
+
 // Runs the flow. Completed: every step ran (after variant A the caller ends the program).
 // Stopped: a copy's source never arrived; the status names it and the working directory is
-// back where the flow started.
-Outcome runAutomaticInstallation(Variant v);
+// back where the flow started. Without a progress screen a Redraw flow shows its status on
+// the status line alone.
+Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {});
 
 // Ends the program after a completed variant A, through the normal exit path (exit status 0).
 [[noreturn]] void endProgramAfterInstallation();

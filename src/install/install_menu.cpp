@@ -4,9 +4,10 @@
 
 #include <optional>
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "install/auto_install.h"
+#include "install/removal.h"
 
 namespace install {
 
@@ -64,8 +65,9 @@ void runInstallationMenu() {
             s.APPLICATIONTEXTWALLETAPPLICATIONPATH =
                 console::promptLine("Please specify the new installation path = ");
         } else if (key == "2") {
-            if (install::runAutomaticInstallation(install::Variant::A) ==
-                install::Outcome::Completed) {
+            if (install::runAutomaticInstallation(install::Variant::A, [] {
+                    return install::installationMenuLines(true);
+                }) == install::Outcome::Completed) {
                 install::endProgramAfterInstallation();
             }
             stoppedStatus = s.APPLICATIONTEXTWALLETCURRENTSTATUS;

@@ -15,3 +15,6 @@ std::vector<std::string> installationMenuLines(const std::string& applicationPat
 std::vector<std::string> installationMenuLines(bool progress);
 
 }  // namespace install
+
+// The installation menu (top menu key "1").
+void runInstallationMenu();

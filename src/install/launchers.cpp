@@ -14,7 +14,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
 #include "host/platform.h"

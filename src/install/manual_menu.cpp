@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/installWalletForLinux.h"
+#include "config/custom_file.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
@@ -14,6 +15,8 @@
 #include "install/selected_wallet_menu.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
+#include "privilege/privilege.h"
+#include "stardate/stardate.h"
 
 namespace fs = std::filesystem;
 
@@ -92,10 +95,10 @@ void downloadArchiveFolder() {
     auto& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
     createFolder(ip);
-    s.driverArchiveFolder = ip + "/archive";
-    createFolder(s.driverArchiveFolder);
+    install::thisRun().archiveFolder = ip + "/archive";
+    createFolder(install::thisRun().archiveFolder);
     const std::string remembered = currentFolder();
-    enterFolder(s.driverArchiveFolder);
+    enterFolder(install::thisRun().archiveFolder);
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
@@ -103,13 +106,15 @@ void downloadArchiveFolder() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::downloadTimedOutStatus(false);
     else
         s.APPLICATIONTEXTWALLETCURRENTSTATUS =
-            net::checkWalletArchive(s.driverArchiveFolder + "/current", true).statusText();
+            net::checkWalletArchive(install::thisRun().archiveFolder + "/current", true)
+                .statusText();
 }
 
 void copyFromArchive() {
     auto& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    const std::string source = install::manualArchiveFolder(s.driverArchiveFolder, ip) + "/current";
+    const std::string source =
+        install::manualArchiveFolder(install::thisRun().archiveFolder, ip) + "/current";
     // Checked again here: the archive may come from an earlier run, or have changed since.
     const net::ArchiveCheck check = net::checkWalletArchive(source, true);
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = check.statusText();
@@ -123,8 +128,8 @@ void copyFromArchive() {
     const auto program = copyOrReport(source + "/Linux/wallet", ip + "/wallet");
     if (!program) return;
     install::makeExecutable(*program);
-    s.installedProgramPath = *program;
-    s.installedIconPath = *icon;
+    install::thisRun().programPath = *program;
+    install::thisRun().iconPath = *icon;
 }
 
 void desktopShortcut() {
@@ -137,18 +142,19 @@ void desktopShortcut() {
     }
     auto placement = launchers::manualDesktopPlacement(home);
     fillProgramAndIcon(placement);
-    s.lastDesktopLauncherPath = launchers::writeLauncher(placement);
+    install::thisRun().desktopLauncherPath = launchers::writeLauncher(placement);
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
 }
 
 void userMenuItem() {
     auto& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    s.driverArchiveFolder = ip + "/archive";
+    install::thisRun().archiveFolder = ip + "/archive";
     // The icon comes from the downloaded folder, archive/current, where option 2 leaves it.
-    const std::string archivedIcon = s.driverArchiveFolder + "/current/wallet.ico";
+    const std::string archivedIcon = install::thisRun().archiveFolder + "/current/wallet.ico";
     if (!entryExists(ip + "/wallet.ico") && entryExists(archivedIcon) &&
-        net::checkWalletArchive(s.driverArchiveFolder + "/current", false).allows("wallet.ico"))
+        net::checkWalletArchive(install::thisRun().archiveFolder + "/current", false)
+            .allows("wallet.ico"))
         install::copyAndVerify(archivedIcon, ip + "/wallet.ico");
     if (!entryExists(ip + "/wallet.ico")) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
@@ -177,7 +183,7 @@ void allUsersMenuItem() {
 void recordInstallation() {
     auto& s = S();
     const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + s.lastDesktopLauncherPath;
+    s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + install::thisRun().desktopLauncherPath;
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
     const std::string remembered = currentFolder();

@@ -17,3 +17,6 @@ std::vector<std::string> manualMenuLines(std::string_view installationPath,
 std::string manualArchiveFolder(std::string_view driverArchiveFolder, std::string_view ip);
 
 }  // namespace install
+
+// The manual installation menu (top menu key "2").
+void runManualInstallationMenu();

@@ -12,8 +12,8 @@
 #include <set>
 #include <system_error>
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "install/launchers.h"
 

@@ -48,3 +48,8 @@ std::vector<std::string> confirmationLines(const std::vector<Entry>& present);
 std::string shownPath(std::string_view path, std::size_t columns);
 
 }  // namespace removal
+
+// Top menu key "6"; top menu key "7" and installation menu key "7"; installation menu key "9".
+void removeLaunchers();
+void deleteAllWalletFiles();
+void uninstallWallet();

@@ -2,9 +2,10 @@
 // automatic installation on keys "2" and "3".
 #include "install/selected_wallet_menu.h"
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "install/auto_install.h"
+#include "storage/wallet_scan.h"
 
 namespace install {
 
@@ -77,9 +78,9 @@ void runSelectedWalletMenu() {
     auto& s = S();
     // The top menu replaced the scan's status with its own waiting text; while the path is
     // still the one the scan selected, its status is what this menu has to say.
-    if (!s.lastScanStatus.empty() &&
-        s.lastScanInstallationPath == s.APPLICATIONTEXTWALLETINSTALLATIONPATH) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = s.lastScanStatus;
+    if (!storage::lastScan().status.empty() &&
+        storage::lastScan().installationPath == s.APPLICATIONTEXTWALLETINSTALLATIONPATH) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = storage::lastScan().status;
     }
     while (true) {
         drawSelectedWalletMenu();

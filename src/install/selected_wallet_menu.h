@@ -22,3 +22,6 @@ inline constexpr int kSelectedWalletStatusColumn = 2;
 std::string selectedWalletStatusLine(std::string_view status);
 
 }  // namespace install
+
+// The selected-wallet menu (top menu key "5").
+void runSelectedWalletMenu();

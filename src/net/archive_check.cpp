@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 #include "host/regular_file.h"
 #include "host/shell.h"
 #include "net/sha256.h"

@@ -11,8 +11,9 @@
 #include <optional>
 #include <sstream>
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
+#include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/shell.h"
 

@@ -2,8 +2,8 @@
 // packages with apt-get, one elevated command per package, output straight to the terminal.
 #include "provision/provisioning.h"
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
 #include "host/shell.h"
 

@@ -42,3 +42,6 @@ inline constexpr const char* kDebconfSelection =
 inline constexpr int kHeadingPauseMs = 5000;
 
 }  // namespace provision
+
+// The provisioning routine.
+void PROCESSCHECK64();

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/installWalletForLinux.h"
+#include "core/shared_state.h"
 
 namespace {
 

@@ -14,3 +14,7 @@ std::string originalTimeText(const LocalDateTime& t);
 // Year (date characters 7-10) "-" month (1-2) "-" day (4-5) "-" hour (time 1-2) "-" minute
 // (4-5) "-" second (7-8); positions missing from a short input contribute nothing.
 std::string stardateFrom(std::string_view originalDate, std::string_view originalTime);
+
+// The stardate routines.
+void CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
+void CONVERTORIGINALDATEANDORIGINALTIMEINTOTEMPSTARDATE();

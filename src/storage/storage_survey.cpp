@@ -7,13 +7,14 @@
 #include <charconv>
 #include <functional>
 
-#include "app/installWalletForLinux.h"
 #include "config/custom_file.h"
 #include "config/object_marker_file.h"
 #include "config/system_profile.h"
-#include "config/whole_file.h"
+#include "console/console.h"
+#include "core/shared_state.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
+#include "host/whole_file.h"
 
 namespace storage {
 

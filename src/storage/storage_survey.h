@@ -130,3 +130,6 @@ void surveyStorage(ProfileTarget& profile);
 std::string captureElevated(const std::string& command);
 
 }  // namespace storage
+
+// The survey routine.
+void ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();

@@ -13,10 +13,11 @@
 #include <set>
 #include <utility>
 
-#include "app/installWalletForLinux.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
+#include "storage/storage_survey.h"
 
 namespace storage {
 
@@ -241,6 +242,11 @@ void ScanProgress::draw() {
     console::drawPage(page);
 }
 
+ScanOutcome& lastScan() {
+    static ScanOutcome outcome;
+    return outcome;
+}
+
 }  // namespace storage
 
 namespace {
@@ -340,7 +346,7 @@ void runWalletScan() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS =
             storage::selectedWalletStatus(s.APPLICATIONTEXTWALLETINSTALLATIONPATH);
     }
-    s.lastScanInstallationPath = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    s.lastScanStatus = s.APPLICATIONTEXTWALLETCURRENTSTATUS;
+    storage::lastScan().installationPath = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    storage::lastScan().status = s.APPLICATIONTEXTWALLETCURRENTSTATUS;
     s.ZXINKEY.clear();
 }

@@ -109,4 +109,15 @@ private:
     std::size_t shown_ = 0;
 };
 
+// What the last wallet scan of this run selected and said: the top menu replaces the status
+// text, so the selected-wallet menu shows it again while the path is still the scan's.
+struct ScanOutcome {
+    std::string installationPath;
+    std::string status;
+};
+ScanOutcome& lastScan();
+
 }  // namespace storage
+
+// The wallet scan (top menu key "4").
+void runWalletScan();

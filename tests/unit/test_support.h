@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/platform.h"
+#include "install/auto_install.h"
+#include "storage/wallet_scan.h"
 
 struct RecordedCommand {
     std::string commandLine;
@@ -103,13 +105,19 @@ public:
 class WithFakePlatform : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetSharedState();
+        resetState();
         console::resetConsole();
         setPlatform(&fake);
     }
     void TearDown() override {
         setPlatform(nullptr);
+        resetState();
+    }
+    // The shared variables and what the menus keep between them.
+    static void resetState() {
         resetSharedState();
+        install::thisRun() = {};
+        storage::lastScan() = {};
     }
     FakePlatform fake;
 };

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/installWalletForLinux.h"
-#include "config/whole_file.h"
+#include "host/whole_file.h"
 #include "test_support.h"
 
 namespace {

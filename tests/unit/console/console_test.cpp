@@ -2,7 +2,7 @@
 #include "console/console.h"
 
 #include "app/installWalletForLinux.h"
-#include "console/key_decoder.h"
+#include "host/key_decoder.h"
 #include "test_support.h"
 
 namespace {

@@ -85,13 +85,18 @@ protected:
         }
         return v;
     }
+    // What the installation menu hands to variant A: its progress form.
+    const install::ProgressScreen progressScreen = [] {
+        return install::installationMenuLines(true);
+    };
     ScopedTempDir dir;
     std::string home;
     bool serverUp = true;
 };
 
 TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+              install::Outcome::Completed);
     const std::string ap = home + "/wallet";
     for (const char* f : {"/wallet", "/wallet.ico", "/wallet.cfg"}) {
         EXPECT_TRUE(fs::is_regular_file(ap + f)) << f;
@@ -137,9 +142,11 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
 }
 
 TEST_F(AutoInstall, VariantARunTwiceAppendsASecondSetOfRecords) {
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+              install::Outcome::Completed);
     fs::current_path(dir.path() + "/start");
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+              install::Outcome::Completed);
     const std::string cfg = readFileBytes(home + "/wallet/wallet.cfg");
     EXPECT_EQ(std::count(cfg.begin(), cfg.end(), '\n'), 6);
     S().FILEPATH = home + "/wallet";
@@ -157,7 +164,7 @@ TEST_F(AutoInstall, VariantBCopiesTellersWritesFormBAndTwoRecords) {
     const std::string launcher = readFileBytes(home + "/Desktop/Corvane wallet.desktop");
     // The launcher starts the program where the copy put it: HOME/wallet here.
     EXPECT_NE(launcher.find("\nExec=gnome-terminal -e " + home + "/wallet\n"), std::string::npos);
-    EXPECT_EQ(S().installedProgramPath, home + "/wallet");
+    EXPECT_EQ(install::thisRun().programPath, home + "/wallet");
     const std::string cfg = readFileBytes(home + "/wallet.cfg");
     EXPECT_EQ(cfg.substr(0, cfg.find("Date=")), "applicationTextWalletInstallationPath=" + home +
                                                     "\r\napplicationTextWallet"
@@ -183,7 +190,7 @@ TEST_F(AutoInstall, ServerDownStopsWithinTheBoundNamingTheMissingFile) {
     serverUp = false;
     for (Variant v : {Variant::A, Variant::D}) {
         fake.sleptMs = 0;
-        ASSERT_EQ(install::runAutomaticInstallation(v), install::Outcome::Stopped);
+        ASSERT_EQ(install::runAutomaticInstallation(v, progressScreen), install::Outcome::Stopped);
         const bool a = v == Variant::A;
         const std::string ico =
             home + (a ? "/wallet/archive/wallet/current" : "/archive/current") + "/wallet.ico";
@@ -220,7 +227,8 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
         }
         return rc;
     };
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+              install::Outcome::Completed);
     EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
               std::vector<std::string>{kSudo + "dpkg -i " + home +
                                        "/wallet/archive/wallet/current/Linux/" + listed});

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/shared_state.h"
+#include "core/shared_state.h"
 #include "test_support.h"
 
 namespace {

@@ -69,7 +69,7 @@ TEST_F(ManualMenu, OptionSevenBeforeAnyLauncherRecordsAnEmptyCreatedPath) {
 }
 
 TEST_F(ManualMenu, OptionSevenNamesTheLastDesktopLauncher) {
-    S().lastDesktopLauncherPath = "/h/Desktop/Corvane wallet.desktop";
+    install::thisRun().desktopLauncherPath = "/h/Desktop/Corvane wallet.desktop";
     run({"7", "7"});
     EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONSTATUS,
               "CREATED /h/Desktop/Corvane wallet.desktop");
@@ -91,7 +91,7 @@ TEST_F(ManualMenu, OptionThreeReadsWhereOptionTwoDownloads) {
     const auto& wget = fake.commands.back();
     EXPECT_NE(wget.commandLine.find("wget"), std::string::npos) << wget.commandLine;
     EXPECT_EQ(wget.cwd, home.path() + "/apps/wallet/archive");
-    EXPECT_EQ(S().driverArchiveFolder, home.path() + "/apps/wallet/archive");
+    EXPECT_EQ(install::thisRun().archiveFolder, home.path() + "/apps/wallet/archive");
 }
 
 }  // namespace

@@ -60,8 +60,8 @@ TEST_F(SelectedWalletMenu, KeyOneAppliesThePathRuleAndOtherKeysRedraw) {
 
 TEST_F(SelectedWalletMenu, ShowsTheScanStatusOnlyWhileThePathIsTheScans) {
     auto& s = S();
-    s.lastScanInstallationPath = "/m/a/wallet";
-    s.lastScanStatus = "SELECTED WALLET AT /m/a/wallet";
+    storage::lastScan().installationPath = "/m/a/wallet";
+    storage::lastScan().status = "SELECTED WALLET AT /m/a/wallet";
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = "APPLICATION STATUS= Awaiting user input";
     s.APPLICATIONTEXTWALLETINSTALLATIONPATH = "/m/a/wallet";
     menuKey(fake, "0");

@@ -183,7 +183,7 @@ TEST_F(WalletScanRun, NoWalletSelectsANewPathInHome) {
     runWalletScan();
     EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, "/home/u/wallet");
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, storage::kNoWalletsStatus);
-    EXPECT_EQ(S().lastScanStatus, storage::kNoWalletsStatus);
+    EXPECT_EQ(storage::lastScan().status, storage::kNoWalletsStatus);
     // One listing per partition, by absolute path, from the program folder.
     std::vector<std::string> finds;
     for (const auto& c : fake.commands)

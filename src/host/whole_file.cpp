@@ -1,7 +1,7 @@
 // Whole-file access for the installer's own small files (see whole_file.h).
 // Plain POSIX calls: one read of the whole file; a write goes to a new file that replaces the
 // old one by rename. Links are never followed.
-#include "config/whole_file.h"
+#include "host/whole_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -73,3 +73,8 @@ bool createPrivateFile(const std::string& path);
 // it deciphers back, at most kMaxEncipherTries times. Returns the enciphered text, or nothing
 // when the password cannot be stored (characters outside the cipher's table, such as "$").
 std::optional<std::string> encipherVerified(const std::string& password);
+
+// The privilege routines.
+void runStartupSudoProcedure();
+void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
+void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();

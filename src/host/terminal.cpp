@@ -1,6 +1,6 @@
 // Terminal modes and their restore. The saved settings live in plain globals so that the
 // signal handlers can restore them with nothing but tcsetattr.
-#include "console/terminal.h"
+#include "host/terminal.h"
 
 #include <fcntl.h>
 #include <signal.h>

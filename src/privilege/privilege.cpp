@@ -1,6 +1,6 @@
 // Sudo access at start-up (probe, first-time setup, stored or prompted password, group
 // command) and the password check before folders are created with root rights.
-#include "host/privilege.h"
+#include "privilege/privilege.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,11 @@
 #include <cstring>
 #include <utility>
 
-#include "app/installWalletForLinux.h"
 #include "cipher/text_cipher.h"
+#include "config/custom_file.h"
+#include "config/object_marker_file.h"
 #include "console/console.h"
+#include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
@@ -321,4 +323,12 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
     s.FILENAME = kPasswordFileName;
     s.OBJECTSTRING = *enciphered;
     WRITEOBJECTINCUSTOMFILE();
+}
+
+// Folders that root may have to make need the password first.
+void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS() {
+    if (S().SUDOPASSWORD.empty()) {
+        CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
+    }
+    createMissingFolders(S().FILEPATH);
 }

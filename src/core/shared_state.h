@@ -173,18 +173,6 @@ struct SharedState {
 
     // Advanced menu.
     int64_t LOGGINGENABLED = 0;
-
-    // Locals of the menu driver that keep their values between menus.
-    std::string driverArchiveFolder;      // archive folder of the manual menu's options
-    std::string lastDesktopLauncherPath;  // desktop launcher last written in this run
-    // The wallet program and icon of the installation that this run made or picked last
-    // (where the copies really put them); empty until then.
-    std::string installedProgramPath;
-    std::string installedIconPath;
-    // What the last wallet scan selected and said: the top menu replaces the status text, so
-    // the selected-wallet menu shows it again while the path is still the scan's.
-    std::string lastScanInstallationPath;
-    std::string lastScanStatus;
 };
 
 // The process-wide shared state.

@@ -1,6 +1,6 @@
 // Whole-file access: creation of missing files, private (0600) files that are never wider,
 // and the fatal end when a file can be neither opened nor created.
-#include "config/whole_file.h"
+#include "host/whole_file.h"
 
 #include <signal.h>
 #include <sys/mount.h>

@@ -1,5 +1,5 @@
 // The single instance of the shared state.
-#include "app/shared_state.h"
+#include "core/shared_state.h"
 
 namespace {
 SharedState& instance() {

@@ -1,5 +1,5 @@
 // Key decoding over a byte buffer; pure functions, so the tests need no terminal.
-#include "console/key_decoder.h"
+#include "host/key_decoder.h"
 
 namespace console {
 

@@ -1,6 +1,6 @@
 // Sudo access: reading the probe, the first-time command and its quoting, the start-up
 // procedure's branches, the private password files and the launch-time password check.
-#include "host/privilege.h"
+#include "privilege/privilege.h"
 
 #include <sys/stat.h>
 
