@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
 #include "host/os_detect.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (!r.version.empty() || !r.codeName.empty()) {
         std::abort();
     }
-    const std::string trimmed = trimBlanks(text);
+    const std::string trimmed = std::string(trim(text));
     if (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.back() == ' ')) std::abort();
     if (text.find(trimmed) == std::string_view::npos) std::abort();
     return 0;

@@ -1,7 +1,6 @@
 // The menu driver: the top-level loop, its key table, the wallet launch and the exit.
 #include "app/menu_driver.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -11,6 +10,7 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "help/advanced_menu.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
@@ -77,13 +77,8 @@ std::string upper(std::string s) {
 // Shown once on the top screen after Ctrl-C ended a flow.
 bool gInterrupted = false;
 
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool isProgram(const std::string& path) {
-    return isFile(path) && ::access(path.c_str(), X_OK) == 0;
+    return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace
@@ -132,7 +127,7 @@ void launchWallet() {
         programToLaunch(homeProgram, isProgram(homeProgram), install::thisRun().programPath);
     for (const auto& cmd : walletLaunchCommands(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
                                                 s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME,
-                                                program, isFile(program))) {
+                                                program, isRegularFile(program))) {
         runCommand(cmd);
     }
 }

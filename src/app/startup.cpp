@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/menu_driver.h"
 #include "core/shared_state.h"
+#include "host/file_status.h"
 #include "host/os_detect.h"
 #include "host/platform.h"
 #include "host/terminal.h"
@@ -79,9 +80,7 @@ bool makePrivateFolder(const std::string& folder) {
         if (path.empty()) continue;
         if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
-    struct stat st {};
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           access(folder.c_str(), W_OK | X_OK) == 0;
+    return isFolder(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 namespace {

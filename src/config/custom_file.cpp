@@ -6,6 +6,8 @@
 #include <numeric>
 
 #include "core/shared_state.h"
+#include "core/text.h"
+#include "host/file_status.h"
 #include "host/whole_file.h"
 
 std::string withoutLineEnds(std::string_view content) {
@@ -67,10 +69,8 @@ std::vector<std::string> sortLines(std::string_view content) {
     std::vector<std::string> lines;
     std::string line;
     auto finish = [&] {
-        std::size_t first = line.find_first_not_of(' ');
-        if (first != std::string::npos) {
-            std::size_t last = line.find_last_not_of(' ');
-            lines.push_back(line.substr(first, last - first + 1));
+        if (const std::string_view trimmed = trim(line); !trimmed.empty()) {
+            lines.emplace_back(trimmed);
         }
         line.clear();
     };

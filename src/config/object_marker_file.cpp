@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/shared_state.h"
+#include "host/file_status.h"
 #include "host/whole_file.h"
 
 std::size_t findMarker(std::string_view content, std::string_view marker) {

@@ -6,6 +6,7 @@
 
 #include "config/custom_file.h"
 #include "core/shared_state.h"
+#include "host/file_status.h"
 #include "host/whole_file.h"
 
 std::string profileFileName() { return S().THISPROGRAMEXECUTABLEFILENAME + ".cfg"; }

@@ -9,6 +9,7 @@
 
 #include "console/console.h"
 #include "core/shared_state.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/run_log.h"
 #include "host/shell.h"
@@ -45,11 +46,6 @@ bool onPath(const std::string& name) {
         if (colon == std::string_view::npos) return false;
         rest.remove_prefix(colon + 1);
     }
-}
-
-bool fileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
 }
 
 // A menu page: the title and its entries with a blank line between them, then the status
@@ -160,7 +156,7 @@ void runGeneralHelp() {
 }
 
 void viewRunLog() {
-    if (fileExists(runLogPath())) {
+    if (pathExists(runLogPath())) {
         RunLogTools tools;
         tools.graphicalSession = envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
         tools.gedit = tools.graphicalSession && onPath("gedit");
@@ -230,15 +226,15 @@ std::string runLogViewCommand(const std::string& path, const RunLogTools& tools)
 
 void clearRunLog() {
     const std::string path = runLogPath();
-    if (!fileExists(path)) {
+    if (!pathExists(path)) {
         S().APPLICATIONTEXTWALLETCURRENTSTATUS = "runlog.txt NOT FOUND, Waiting for user input";
         return;
     }
     // A file that cannot be deleted must not hang the menu.
-    for (int i = 0; i < kRunLogDeleteTries && fileExists(path); ++i) {
+    for (int i = 0; i < kRunLogDeleteTries && pathExists(path); ++i) {
         if (::unlink(path.c_str()) != 0) platform().sleepMs(100);
     }
-    S().APPLICATIONTEXTWALLETCURRENTSTATUS = fileExists(path)
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS = pathExists(path)
                                                  ? "runlog.txt NOT DELETED, Waiting for user input"
                                                  : "runlog.txt DELETED, Waiting for user input";
 }

@@ -12,10 +12,11 @@
 #include <set>
 
 #include "core/shared_state.h"
+#include "core/text.h"
+#include "host/file_status.h"
 #include "host/mount_id.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
-#include "host/whole_file.h"
 
 CurrentFolderGuard::CurrentFolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
 
@@ -38,16 +39,6 @@ std::string currentFolder() {
 }
 
 bool enterFolder(const std::string& folder) { return chdir(folder.c_str()) == 0; }
-
-bool entryExists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-bool isFolder(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::vector<std::string> pathPrefixes(std::string_view path) {
     // Only "/" separates: on Linux a backslash is an ordinary character of a name.
@@ -116,8 +107,9 @@ const std::vector<std::string>& libraryRemoveCommands() {
 namespace {
 
 bool ownedSafely(const std::string& path, unsigned user, bool leaf) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return false;
+    const auto found = host::statPath(path, host::Links::Refuse);
+    if (!found) return false;
+    const struct stat& st = *found;
     if (st.st_uid != 0 && st.st_uid != user) return false;
     if (S_ISLNK(st.st_mode)) return !leaf;  // its target is checked on the resolved path
     if (leaf && !S_ISREG(st.st_mode)) return false;
@@ -249,16 +241,11 @@ bool emptyFolder(const std::string& folder, bool runCommands) {
 
 std::size_t appendListingLines(std::string_view output, StringList& list) {
     std::size_t appended = 0;
-    std::size_t start = 0;
-    while (start < output.size()) {
-        std::size_t end = output.find('\n', start);
-        if (end == std::string_view::npos) end = output.size();
-        if (end > start) {
-            list.append(std::string(output.substr(start, end - start)));
-            ++appended;
-        }
-        start = end + 1;
-    }
+    forEachLine(output, [&](std::string_view line) {
+        if (line.empty()) return;
+        list.append(std::string(line));
+        ++appended;
+    });
     return appended;
 }
 

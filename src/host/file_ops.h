@@ -26,10 +26,6 @@ private:
 std::string currentFolder();
 // Makes folder the current folder; false when it cannot be entered.
 bool enterFolder(const std::string& folder);
-// An entry of that name exists (a link counts as itself, even when it points nowhere).
-bool entryExists(const std::string& path);
-// A folder of that name exists (a link to a folder counts).
-bool isFolder(const std::string& path);
 
 // The prefixes of path that the creation walk tests, shortest first: one per component,
 // each ending with that component ("/home/u/a" gives "/home", "/home/u", "/home/u/a").

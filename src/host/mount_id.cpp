@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <sstream>
+
+#include "core/text.h"
+#include "host/regular_file.h"
 
 namespace {
 
@@ -62,11 +64,9 @@ Ids idsOf(int fd) {
 }  // namespace
 
 bool mountinfoListsMountPoint(const std::string& mountinfo, const std::string& path) {
-    std::istringstream in(mountinfo);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string_view line : splitLines(mountinfo)) {
         // id parent major:minor root mount-point ...
-        std::istringstream fields(line);
+        std::istringstream fields{std::string(line)};
         std::string id, parent, devno, root, point;
         if (fields >> id >> parent >> devno >> root >> point && unescapeMountField(point) == path) {
             return true;
@@ -81,9 +81,7 @@ bool isOtherMount(int parentFd, int fd) {
     if (!parent.ok || !here.ok) return true;  // cannot tell: do not enter
     if (parent.dev != here.dev) return true;
     if (parent.mnt && here.mnt) return *parent.mnt != *here.mnt;
-    std::ifstream in("/proc/self/mountinfo");
-    if (!in) return true;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return mountinfoListsMountPoint(text.str(), pathOfFd(fd));
+    const auto text = host::readRegularFile("/proc/self/mountinfo");
+    if (!text) return true;
+    return mountinfoListsMountPoint(*text, pathOfFd(fd));
 }

@@ -10,11 +10,13 @@
 #include <cstring>
 
 #include "core/shared_state.h"
+#include "core/text.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
+#include "host/whole_file.h"
 
 namespace {
 
@@ -49,18 +51,6 @@ bool matchCodeName(std::string_view text, const std::array<CodeName, N>& table, 
     return false;
 }
 
-// The scratch file's bytes; a file that cannot be read ends the program.
-std::string readCaptureFile(const char* name) {
-    int fd = open(name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fatalFileError(name, std::strerror(errno));
-    std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return text;
-}
-
 }  // namespace
 
 OsRelease classifyLsbRelease(std::string_view text) {
@@ -74,13 +64,6 @@ OsRelease classifyLsbRelease(std::string_view text) {
         matchCodeName(text, kUbuntuCodeNames, out);
     }
     return out;
-}
-
-std::string trimBlanks(std::string_view text) {
-    std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return "";
-    std::size_t last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
 }
 
 void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
@@ -102,7 +85,7 @@ void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
     runShellCommand(s.COMMANDLINEINPUT + " > tempout.txt 2>&1",
                     CommandOptions{std::nullopt, true, 0, {}});
     if (access("tempout.txt", F_OK) == 0) {
-        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readCaptureFile("tempout.txt"));
+        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readWholeFile("tempout.txt"));
     }
 }
 
@@ -123,9 +106,9 @@ void GETOSTYPE() {
         }
     }
 
-    s.OSTYPE = trimBlanks(s.OSTYPE);
-    s.OSSUBTYPE = trimBlanks(s.OSSUBTYPE);
-    s.OSVERSION = trimBlanks(s.OSVERSION);
+    s.OSTYPE = std::string(trim(s.OSTYPE));
+    s.OSSUBTYPE = std::string(trim(s.OSSUBTYPE));
+    s.OSVERSION = std::string(trim(s.OSVERSION));
     if (s.OSCONTAINER.empty()) s.OSCONTAINER = "Metal";
     if (s.OSSUBTYPE.empty()) s.OSSUBTYPE = "Unknown";
     if (s.OSVERSION.empty()) s.OSVERSION = "Unknown";

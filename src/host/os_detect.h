@@ -15,9 +15,6 @@ struct OsRelease {
 // not named or none of its code names is, Ubuntu with its code names.
 OsRelease classifyLsbRelease(std::string_view text);
 
-// Removes blanks (spaces only) at both ends.
-std::string trimBlanks(std::string_view text);
-
 // The capture's scratch folder below the program folder.
 inline constexpr const char* kCaptureTempFolderName = "temp";
 

@@ -17,9 +17,11 @@
 #include <random>
 #include <vector>
 
+#include "host/file_status.h"
 #include "host/key_decoder.h"
 #include "host/platform.h"
 #include "host/terminal.h"
+#include "host/whole_file.h"
 
 extern char** environ;
 
@@ -34,17 +36,6 @@ int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-void writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
 }
 
 // Waits for the child pid to end and returns its wait status. With whileRunning the wait
@@ -267,10 +258,7 @@ public:
 
     double random01() override { return dist_(rng_); }
 
-    bool systemPathExists(const std::string& path) override {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0;
-    }
+    bool systemPathExists(const std::string& path) override { return pathExists(path); }
 
 private:
     // Reads what the terminal has within waitMs (negative: no limit). False when nothing

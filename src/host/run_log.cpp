@@ -10,6 +10,7 @@
 
 #include "core/shared_state.h"
 #include "host/shell_quote.h"
+#include "host/whole_file.h"
 
 namespace runlog {
 namespace {
@@ -74,14 +75,7 @@ void append(const std::string& line) {
     // No following a link planted in the program folder; private to the user from the start.
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    std::size_t done = 0;
-    while (ok && done < line.size()) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        if (n > 0) done += static_cast<std::size_t>(n);
-    }
+    bool ok = fd >= 0 && writeAll(fd, line) == 0;
     if (fd >= 0 && ::close(fd) != 0) ok = false;
     if (!ok) stopLogging();
 }

@@ -13,33 +13,12 @@
 #include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/platform.h"
+#include "host/regular_file.h"
 #include "host/shell.h"
 
 namespace {
 
 constexpr const char* kScratch = "tempout.txt";
-
-// The whole file with one read call where the system allows (short reads continue).
-bool readWhole(const char* path, std::string& out) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    const std::size_t size = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
-    // One byte more than the file holds, so that the end shows as a read of nothing without
-    // the buffer growing (and being copied) after the last byte came in.
-    out.resize(size + 1);
-    std::size_t got = 0;
-    while (true) {
-        if (got == out.size()) out.resize(out.size() * 2);  // the file grew since fstat
-        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    out.resize(got);
-    ::close(fd);
-    return true;
-}
 
 }  // namespace
 
@@ -89,7 +68,9 @@ const std::string& capture(const std::string& command, CapturePrivilege privileg
         platform().sleepMs(pauseMs);
         enterProgramFolder();
     }
-    if (readWhole(kScratch, s.COMMANDLINEOUTPUT)) {
+    // Read with one read call where the system allows; a link planted there is not followed.
+    const int readError = host::readFileInto(kScratch, s.COMMANDLINEOUTPUT);
+    if (readError != ENOENT) {
         ::unlink(kScratch);
         if (clean) cleanCaptureInPlace(s.COMMANDLINEOUTPUT);
     }

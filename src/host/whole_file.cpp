@@ -12,6 +12,8 @@
 #include <string>
 
 #include "host/fatal.h"
+#include "host/file_status.h"
+#include "host/regular_file.h"
 
 namespace {
 
@@ -19,19 +21,6 @@ mode_t creationMode(FileMode mode) { return mode == FileMode::Private ? 0600 : 0
 
 [[noreturn]] void failWith(const std::string& path, int err) {
     fatalFileError(path, std::strerror(err));
-}
-
-// Writes all bytes to fd; returns 0 or the errno of the failing write.
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
 }
 
 std::string folderOf(const std::string& path) {
@@ -96,48 +85,62 @@ void replacePrivately(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
+int writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;  // nothing taken: waiting for more would never end
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
 std::string readWholeFile(const std::string& path, FileMode mode) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        // O_EXCL: a dangling link is not followed to create its target.
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                    creationMode(mode));
-    }
-    if (fd < 0 && (errno == ELOOP || errno == EEXIST)) refuseLink(path);
-    if (fd < 0) failWith(path, errno);
     std::string content;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        content.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
+    int err = host::readFileInto(path, content);
+    if (err == ENOENT) {
+        // O_EXCL: a dangling link is not followed to create its target.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              creationMode(mode));
+        if (fd >= 0) {
             ::close(fd);
-            failWith(path, err);
+            return content;
         }
-        content.append(buffer, static_cast<std::size_t>(n));
+        err = errno;
     }
-    ::close(fd);
+    if (err == ELOOP || err == EEXIST) refuseLink(path);
+    if (err == EINVAL) fatalFileError(path, "not a regular file");
+    if (err != 0) failWith(path, err);
     return content;
 }
 
-void writeWholeFile(const std::string& path, std::string_view bytes, FileMode mode) {
+int replaceFile(const std::string& path, std::string_view bytes, const WriteRule& rule) {
+    const auto found = host::statPath(path, host::Links::Refuse);
+    const bool exists = found.has_value();
     struct stat st {};
-    const bool exists = ::lstat(path.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) refuseLink(path);
-    mode_t newMode = creationMode(mode);
-    if (mode == FileMode::Normal && exists) newMode = st.st_mode & 07777;
-    int err = replaceByRename(path, bytes, newMode, exists || mode == FileMode::Private);
-    if ((err == EACCES || err == EPERM) && mode == FileMode::Normal && exists &&
-        S_ISREG(st.st_mode)) {
+    if (found) st = *found;
+    const bool link = exists && S_ISLNK(st.st_mode);
+    if (link && !rule.replaceLink) return ELOOP;
+    mode_t newMode = creationMode(rule.mode);
+    if (rule.exactMode) {
+        newMode = *rule.exactMode;
+    } else if (rule.mode == FileMode::Normal && exists && !link) {
+        newMode = st.st_mode & 07777;
+    }
+    const bool exact = rule.exactMode || (exists && !link) || rule.mode == FileMode::Private;
+    int err = replaceByRename(path, bytes, newMode, exact);
+    if ((err == EACCES || err == EPERM) && rule.mode == FileMode::Normal && !rule.exactMode &&
+        exists && S_ISREG(st.st_mode)) {
         // A folder that only lets the file itself be written (made so by hand): the file is
         // rewritten where it is, as before.
         err = rewriteInPlace(path, bytes);
     }
+    return err;
+}
+
+void writeWholeFile(const std::string& path, std::string_view bytes, FileMode mode) {
+    const int err = replaceFile(path, bytes, WriteRule{mode});
     if (err == ELOOP) refuseLink(path);
     if (err != 0) failWith(path, err);
 }
@@ -149,15 +152,9 @@ void ensurePrivateFile(const std::string& path) {
         return;
     }
     if (errno != EEXIST) failWith(path, errno);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) failWith(path, errno);
-    if ((st.st_mode & 077) != 0) replacePrivately(path, readWholeFile(path));
-}
-
-bool canEnterFolder(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
+    const auto st = host::statPath(path);
+    if (!st) failWith(path, errno);
+    if ((st->st_mode & 077) != 0) replacePrivately(path, readWholeFile(path));
 }
 
 std::string joinPath(std::string_view folder, std::string_view name) {

@@ -2,6 +2,7 @@
 // it empty when absent), write it back once, and keep secret files (password, pad) private.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,29 @@ enum class FileMode {
 
 // Reads the whole file at path. A missing file is created empty (mode chosen by `mode`); an
 // existing file is left as it is. A symbolic link at path is never followed: it is refused with
-// the fatal error naming the file, as is a file that can be neither opened nor created.
+// the fatal error naming the file, as is anything but a regular file (a FIFO is never waited
+// on) and a file that can be neither opened nor created.
 std::string readWholeFile(const std::string& path, FileMode mode = FileMode::Normal);
+
+// Writes all of bytes to the open descriptor fd (a short write goes on where it stopped).
+// Returns 0 or the errno of the failing write.
+int writeAll(int fd, std::string_view bytes);
+
+// How replaceFile treats what stands at the path and which mode the new file gets.
+struct WriteRule {
+    FileMode mode = FileMode::Normal;
+    // The new file's permission bits exactly (set before it takes the path's place), in place
+    // of those that mode gives.
+    std::optional<unsigned> exactMode = std::nullopt;
+    // A symbolic link at path is replaced by the file (never written through) instead of
+    // refused.
+    bool replaceLink = false;
+};
+
+// The one writer: replaces the content of the file at path by bytes as writeWholeFile below
+// does (the rule's mode, links refused unless the rule replaces them). Returns 0, or the errno
+// of the failure (ELOOP: a link stands at path), leaving the old file as it was.
+int replaceFile(const std::string& path, std::string_view bytes, const WriteRule& rule);
 
 // Replaces the content of the file at path by bytes, so that a kill or a full disk at any
 // moment leaves either the old file whole or the new one: the bytes go to a new file made
@@ -30,9 +52,6 @@ void writeWholeFile(const std::string& path, std::string_view bytes,
 // content. Secret files that are written through the record writers (sudoPassword.txt) call
 // this first: the writers then keep the file's 0600 mode.
 void ensurePrivateFile(const std::string& path);
-
-// True when path is a folder that the process may enter (what a change of directory needs).
-bool canEnterFolder(const std::string& path);
 
 // folder + "/" + name; name alone when it is absolute or folder is empty; no doubled slash.
 std::string joinPath(std::string_view folder, std::string_view name);

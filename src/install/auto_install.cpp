@@ -16,8 +16,10 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/shell.h"
+#include "host/whole_file.h"
 #include "install/launchers.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
@@ -168,12 +170,7 @@ bool copyFileOnce(const std::string& from, const std::string& to) {
             ok = n == 0;
             break;
         }
-        for (ssize_t done = 0; ok && done < n;) {
-            ssize_t w = write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            ok = w > 0;
-            if (ok) done += w;
-        }
+        ok = writeAll(out, std::string_view(buf, static_cast<std::size_t>(n))) == 0;
     }
     if (out >= 0) {
         fchmod(out, mode);  // an older file keeps no write bits for others
@@ -185,8 +182,8 @@ bool copyFileOnce(const std::string& from, const std::string& to) {
 
 // A regular file (not a link) of that size stands at path.
 bool arrived(const std::string& path, off_t size) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == size;
+    const auto st = host::statPath(path, host::Links::Refuse);
+    return st && S_ISREG(st->st_mode) && st->st_size == size;
 }
 
 }  // namespace
@@ -195,10 +192,10 @@ std::optional<std::string> copyAndVerify(const std::string& from, const std::str
     for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
         // Asked anew each time: the source or the target folder may appear meanwhile.
         const std::string destination = copyDestination(from, to);
-        struct stat src {};
-        if (stat(from.c_str(), &src) == 0 && S_ISREG(src.st_mode)) {
+        const auto src = host::statPath(from);
+        if (src && S_ISREG(src->st_mode)) {
             copyFileOnce(from, destination);
-            if (arrived(destination, src.st_size)) return destination;
+            if (arrived(destination, src->st_size)) return destination;
         }
         if (attempt < kCopyAttempts) platform().sleepMs(kCopyRetryMs);
     }

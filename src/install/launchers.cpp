@@ -10,15 +10,17 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "core/shared_state.h"
+#include "core/text.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "host/platform.h"
+#include "host/regular_file.h"
 #include "host/shell.h"
+#include "host/whole_file.h"
 
 namespace fs = std::filesystem;
 
@@ -140,18 +142,12 @@ std::string formBContent(const std::optional<TerminalChoice>& t, std::string_vie
 }
 
 std::optional<std::string> parseXdgDesktopDir(std::string_view userDirs, std::string_view home) {
-    std::istringstream in{std::string(userDirs)};
-    std::string line;
-    while (std::getline(in, line)) {
-        std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        std::string_view l = std::string_view(line).substr(start);
+    for (const std::string_view line : splitLines(userDirs)) {
+        const std::string_view l = trimStart(line, " \t");
+        if (l.empty() || l.front() == '#') continue;
         constexpr std::string_view kKey = "XDG_DESKTOP_DIR=";
         if (l.substr(0, kKey.size()) != kKey) continue;
-        std::string_view v = l.substr(kKey.size());
-        while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) {
-            v.remove_suffix(1);
-        }
+        std::string_view v = trimEnd(l.substr(kKey.size()), " \t\r");
         if (v.size() < 2 || v.front() != '"' || v.back() != '"') return std::nullopt;
         v = v.substr(1, v.size() - 2);
         std::string value;
@@ -176,13 +172,9 @@ std::optional<std::string> parseXdgDesktopDir(std::string_view userDirs, std::st
 std::string desktopFolder(const std::string& home) {
     const std::string plain = home + "/Desktop";
     if (isFolder(plain)) return plain;
-    std::ifstream in(home + "/.config/user-dirs.dirs", std::ios::binary);
-    if (in) {
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (auto xdg = parseXdgDesktopDir(text.str(), home); xdg && isFolder(*xdg)) {
-            return *xdg;
-        }
+    // The user's settings file may be a link (kept with the user's other settings).
+    if (auto text = host::readRegularFile(home + "/.config/user-dirs.dirs", host::Links::Follow)) {
+        if (auto xdg = parseXdgDesktopDir(*text, home); xdg && isFolder(*xdg)) return *xdg;
     }
     return plain;
 }
@@ -239,20 +231,7 @@ std::string allUsersInstallCommand(const std::string& privateCopy, const std::st
 }
 
 bool writeOwnFile(const std::string& file, const std::string& content, unsigned mode) {
-    // unlink removes a link itself; O_EXCL|O_NOFOLLOW refuses whatever appears in between.
-    if (unlink(file.c_str()) != 0 && errno != ENOENT) return false;
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < content.size()) {
-        ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && fchmod(fd, mode) == 0;
-    return close(fd) == 0 && ok;
+    return replaceFile(file, content, WriteRule{FileMode::Private, mode, true}) == 0;
 }
 
 namespace {

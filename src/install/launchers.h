@@ -78,9 +78,10 @@ Placement manualAllUsersPlacement(const std::string& home);  // option 6
 // owned by root, mode 0644 (without the sudo prefix that the elevated runner adds).
 std::string allUsersInstallCommand(const std::string& privateCopy, const std::string& target);
 
-// Creates file anew with content and mode, as the user: an entry already there (a link
-// included) is removed first and never followed, the file is opened with O_EXCL|O_NOFOLLOW
-// and its mode set with fchmod. False when it cannot be created.
+// Creates file anew with content and mode, as the user, through the one writer: an entry
+// already there (a link included) is replaced and never followed; the bytes go to a new
+// exclusive file beside it that gets the mode and then takes its place. False when it cannot
+// be created.
 bool writeOwnFile(const std::string& file, const std::string& content, unsigned mode);
 
 // Writes a launcher per the placement, for the shared state's terminal emulators and

@@ -9,6 +9,7 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"

@@ -15,6 +15,7 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "install/launchers.h"
 
 namespace fs = std::filesystem;
@@ -68,9 +69,9 @@ bool holdsHome(const std::string& path, const std::string& realHome) {
 }
 
 bool presentNow(const Entry& e) {
-    struct stat st {};
-    if (lstat(e.path.c_str(), &st) != 0) return false;
-    return e.kind == Kind::File ? !S_ISDIR(st.st_mode) : S_ISDIR(st.st_mode);
+    const auto st = host::statPath(e.path, host::Links::Refuse);
+    if (!st) return false;
+    return e.kind == Kind::File ? !S_ISDIR(st->st_mode) : S_ISDIR(st->st_mode);
 }
 
 // Removed as the user; root is asked only for a file the user cannot remove (rm does not
@@ -136,8 +137,8 @@ std::vector<Entry> installationEntries(
 }
 
 bool isRealFolder(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(fs::symlink_status(path, ec));
+    const auto st = host::statPath(path, host::Links::Refuse);
+    return st && S_ISDIR(st->st_mode);
 }
 
 std::vector<Entry> presentEntries(const std::vector<Entry>& entries, const std::string& home) {

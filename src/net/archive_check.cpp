@@ -7,11 +7,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "core/shared_state.h"
+#include "core/text.h"
+#include "host/file_status.h"
 #include "host/regular_file.h"
 #include "host/shell.h"
+#include "host/whole_file.h"
 #include "net/sha256.h"
 
 namespace net {
@@ -59,15 +61,13 @@ std::optional<std::string> unescapeName(std::string_view name) {
 enum class FileKind { Absent, Regular, Other };
 
 FileKind kindOf(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return FileKind::Absent;
-    return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+    const auto st = host::statPath(path, host::Links::Refuse);
+    if (!st) return FileKind::Absent;
+    return S_ISREG(st->st_mode) ? FileKind::Regular : FileKind::Other;
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return static_cast<bool>(out.flush());
+    return replaceFile(path, bytes, WriteRule{FileMode::Private}) == 0;
 }
 
 // A private folder for gpgv's inputs and status, removed with its contents on scope exit.
@@ -142,12 +142,7 @@ std::optional<std::string> normaliseArchivePath(std::string_view path) {
 SumsParse parseSha256Sums(std::string_view text) {
     SumsParse result;
     int lineNumber = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
+    for (std::string_view line : splitLines(text)) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
@@ -177,12 +172,7 @@ SumsParse parseSha256Sums(std::string_view text) {
 
 std::optional<std::string> signatureProblem(int exitCode, std::string_view statusLines) {
     bool good = false, bad = false, unknown = false;
-    std::size_t start = 0;
-    while (start < statusLines.size()) {
-        std::size_t end = statusLines.find('\n', start);
-        if (end == std::string_view::npos) end = statusLines.size();
-        const std::string_view line = statusLines.substr(start, end - start);
-        start = end + 1;
+    for (const std::string_view line : splitLines(statusLines)) {
         auto is = [&](std::string_view keyword) {
             const std::string prefix = "[GNUPG:] " + std::string(keyword);
             return line.substr(0, prefix.size()) == prefix &&

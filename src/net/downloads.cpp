@@ -7,15 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
+#include "host/regular_file.h"
 #include "host/shell.h"
+#include "host/whole_file.h"
 
 namespace net {
 
@@ -24,14 +24,6 @@ namespace {
 constexpr const char* kArchiveServerPassword = "ferric3basin8";
 constexpr const char* kSecondServerAccount = "ledger2";
 constexpr const char* kSecondServerPassword = "harbor9#";
-
-std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // Sets an environment variable for one scope and puts the old value (or its absence) back.
 class ScopedEnv {
@@ -150,14 +142,11 @@ int runBoundedWget(const std::string& commandLine) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());
     if (fd < 0) return runWithin(commandLine, seconds);  // without the wgetrc's waits
-    const std::string content = boundedWgetrcContent(readWholeFile(userWgetrcPath()));
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
     ::close(fd);
+    // The user's own wgetrc may well be a link (kept with the user's other settings).
+    const std::string content = boundedWgetrcContent(
+        host::readRegularFile(userWgetrcPath(), host::Links::Follow).value_or(""));
+    (void)replaceFile(tmpl, content, WriteRule{FileMode::Private});
     int status;
     {
         ScopedEnv env("WGETRC", tmpl);

@@ -20,6 +20,7 @@
 #include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/shell.h"
+#include "host/whole_file.h"
 
 namespace {
 
@@ -43,25 +44,9 @@ bool usableSecretPair(const std::string& passwordFile, const std::string& padFil
     return password && pad;
 }
 
-std::string readWholeFileOrFatal(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fatalFileError(path, std::strerror(errno));
-    std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-    if (n < 0 && errno != EINTR) {
-        int err = errno;
-        close(fd);
-        fatalFileError(path, std::strerror(err));
-    }
-    close(fd);
-    return text;
-}
-
 std::string runProbeHere() {
     runShellCommand(kSudoProbeCommand, CommandOptions{std::nullopt, true, 0, {}});
-    return readWholeFileOrFatal(kProbeFileName);
+    return readWholeFile(kProbeFileName, FileMode::Private);
 }
 
 void useRecordFormat() {
@@ -195,11 +180,7 @@ bool sudoAcceptsPassword(const std::string& password) {
 std::string takeStartupStatus() { return std::exchange(startupStatus(), std::string()); }
 
 bool createPrivateFile(const std::string& path) {
-    if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    close(fd);
-    return true;
+    return replaceFile(path, "", WriteRule{FileMode::Private, std::nullopt, true}) == 0;
 }
 
 std::string runSudoProbe() {

@@ -12,6 +12,8 @@
 #include "config/system_profile.h"
 #include "console/console.h"
 #include "core/shared_state.h"
+#include "core/text.h"
+#include "host/file_status.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
 #include "host/whole_file.h"
@@ -204,13 +206,9 @@ std::string partitionKey(std::size_t n, std::string_view field) {
 
 std::vector<std::string_view> nonEmptyLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t lf = text.find('\n', start);
-        if (lf == std::string_view::npos) lf = text.size();
-        if (lf > start) lines.push_back(text.substr(start, lf - start));
-        start = lf + 1;
-    }
+    forEachLine(text, [&](std::string_view line) {
+        if (!line.empty()) lines.push_back(line);
+    });
     return lines;
 }
 

@@ -15,6 +15,8 @@
 
 #include "console/console.h"
 #include "core/shared_state.h"
+#include "core/text.h"
+#include "host/file_status.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
 #include "storage/storage_survey.h"
@@ -110,14 +112,12 @@ std::string listingCommand(std::string_view folder) {
 
 std::vector<std::string> walletEntriesOf(std::string_view listing) {
     std::vector<std::string> found;
-    std::size_t start = 0;
-    while (start < listing.size()) {
-        std::size_t end = listing.find('\0', start);
-        if (end == std::string_view::npos) end = listing.size();
-        const std::string_view entry = listing.substr(start, end - start);
-        if (isWalletEntry(entry)) found.emplace_back(entry);
-        start = end + 1;
-    }
+    forEachLine(
+        listing,
+        [&](std::string_view entry) {
+            if (isWalletEntry(entry)) found.emplace_back(entry);
+        },
+        '\0');  // find -print0 ends each entry with a zero byte
     return found;
 }
 
@@ -258,9 +258,8 @@ using FileId = std::pair<dev_t, ino_t>;
 void rememberFound(const std::vector<std::string>& found, std::set<FileId>& seen) {
     auto& s = S();
     for (const auto& path : found) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && !seen.insert({st.st_dev, st.st_ino}).second)
-            continue;
+        const auto st = host::statPath(path, host::Links::Refuse);
+        if (st && !seen.insert({st->st_dev, st->st_ino}).second) continue;
         s.LOCATIONDYNAMICARRAY.append(path);
     }
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = s.LOCATIONDYNAMICARRAY.upperBound();

@@ -52,12 +52,6 @@ TEST(ClassifyLsbRelease, CodeNameTables) {
     }
 }
 
-TEST(TrimBlanks, OnlySpacesAtTheEnds) {
-    EXPECT_EQ(trimBlanks("  Debian  "), "Debian");
-    EXPECT_EQ(trimBlanks("\tx \n"), "\tx \n");
-    EXPECT_EQ(trimBlanks("   "), "");
-}
-
 class OsDetection : public WithFakePlatform {
 protected:
     void SetUp() override {

@@ -148,6 +148,15 @@ TEST_F(WholeFile, ALinkIsNeitherReadNorWrittenThrough) {
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.txt"));
 }
 
+TEST_F(WholeFile, AFifoAtARecordPathEndsTheProgramInsteadOfWaitingForAWriter) {
+    const std::string fifo = dir / "wallet.cfg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Nobody ever opens the FIFO for writing: the alarm ends a reader that waits for one.
+    EXPECT_EXIT((::alarm(5), readWholeFile(fifo)), ::testing::ExitedWithCode(1),
+                "wallet.cfg: not a regular file");
+}
+
 TEST(JoinPath, SeparatorsAndAbsoluteNames) {
     EXPECT_EQ(joinPath("/home/u", "a.cfg"), "/home/u/a.cfg");
     EXPECT_EQ(joinPath("/home/u/", "a.cfg"), "/home/u/a.cfg");
