@@ -26,14 +26,15 @@ inline std::vector<std::string_view> splitLines(std::string_view text) {
     return lines;
 }
 
-// text without the bytes of chars at its start, at its end, or at both ends.
+// text without the bytes of chars at its start, at its end, or at both ends: a view into text
+// (also when nothing is left, so its position in text can be told).
 inline std::string_view trimStart(std::string_view text, std::string_view chars = " ") {
     const std::size_t first = text.find_first_not_of(chars);
-    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+    return text.substr(first == std::string_view::npos ? text.size() : first);
 }
 inline std::string_view trimEnd(std::string_view text, std::string_view chars = " ") {
     const std::size_t last = text.find_last_not_of(chars);
-    return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+    return text.substr(0, last == std::string_view::npos ? 0 : last + 1);
 }
 inline std::string_view trim(std::string_view text, std::string_view chars = " ") {
     return trimEnd(trimStart(text, chars), chars);

@@ -20,8 +20,8 @@ int openRegular(const std::string& path, Links links, std::size_t& size) {
     const int fd = ::open(path.c_str(), flags);
     if (fd < 0) return -errno;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISREG(st.st_mode) ? errno : EINVAL;
+    const int err = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : 0;
+    if (err != 0) {
         ::close(fd);
         return -err;
     }

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "core/shared_state.h"
+#include "core/text.h"
 #include "host/fatal.h"
 #include "host/platform.h"
 #include "host/regular_file.h"
@@ -25,13 +26,11 @@ constexpr const char* kScratch = "tempout.txt";
 void cleanCaptureInPlace(std::string& text) {
     if (text.find('\0') != std::string::npos)
         text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
-    const std::size_t last = text.find_last_not_of(' ');
-    if (last == std::string::npos) {
-        text.clear();
-        return;
-    }
-    text.erase(last + 1);
-    text.erase(0, text.find_first_not_of(' '));
+    // In place: a listing of hundreds of thousands of paths is not copied to lose its blanks.
+    const std::string_view kept = trim(text);
+    const auto first = static_cast<std::size_t>(kept.data() - text.data());
+    text.erase(first + kept.size());
+    text.erase(0, first);
 }
 
 std::string cleanCapturedOutput(std::string_view raw) {

@@ -30,11 +30,7 @@ bool contains(std::string_view s, std::string_view part) {
 }
 
 // The last character that belongs to the line's text (a closing CR or LF does not).
-std::size_t textEnd(std::string_view line) {
-    std::size_t end = line.size();
-    while (end > 0 && (line[end - 1] == '\r' || line[end - 1] == '\n')) --end;
-    return end;
-}
+std::size_t textEnd(std::string_view line) { return trimEnd(line, "\r\n").size(); }
 
 }  // namespace
 
