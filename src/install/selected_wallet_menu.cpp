@@ -5,6 +5,7 @@
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
 #include "install/auto_install.h"
+#include "install/typed_path.h"
 
 namespace install {
 
@@ -51,12 +52,6 @@ void drawSelectedWalletMenu() {
     console::print(install::selectedWalletStatusLine(s.APPLICATIONTEXTWALLETCURRENTSTATUS));
 }
 
-void changeRuntimeFolder() {
-    console::printLine("");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH =
-        install::walletPathRule(console::promptLine(install::kTargetLocationPrompt));
-}
-
 void installForThisUser() { install::runAutomaticInstallation(install::Variant::C); }
 void installForAllUsers() { install::runAutomaticInstallation(install::Variant::D); }
 
@@ -66,7 +61,7 @@ struct MenuKey {
 };
 
 const MenuKey kSelectedWalletKeys[] = {
-    {"1", changeRuntimeFolder},
+    {"1", install::askTargetLocation},
     {"2", installForThisUser},
     {"3", installForAllUsers},
 };
