@@ -15,10 +15,12 @@
 #include "app/command_line.h"
 #include "app/menu_driver.h"
 #include "core/shared_state.h"
+#include "host/file_ops.h"
 #include "host/file_status.h"
 #include "host/os_detect.h"
 #include "host/platform.h"
 #include "host/terminal.h"
+#include "install/typed_path.h"
 #include "privilege/privilege.h"
 
 namespace {
@@ -113,6 +115,9 @@ int answerCommandLine(int argc, char** argv) {
 
 int runInstaller(int argc, char** argv) {
     if (int status = answerCommandLine(argc, argv); status >= 0) return status;
+    // Kept before start-up may move to the state folder: a typed relative path means the
+    // folder the user started the program from.
+    const std::string startFolder = currentFolder();
 
     // Its own files: beside the program when it may write there (the start folder keeps its
     // documented role then); otherwise all of them in the state folder, which also becomes
@@ -138,6 +143,7 @@ int runInstaller(int argc, char** argv) {
     terminal::install();
     terminal::enterRaw();
     auto& s = S();
+    install::startFolder() = startFolder;
     s.TEMPORARYDYNAMICARRAY.resetToOneEmpty();
     s.LOCATIONDYNAMICARRAY.resetToOneEmpty();
     s.TEMPARRAYLOCALDYNAMICARRAY.resetToOneEmpty();

@@ -231,6 +231,11 @@ std::string unsafePackageStatus(const std::string& path, bool labelled, std::siz
         columns);
 }
 
+std::string cannotEnterStatus(const std::string& folder, bool labelled, std::size_t columns) {
+    return fitWithPath(std::string(labelled ? kLabel : "") + "Installation Stopped, Cannot Enter ",
+                       folder, columns);
+}
+
 std::string downloadTimedOutStatus(bool labelled) {
     return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
            std::to_string(net::wgetTotalSeconds()) + " Seconds";
@@ -278,7 +283,10 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
     const std::string localWget = currentFolder() + "/wget";
     if (fs::is_regular_file(localWget, ec) && !flow.copy(localWget, ip + "/wget")) return stop();
 
-    enterFolder(plan.downloadFolder);
+    // wget mirrors below the working folder: run anywhere else, it would fill that folder.
+    if (!enterFolder(plan.downloadFolder)) {
+        return stopWith(cannotEnterStatus(plan.downloadFolder, false, statusTextColumns(plan)));
+    }
     flow.redrawThenStatus("Downloading Files");
     if (plan.download == Download::ArchiveRefresh) {
         DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
@@ -315,7 +323,7 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
             if (pathOthersCanChange(package, getuid())) {
                 return stopWith(unsafePackageStatus(package, false, statusTextColumns(plan)));
             }
-            runElevated("dpkg -i " + shellQuote(package));
+            runElevated("dpkg -i -- " + shellQuote(package));
         }
     }
     const auto program = flow.copy(linuxFolder + "/wallet", plan.programTarget);

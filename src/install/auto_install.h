@@ -66,8 +66,9 @@ VariantPlan planFor(Variant v, const std::string& ip);
 using ProgressScreen = std::function<std::vector<std::string>()>;
 
 // Runs the flow. Completed: every step ran (after variant A the caller ends the program).
-// Stopped: a copy's source never arrived; the status names it and the working directory is
-// back where the flow started. Without a progress screen a Redraw flow shows its status on
+// Stopped: the download folder could not be entered, the download timed out, the archive was
+// refused, or a copy's source never arrived; the status says which and the working directory
+// is back where the flow started. Without a progress screen a Redraw flow shows its status on
 // the status line alone.
 Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {});
 
@@ -97,6 +98,10 @@ std::string missingFileStatus(const std::string& path, bool labelled,
                               std::size_t columns = kStatusColumns);
 std::string unsafePackageStatus(const std::string& path, bool labelled,
                                 std::size_t columns = kStatusColumns);
+// The status of a flow stopped before its download because the download folder could not be
+// made or entered (the download would have filled whatever folder the flow stood in).
+std::string cannotEnterStatus(const std::string& folder, bool labelled,
+                              std::size_t columns = kStatusColumns);
 // text + path within columns: the path keeps its end.
 std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns);
 // The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).

@@ -13,7 +13,7 @@
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"
-#include "install/selected_wallet_menu.h"
+#include "install/typed_path.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
 #include "privilege/privilege.h"
@@ -84,12 +84,6 @@ void fillProgramAndIcon(launchers::Placement& p) {
     p.icon = install::copyDestination("wallet.ico", ip + "/wallet.ico");
 }
 
-void changeRuntimeFolder() {
-    console::printLine("");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH =
-        install::walletPathRule(console::promptLine(install::kTargetLocationPrompt));
-}
-
 // The download leaves the remote folder "current" below the working directory, so it runs in
 // the archive folder: option 3 then finds the files in archive/current.
 void downloadArchiveFolder() {
@@ -99,7 +93,11 @@ void downloadArchiveFolder() {
     install::thisRun().archiveFolder = ip + "/archive";
     createFolder(install::thisRun().archiveFolder);
     const std::string remembered = currentFolder();
-    enterFolder(install::thisRun().archiveFolder);
+    if (!enterFolder(install::thisRun().archiveFolder)) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::cannotEnterStatus(
+            install::thisRun().archiveFolder, false, kManualStatusColumns);
+        return;
+    }
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
@@ -225,8 +223,12 @@ struct MenuKey {
 };
 
 const MenuKey kManualKeys[] = {
-    {"1", changeRuntimeFolder}, {"2", downloadArchiveFolder}, {"3", copyFromArchive},
-    {"4", desktopShortcut},     {"5", userMenuItem},          {"6", allUsersMenuItem},
+    {"1", install::askTargetLocation},
+    {"2", downloadArchiveFolder},
+    {"3", copyFromArchive},
+    {"4", desktopShortcut},
+    {"5", userMenuItem},
+    {"6", allUsersMenuItem},
     {"7", recordInstallation},
 };
 

@@ -5,16 +5,10 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "install/auto_install.h"
+#include "install/typed_path.h"
 #include "storage/wallet_scan.h"
 
 namespace install {
-
-std::string walletPathRule(std::string_view typed) {
-    constexpr std::string_view kEnding = "wallet";
-    if (typed.size() >= kEnding.size() && typed.substr(typed.size() - kEnding.size()) == kEnding)
-        return std::string(typed);
-    return std::string(typed) + "/wallet";
-}
 
 std::vector<std::string> selectedWalletMenuLines(std::string_view installationPath,
                                                  std::string_view installationDate) {
@@ -52,12 +46,6 @@ void drawSelectedWalletMenu() {
     console::print(install::selectedWalletStatusLine(s.APPLICATIONTEXTWALLETCURRENTSTATUS));
 }
 
-void changeRuntimeFolder() {
-    console::printLine("");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH =
-        install::walletPathRule(console::promptLine(install::kTargetLocationPrompt));
-}
-
 void installForThisUser() { install::runAutomaticInstallation(install::Variant::C); }
 void installForAllUsers() { install::runAutomaticInstallation(install::Variant::D); }
 
@@ -67,7 +55,7 @@ struct MenuKey {
 };
 
 const MenuKey kSelectedWalletKeys[] = {
-    {"1", changeRuntimeFolder},
+    {"1", install::askTargetLocation},
     {"2", installForThisUser},
     {"3", installForAllUsers},
 };

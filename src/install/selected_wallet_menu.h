@@ -8,12 +8,6 @@
 
 namespace install {
 
-// The path rule of a typed runtime folder: kept when its last six characters are "wallet",
-// else "/wallet" is appended (apps -> apps/wallet; an empty answer gives /wallet).
-std::string walletPathRule(std::string_view typed);
-
-inline constexpr const char* kTargetLocationPrompt = "Please specify the target location = ";
-
 // The menu's lines for an installation path and date (the status follows at row 21, column 2).
 std::vector<std::string> selectedWalletMenuLines(std::string_view installationPath,
                                                  std::string_view installationDate);

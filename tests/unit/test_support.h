@@ -20,6 +20,7 @@
 #include "core/shared_state.h"
 #include "host/platform.h"
 #include "install/auto_install.h"
+#include "install/typed_path.h"
 #include "storage/wallet_scan.h"
 
 struct RecordedCommand {
@@ -118,6 +119,7 @@ protected:
         resetSharedState();
         install::thisRun() = {};
         storage::lastScan() = {};
+        install::startFolder().clear();
     }
     FakePlatform fake;
 };

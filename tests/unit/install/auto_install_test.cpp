@@ -118,8 +118,8 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
     const std::string linuxDir = ap + "/archive/wallet/current/Linux/";
     EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
               (std::vector<std::string>{
-                  kSudo + "dpkg -i " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
-                  kSudo + "dpkg -i " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
+                  kSudo + "dpkg -i -- " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
+                  kSudo + "dpkg -i -- " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
     // The program is made executable by the installer itself, not through sudo.
     EXPECT_TRUE(linesStartingWith(kSudo + "chmod").empty());
     EXPECT_EQ(fs::status(ap + "/wallet").permissions() & fs::perms::others_exec,
@@ -230,7 +230,7 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
               install::Outcome::Completed);
     EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
-              std::vector<std::string>{kSudo + "dpkg -i " + home +
+              std::vector<std::string>{kSudo + "dpkg -i -- " + home +
                                        "/wallet/archive/wallet/current/Linux/" + listed});
     EXPECT_NE(
         fake.screen.find("APPLICATION STATUS= archive checked against SHA256SUMS (not signed)"),
@@ -275,6 +275,27 @@ TEST_F(InstallationMenu, KeyOneSetsTheDisplayedPathAndZeroLeavesWithTheKeyCleare
     EXPECT_NE(fake.screen.find("Please specify the new installation path = "), std::string::npos);
     EXPECT_NE(fake.screen.find("  CURRENT INSTALLATION PATH= /opt/somewhere\n"), std::string::npos);
     EXPECT_TRUE(fake.commands.empty());
+}
+
+TEST_F(AutoInstall, ADownloadFolderThatCannotBeMadeStopsTheFlowBeforeWget) {
+    // A file stands where a folder of the path should: wget would fill the current folder.
+    writeFileBytes(home + "/file", "x");
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home + "/file/apps";
+    const std::pair<Variant, std::string> cases[] = {{Variant::A, "/file/apps/wallet"},
+                                                     {Variant::B, "/file/apps/archive"},
+                                                     {Variant::C, "/file/apps/archive"},
+                                                     {Variant::D, "/file/apps/archive"}};
+    for (const auto& [v, folder] : cases) {
+        SCOPED_TRACE(folder);
+        fake.commands.clear();
+        EXPECT_EQ(install::runAutomaticInstallation(v), install::Outcome::Stopped);
+        EXPECT_TRUE(linesStartingWith("wget").empty());
+        const std::string& status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+        EXPECT_NE(status.find("Installation Stopped, Cannot Enter "), std::string::npos) << status;
+        EXPECT_TRUE(status.ends_with(folder)) << status;
+        EXPECT_EQ(fs::current_path(), dir.path() + "/start");
+    }
+    EXPECT_FALSE(fs::exists(dir.path() + "/start/current"));
 }
 
 }  // namespace

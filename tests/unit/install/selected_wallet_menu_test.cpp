@@ -3,6 +3,7 @@
 #include "install/selected_wallet_menu.h"
 
 #include "app/installWalletForLinux.h"
+#include "install/typed_path.h"
 #include "test_support.h"
 
 namespace {
