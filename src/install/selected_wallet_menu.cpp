@@ -15,41 +15,9 @@ std::string walletPathRule(std::string_view typed) {
     return std::string(typed) + "/wallet";
 }
 
-std::vector<std::string> selectedWalletMenuLines(std::string_view installationPath,
-                                                 std::string_view installationDate) {
-    return {" ",
-            " ",
-            " CURRENT PATH= " + std::string(installationPath),
-            " ",
-            " INSTALLATION DATE= " + std::string(installationDate),
-            " ",
-            " ",
-            " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER",
-            " ",
-            " > PRESS 2.. TO FULLY INSTALL THE CORVANE WALLET FOR THIS USER",
-            " ",
-            " > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS",
-            " ",
-            " > PRESS 0.. TO GO BACK",
-            " ",
-            " "};
-}
-
-std::string selectedWalletStatusLine(std::string_view status) {
-    return " APPLICATION STATUS= " + std::string(status);
-}
-
 }  // namespace install
 
 namespace {
-
-void drawSelectedWalletMenu() {
-    const auto& s = S();
-    console::drawPage(install::selectedWalletMenuLines(s.APPLICATIONTEXTWALLETINSTALLATIONPATH,
-                                                       s.APPLICATIONTEXTWALLETINSTALLATIONDATE));
-    console::moveCursor(install::kSelectedWalletStatusRow, install::kSelectedWalletStatusColumn);
-    console::print(install::selectedWalletStatusLine(s.APPLICATIONTEXTWALLETCURRENTSTATUS));
-}
 
 void changeRuntimeFolder() {
     console::printLine("");
@@ -60,18 +28,40 @@ void changeRuntimeFolder() {
 void installForThisUser() { install::runAutomaticInstallation(install::Variant::C); }
 void installForAllUsers() { install::runAutomaticInstallation(install::Variant::D); }
 
-struct MenuKey {
-    const char* key;
-    void (*action)();
-};
-
-const MenuKey kSelectedWalletKeys[] = {
-    {"1", changeRuntimeFolder},
-    {"2", installForThisUser},
-    {"3", installForAllUsers},
-};
-
 }  // namespace
+
+namespace install {
+
+console::Menu selectedWalletMenu(std::string_view installationPath,
+                                 std::string_view installationDate, std::string_view status) {
+    console::Menu menu;
+    // This menu shows the status of the last action as it stands: it sets no text of its own.
+    menu.statusPlace = console::StatusPlace::Row21Column2;
+    menu.status = std::string(status);
+    menu.entries = {
+        {"", " "},
+        {"", " "},
+        {"", " CURRENT PATH= " + std::string(installationPath)},
+        {"", " "},
+        {"", " INSTALLATION DATE= " + std::string(installationDate)},
+        {"", " "},
+        {"", " "},
+        {"1", " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER", changeRuntimeFolder, true},
+        {"", " "},
+        {"2", " > PRESS 2.. TO FULLY INSTALL THE CORVANE WALLET FOR THIS USER", installForThisUser,
+         true},
+        {"", " "},
+        {"3", " > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS", installForAllUsers,
+         true},
+        {"", " "},
+        {"0", " > PRESS 0.. TO GO BACK"},
+        {"", " "},
+        {"", " "},
+    };
+    return menu;
+}
+
+}  // namespace install
 
 void runSelectedWalletMenu() {
     auto& s = S();
@@ -81,17 +71,12 @@ void runSelectedWalletMenu() {
         s.lastScanInstallationPath == s.APPLICATIONTEXTWALLETINSTALLATIONPATH) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = s.lastScanStatus;
     }
-    while (true) {
-        drawSelectedWalletMenu();
-        s.ZXINKEY = console::waitMenuKey();
-        const std::string key = s.ZXINKEY;
-        if (key == "0") break;
-        for (const auto& entry : kSelectedWalletKeys) {
-            if (key == entry.key) {
-                s.ZXINKEY.clear();
-                entry.action();
-            }
-        }
-    }
-    s.ZXINKEY.clear();
+    console::runMenu(
+        [] {
+            const auto& st = S();
+            return install::selectedWalletMenu(st.APPLICATIONTEXTWALLETINSTALLATIONPATH,
+                                               st.APPLICATIONTEXTWALLETINSTALLATIONDATE,
+                                               st.APPLICATIONTEXTWALLETCURRENTSTATUS);
+        },
+        s.ZXINKEY);
 }

@@ -236,7 +236,8 @@ TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {
 }
 
 TEST(InstallationMenuScreen, MenuAndProgressForms) {
-    auto menu = install::installationMenuLines("/h/wallet", "2026-12-07-08-14-46", false);
+    auto menu =
+        console::menuLines(install::installationMenu("/h/wallet", "2026-12-07-08-14-46", false));
     ASSERT_EQ(menu.size(), 20u);
     EXPECT_EQ(menu[0], " MAIN MENU-INSTALLATION    ");
     EXPECT_EQ(menu[3], "  CURRENT INSTALLATION PATH= /h/wallet");
@@ -244,7 +245,8 @@ TEST(InstallationMenuScreen, MenuAndProgressForms) {
     EXPECT_EQ(menu[15], " > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH");
     EXPECT_EQ(menu[17], " > PRESS 9..TO UNINSTALL THE WALLET FROM THE CURRENT INSTALLATION PATH");
     EXPECT_EQ(menu[19], " > PRESS 0..GO BACK");
-    auto progress = install::installationMenuLines("/h/wallet", "2026-12-07-08-14-46", true);
+    auto progress =
+        console::menuLines(install::installationMenu("/h/wallet", "2026-12-07-08-14-46", true));
     ASSERT_EQ(progress.size(), 16u);
     EXPECT_EQ(std::vector<std::string>(menu.begin(), menu.begin() + 15),
               std::vector<std::string>(progress.begin(), progress.begin() + 15));
