@@ -77,14 +77,13 @@ def terminal_path(monkeypatch):
 
 
 def test_every_form_and_terminal_for_plain_and_reserved_paths(terminal_path):
-    unit = os.path.join(os.path.dirname(os.path.abspath(default_binary())), "unit_tests")
-    if not os.path.exists(unit):
-        pytest.skip("unit_tests not built")
+    samples = os.path.join(os.path.dirname(os.path.abspath(default_binary())),
+                           "launcher_samples")
+    if not os.path.exists(samples):
+        pytest.skip("launcher_samples not built")
     dump = tempfile.mkdtemp(prefix="corvane-launchers-")
     try:
-        r = subprocess.run([unit, "--gtest_filter=LauncherFiles.DumpForDesktopTools"],
-                           env=dict(os.environ, CORVANE_LAUNCHER_DUMP_DIR=dump),
-                           capture_output=True, text=True, timeout=120)
+        r = subprocess.run([samples, dump], capture_output=True, text=True, timeout=120)
         assert r.returncode == 0, r.stdout + r.stderr
         with open(os.path.join(dump, "manifest.tsv")) as f:
             entries = [line.rstrip("\n").split("\t") for line in f if line.strip()]
