@@ -104,17 +104,15 @@ def sandbox(request):
     """Sandboxes whose home folder has no blank, and one with a blank (the tui fixture of
     conftest takes this one). Only the home folder moves: the sanitizer's log path must not
     hold a blank."""
-    sb = Sandbox()
-    if request.param == "blank":
-        home = os.path.join(sb.root, "jo smith")
-        os.rename(sb.home, home)
-        sb.home = home
-        sb.desktop = os.path.join(home, "Desktop")
-        sb.program_dir = os.path.join(home, "installer")
-        sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
-    sb.start_ftp()
-    yield sb
-    sb.cleanup()
+    with Sandbox.up() as sb:
+        if request.param == "blank":
+            home = os.path.join(sb.root, "jo smith")
+            os.rename(sb.home, home)
+            sb.home = home
+            sb.desktop = os.path.join(home, "Desktop")
+            sb.program_dir = os.path.join(home, "installer")
+            sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
+        yield sb
 
 
 def test_launcher_of_variant_a_opens_the_installed_wallet(tui, terminal_path):
