@@ -228,6 +228,12 @@ std::string unsafePackageStatus(const std::string& path, bool labelled, std::siz
         columns);
 }
 
+std::string unreachableFolderStatus(const std::string& path, bool labelled, std::size_t columns) {
+    return fitWithPath(
+        std::string(labelled ? kLabel : "") + "Installation Stopped, Cannot Enter Folder ", path,
+        columns);
+}
+
 std::string downloadTimedOutStatus(bool labelled) {
     return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
            std::to_string(net::wgetTotalSeconds()) + " Seconds";
@@ -248,6 +254,9 @@ Outcome runAutomaticInstallation(Variant v) {
     };
     auto stop = [&]() {
         return stopWith(missingFileStatus(flow.missing(), false, statusTextColumns(plan)));
+    };
+    auto unreachable = [&](const std::string& folder) {
+        return stopWith(unreachableFolderStatus(folder, false, statusTextColumns(plan)));
     };
 
     // The spinner turns while each of the flow's commands runs.
@@ -270,7 +279,7 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string localWget = currentFolder() + "/wget";
     if (fs::is_regular_file(localWget, ec) && !flow.copy(localWget, ip + "/wget")) return stop();
 
-    enterFolder(plan.downloadFolder);
+    if (!enterFolder(plan.downloadFolder)) return unreachable(plan.downloadFolder);
     flow.redrawThenStatus("Downloading Files");
     if (plan.download == Download::ArchiveRefresh) {
         DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
@@ -329,7 +338,7 @@ Outcome runAutomaticInstallation(Variant v) {
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
 
-    enterFolder(plan.configFolder);
+    if (!enterFolder(plan.configFolder)) return unreachable(plan.configFolder);
     flow.redrawThenStatus("Updating configuration file");
     s.FILEPATH = plan.configFolder;
     s.FILENAME = "wallet.cfg";

@@ -80,6 +80,10 @@ std::string missingFileStatus(const std::string& path, bool labelled,
                               std::size_t columns = kStatusColumns);
 std::string unsafePackageStatus(const std::string& path, bool labelled,
                                 std::size_t columns = kStatusColumns);
+// The stop of a flow whose folder cannot be made the working directory (its downloads and
+// records would land wherever the installer happens to stand).
+std::string unreachableFolderStatus(const std::string& path, bool labelled,
+                                    std::size_t columns = kStatusColumns);
 // text + path within columns: the path keeps its end.
 std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns);
 // The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).

@@ -235,6 +235,38 @@ TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {
     EXPECT_TRUE(fs::is_regular_file(home + "/wget"));
 }
 
+TEST_F(AutoInstall, AFolderThatCannotBeEnteredStopsTheFlowAndNothingLandsElsewhere) {
+    // The installation path is a file: no folder below it comes to be, so the download has
+    // nowhere to go.
+    writeFileBytes(home + "/afile", "");
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home + "/afile";
+    EXPECT_EQ(install::runAutomaticInstallation(Variant::B), install::Outcome::Stopped);
+    const std::string& status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    EXPECT_EQ(status.rfind("APPLICATION STATUS= Installation Stopped, Cannot Enter Folder ", 0), 0u)
+        << status;
+    EXPECT_TRUE(status.ends_with("/afile/archive")) << status;
+    EXPECT_TRUE(linesStartingWith("wget").empty());
+    EXPECT_EQ(fs::current_path(), dir.path() + "/start");
+
+    // The installation folder goes away while the launcher for all users is installed: the
+    // records have nowhere to go.
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home;
+    auto wget = fake.onRun;
+    fake.onRun = [&](const RecordedCommand& c) {
+        if (c.commandLine.find("install -o root") != std::string::npos)
+            fs::rename(home, home + "-gone");
+        return wget(c);
+    };
+    EXPECT_EQ(install::runAutomaticInstallation(Variant::D), install::Outcome::Stopped);
+    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS.rfind(
+                  "Installation Stopped, Cannot Enter Folder ", 0),
+              0u)
+        << S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename(), "wallet.cfg") << entry.path();
+    EXPECT_EQ(fs::current_path(), dir.path() + "/start");
+}
+
 TEST(InstallationMenuScreen, MenuAndProgressForms) {
     auto menu =
         console::menuLines(install::installationMenu("/h/wallet", "2026-12-07-08-14-46", false));
