@@ -185,6 +185,9 @@ struct SharedState {
     // the selected-wallet menu shows it again while the path is still the scan's.
     std::string lastScanInstallationPath;
     std::string lastScanStatus;
+    // The working folder the program was started in (before start-up moves anywhere): typed
+    // relative paths are read against it, so they mean the same after a flow changes folder.
+    std::string startFolder;
 };
 
 // The process-wide shared state.

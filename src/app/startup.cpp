@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/installWalletForLinux.h"
 #include "console/terminal.h"
+#include "host/file_ops.h"
 #include "host/platform.h"
 
 namespace {
@@ -111,6 +112,9 @@ int answerCommandLine(int argc, char** argv) {
 
 int runInstaller(int argc, char** argv) {
     if (int status = answerCommandLine(argc, argv); status >= 0) return status;
+    // Kept before start-up may move to the state folder: a typed relative path means the
+    // folder the user started the program from.
+    const std::string startFolder = currentFolder();
 
     // Its own files: beside the program when it may write there (the start folder keeps its
     // documented role then); otherwise all of them in the state folder, which also becomes
@@ -136,6 +140,7 @@ int runInstaller(int argc, char** argv) {
     terminal::install();
     terminal::enterRaw();
     auto& s = S();
+    s.startFolder = startFolder;
     s.TEMPORARYDYNAMICARRAY.resetToOneEmpty();
     s.LOCATIONDYNAMICARRAY.resetToOneEmpty();
     s.TEMPARRAYLOCALDYNAMICARRAY.resetToOneEmpty();

@@ -62,10 +62,11 @@ std::vector<std::string> pathPrefixes(std::string_view path) {
 }
 
 std::string rootMkdirCommand(std::string_view folder) {
-    return "mkdir -m 0755 " + shellQuote(folder);
+    return "mkdir -m 0755 -- " + shellQuote(folder);
 }
 std::string rootChownCommand(std::string_view folder, unsigned uid, unsigned gid) {
-    return "chown -h " + std::to_string(uid) + ":" + std::to_string(gid) + " " + shellQuote(folder);
+    return "chown -h " + std::to_string(uid) + ":" + std::to_string(gid) + " -- " +
+           shellQuote(folder);
 }
 
 bool setOwnFolderMode(const std::string& folder, unsigned mode) {
@@ -76,7 +77,7 @@ bool setOwnFolderMode(const std::string& folder, unsigned mode) {
     return ok;
 }
 std::string rootRemoveFileCommand(std::string_view filePath) {
-    return "rm \"" + doubleQuoteEscape(filePath) + "\"";
+    return "rm -- \"" + doubleQuoteEscape(filePath) + "\"";
 }
 
 const std::vector<std::string>& libraryFileNames() {
@@ -305,7 +306,7 @@ void DELETEDIRPATH5() {
 void ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY() {
     auto& s = S();
     s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY = 0;
-    s.COMMANDLINEINPUT = "find " + shellQuote(currentFolder());
+    s.COMMANDLINEINPUT = "find -- " + shellQuote(currentFolder());
     PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE();
     if (s.COMMANDLINEOUTPUT.empty()) return;
     s.TEMPORARYDYNAMICARRAY.clear();

@@ -39,10 +39,10 @@ std::vector<std::string> pathPrefixes(std::string_view path);
 // Command lines of the creation and deletion routines (run elevated, sudo -kS in front).
 // A folder that only root can make is made with its final mode and then given to the user;
 // chown -h changes a link itself, so no elevated command ever acts through a link.
-std::string rootMkdirCommand(std::string_view folder);  // mkdir -m 0755 ...
+std::string rootMkdirCommand(std::string_view folder);  // mkdir -m 0755 -- ...
 std::string rootChownCommand(std::string_view folder, unsigned uid,
-                             unsigned gid);                    // chown -h uid:gid ...
-std::string rootRemoveFileCommand(std::string_view filePath);  // rm "..."
+                             unsigned gid);                    // chown -h uid:gid -- ...
+std::string rootRemoveFileCommand(std::string_view filePath);  // rm -- "..."
 
 // Mode of the folders the installer makes: the user's, readable by all, writable by the user
 // alone.

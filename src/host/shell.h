@@ -45,7 +45,9 @@ int runElevated(const std::string& command, bool cLocale = false);
 std::string elevatedInput(std::string_view password);
 
 // A value made only of A-Za-z0-9_./,:+=@%- is returned as it stands; any other value is
-// single-quoted for the shell ('it'\''s').
+// single-quoted for the shell ('it'\''s'). Quoting keeps a value one word, not a path: every
+// command line with path operands also puts "--" before them, so that a path beginning with
+// "-" is never read as an option.
 std::string shellQuote(std::string_view value);
 // Always single-quotes value for the shell ('it'\''s').
 std::string shellSingleQuote(std::string_view value);

@@ -228,10 +228,9 @@ std::string unsafePackageStatus(const std::string& path, bool labelled, std::siz
         columns);
 }
 
-std::string unreachableFolderStatus(const std::string& path, bool labelled, std::size_t columns) {
-    return fitWithPath(
-        std::string(labelled ? kLabel : "") + "Installation Stopped, Cannot Enter Folder ", path,
-        columns);
+std::string cannotEnterStatus(const std::string& folder, bool labelled, std::size_t columns) {
+    return fitWithPath(std::string(labelled ? kLabel : "") + "Installation Stopped, Cannot Enter ",
+                       folder, columns);
 }
 
 std::string downloadTimedOutStatus(bool labelled) {
@@ -255,9 +254,6 @@ Outcome runAutomaticInstallation(Variant v) {
     auto stop = [&]() {
         return stopWith(missingFileStatus(flow.missing(), false, statusTextColumns(plan)));
     };
-    auto unreachable = [&](const std::string& folder) {
-        return stopWith(unreachableFolderStatus(folder, false, statusTextColumns(plan)));
-    };
 
     // The spinner turns while each of the flow's commands runs.
     ScopedCommandTicker spinner(console::spinWhileCommandRuns);
@@ -279,7 +275,10 @@ Outcome runAutomaticInstallation(Variant v) {
     const std::string localWget = currentFolder() + "/wget";
     if (fs::is_regular_file(localWget, ec) && !flow.copy(localWget, ip + "/wget")) return stop();
 
-    if (!enterFolder(plan.downloadFolder)) return unreachable(plan.downloadFolder);
+    // wget mirrors below the working folder: run anywhere else, it would fill that folder.
+    if (!enterFolder(plan.downloadFolder)) {
+        return stopWith(cannotEnterStatus(plan.downloadFolder, false, statusTextColumns(plan)));
+    }
     flow.redrawThenStatus("Downloading Files");
     if (plan.download == Download::ArchiveRefresh) {
         DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
@@ -316,7 +315,7 @@ Outcome runAutomaticInstallation(Variant v) {
             if (pathOthersCanChange(package, getuid())) {
                 return stopWith(unsafePackageStatus(package, false, statusTextColumns(plan)));
             }
-            runElevated("dpkg -i " + shellQuote(package));
+            runElevated("dpkg -i -- " + shellQuote(package));
         }
     }
     const auto program = flow.copy(linuxFolder + "/wallet", plan.programTarget);
@@ -338,7 +337,10 @@ Outcome runAutomaticInstallation(Variant v) {
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
 
-    if (!enterFolder(plan.configFolder)) return unreachable(plan.configFolder);
+    // wallet.cfg is written in the working folder: anywhere else it would be lost there.
+    if (!enterFolder(plan.configFolder)) {
+        return stopWith(cannotEnterStatus(plan.configFolder, false, statusTextColumns(plan)));
+    }
     flow.redrawThenStatus("Updating configuration file");
     s.FILEPATH = plan.configFolder;
     s.FILENAME = "wallet.cfg";

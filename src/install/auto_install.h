@@ -50,8 +50,9 @@ const std::vector<std::string>& walletPackages();
 VariantPlan planFor(Variant v, const std::string& ip);
 
 // Runs the flow. Completed: every step ran (after variant A the caller ends the program).
-// Stopped: a copy's source never arrived; the status names it and the working directory is
-// back where the flow started.
+// Stopped: the download folder could not be entered, the download timed out, the archive was
+// refused, or a copy's source never arrived; the status says which and the working directory
+// is back where the flow started.
 Outcome runAutomaticInstallation(Variant v);
 
 // Ends the program after a completed variant A, through the normal exit path (exit status 0).
@@ -80,10 +81,10 @@ std::string missingFileStatus(const std::string& path, bool labelled,
                               std::size_t columns = kStatusColumns);
 std::string unsafePackageStatus(const std::string& path, bool labelled,
                                 std::size_t columns = kStatusColumns);
-// The stop of a flow whose folder cannot be made the working directory (its downloads and
-// records would land wherever the installer happens to stand).
-std::string unreachableFolderStatus(const std::string& path, bool labelled,
-                                    std::size_t columns = kStatusColumns);
+// The status of a flow stopped before its download because the download folder could not be
+// made or entered (the download would have filled whatever folder the flow stood in).
+std::string cannotEnterStatus(const std::string& folder, bool labelled,
+                              std::size_t columns = kStatusColumns);
 // text + path within columns: the path keeps its end.
 std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns);
 // The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).

@@ -235,7 +235,8 @@ Placement manualAllUsersPlacement(const std::string& home) {
 }
 
 std::string allUsersInstallCommand(const std::string& privateCopy, const std::string& target) {
-    return "install -o root -g root -m 0644 " + shellQuote(privateCopy) + " " + shellQuote(target);
+    return "install -o root -g root -m 0644 -- " + shellQuote(privateCopy) + " " +
+           shellQuote(target);
 }
 
 bool writeOwnFile(const std::string& file, const std::string& content, unsigned mode) {

@@ -11,7 +11,7 @@
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"
-#include "install/selected_wallet_menu.h"
+#include "install/typed_path.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
 
@@ -53,12 +53,6 @@ void fillProgramAndIcon(launchers::Placement& p) {
     p.icon = install::copyDestination("wallet.ico", ip + "/wallet.ico");
 }
 
-void changeRuntimeFolder() {
-    console::printLine("");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH =
-        install::walletPathRule(console::promptLine(install::kTargetLocationPrompt));
-}
-
 // The download leaves the remote folder "current" below the working directory, so it runs in
 // the archive folder: option 3 then finds the files in archive/current.
 void downloadArchiveFolder() {
@@ -68,7 +62,11 @@ void downloadArchiveFolder() {
     s.driverArchiveFolder = ip + "/archive";
     createFolder(s.driverArchiveFolder);
     const std::string remembered = currentFolder();
-    enterFolder(s.driverArchiveFolder);
+    if (!enterFolder(s.driverArchiveFolder)) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
+            install::cannotEnterStatus(s.driverArchiveFolder, false, kManualStatusColumns);
+        return;
+    }
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
@@ -189,7 +187,8 @@ console::Menu manualMenu(std::string_view installationPath, std::string_view sta
         {"", " "},
         {"", " CURRENT PATH= " + std::string(installationPath)},
         {"", " "},
-        {"1", " > PRESS 1..TO CHANGE CURRENT PATH OF WALLET RUNTIME FOLDER", changeRuntimeFolder},
+        {"1", " > PRESS 1..TO CHANGE CURRENT PATH OF WALLET RUNTIME FOLDER",
+         install::askTargetLocation},
         {"", " "},
         {"2", " > PRESS 2..TO DOWNLOAD ARCHIVE FOLDER INTO WALLET RUNTIME FOLDER",
          downloadArchiveFolder},

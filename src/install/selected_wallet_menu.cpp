@@ -5,6 +5,7 @@
 #include "app/installWalletForLinux.h"
 #include "console/console.h"
 #include "install/auto_install.h"
+#include "install/typed_path.h"
 
 namespace install {
 
@@ -18,12 +19,6 @@ std::string walletPathRule(std::string_view typed) {
 }  // namespace install
 
 namespace {
-
-void changeRuntimeFolder() {
-    console::printLine("");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH =
-        install::walletPathRule(console::promptLine(install::kTargetLocationPrompt));
-}
 
 void installForThisUser() { install::runAutomaticInstallation(install::Variant::C); }
 void installForAllUsers() { install::runAutomaticInstallation(install::Variant::D); }
@@ -46,7 +41,8 @@ console::Menu selectedWalletMenu(std::string_view installationPath,
         {"", " INSTALLATION DATE= " + std::string(installationDate)},
         {"", " "},
         {"", " "},
-        {"1", " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER", changeRuntimeFolder, true},
+        {"1", " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER", install::askTargetLocation,
+         true},
         {"", " "},
         {"2", " > PRESS 2.. TO FULLY INSTALL THE CORVANE WALLET FOR THIS USER", installForThisUser,
          true},

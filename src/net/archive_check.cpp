@@ -201,7 +201,7 @@ std::optional<std::string> signatureProblem(int exitCode, std::string_view statu
 
 std::string gpgvCommand(const std::string& keyring, const std::string& signature,
                         const std::string& sums, const std::string& statusFile) {
-    return "gpgv --status-fd 1 --keyring " + shellQuote(keyring) + " " + shellQuote(signature) +
+    return "gpgv --status-fd 1 --keyring " + shellQuote(keyring) + " -- " + shellQuote(signature) +
            " " + shellQuote(sums) + " > " + shellQuote(statusFile) + " 2> /dev/null";
 }
 

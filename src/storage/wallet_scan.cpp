@@ -104,7 +104,7 @@ bool isKernelFolder(std::string_view folder) {
 }
 
 std::string listingCommand(std::string_view folder) {
-    return "find " + shellQuote(folder) + " -xdev -print0";
+    return "find -- " + shellQuote(folder) + " -xdev -print0";
 }
 
 std::vector<std::string> walletEntriesOf(std::string_view listing) {

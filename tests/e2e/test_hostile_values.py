@@ -8,7 +8,7 @@ import contextlib
 import os
 
 from sandbox import Sandbox
-from test_install import is_menu
+from test_install import open_installation_menu, sudo_commands
 from test_scan import SCAN_TIMEOUT
 from tmux_session import PASSWORD_PROMPT, TOP_HEADER, TmuxSession
 
@@ -125,10 +125,77 @@ def test_hostile_installation_paths_stay_words_of_their_commands():
                      what="the manual menu (%s)" % case.name)
         leave(case, "0")
 
-    # Not yet here: a typed path of 4,000 bytes, which leaves the folder routines busy after
-    # the download (to be refused for its length before any command runs).
-    values = [(n, v) for n, v in hostile(b"canary") if n != "4000 bytes"]
-    assert run_cases(values, body) == 8
+    assert run_cases(hostile(b"canary"), body) == 9
+
+
+def tree(folder):
+    """Every path below folder (bytes, relative) with its mode and size."""
+    out = {}
+    for d, ds, fs in os.walk(folder.encode()):
+        for n in ds + fs:
+            p = os.path.join(d, n)
+            st = os.lstat(p)
+            out[os.path.relpath(p, folder.encode())] = (st.st_mode, st.st_size)
+    return out
+
+
+# Typed paths as the installation takes them: a relative one is read against the folder the
+# program started in (for the sandbox, the program's folder), so variant A, which changes
+# folder on its way, installs below it; a path Linux cannot make is refused as typed.
+TYPED_PATHS = [
+    # (name, typed, the application folder below the start folder, or the status of refusal)
+    ("leading dash", b"-rf", "-rf/wallet/wallet"),
+    ("relative", b"apps/corvane", "apps/corvane/wallet/wallet"),
+    ("a name too long", b"n" * 300, "Path Refused, A Folder Name Longer Than 255 Bytes"),
+    ("too long a path", b"d/" * 2000, "Path Refused, Longer Than 3967 Bytes"),
+]
+
+
+def test_typed_paths_are_read_against_the_start_folder_or_refused():
+    def body(case, value):
+        typed, want = value
+        sb = case.sb
+        tui = case.session()
+        tui.start()
+        before = tree(sb.home)
+        logged = len(sb.log())
+        tui.send("2")
+        tui.wait_for(lambda rows: rows[0].startswith(MANUAL_TITLE), what="the manual menu")
+        tui.send("1")
+        tui.wait_for("Please specify the target location = ")
+        type_bytes(tui, typed + b"\r")
+        rows = tui.wait_for(lambda rows: rows[0].startswith(MANUAL_TITLE), what="the menu")
+        if want.startswith("Path Refused"):
+            # Nothing taken, nothing run, nothing made.
+            assert rows[3].rstrip() == " CURRENT PATH= " + sb.home
+            assert rows[22].rstrip() == " APPLICATION STATUS= " + want
+            assert sb.log()[logged:] == []
+            assert tree(sb.home) == before
+            leave(case, "0")
+            return
+        tui.send("0")
+        tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
+        open_installation_menu(tui)
+        tui.send("2")  # variant A: installs and ends the program
+        assert tui.exit_status(timeout=150) == 0, tui.screen_text()
+        ap = os.path.join(sb.program_dir, want)
+        assert os.access(os.path.join(ap, "wallet"), os.X_OK)
+        linux = os.path.join(ap, "archive/wallet/current/Linux")
+        assert sudo_commands(sb, "dpkg") == [
+            ["-i", "--", os.path.join(linux, d)]
+            for d in ("libminiupnpc18_2.2.8-2+b2_amd64.deb", "miniupnpc18_2.2.8-2+b2_amd64.deb")]
+        # Wherever a command names the path, "--" stands before it: never an option.
+        ip = os.path.join(sb.program_dir, typed.decode())
+        for e in sb.log():
+            for words in (e["argv"], e.get("command") or []):
+                for i, w in enumerate(words):
+                    if ip in w:
+                        assert "--" in words[:i], e
+        # Nothing that was there was removed or changed in kind or mode.
+        after = tree(sb.home)
+        assert [p for p, (mode, _) in before.items() if after.get(p, (0,))[0] != mode] == []
+
+    assert run_cases([(n, (t, w)) for n, t, w in TYPED_PATHS], body) == 4
 
 
 def test_hostile_folder_and_file_names_on_scanned_partitions():

@@ -132,8 +132,8 @@ def test_variant_a_installs_and_ends_the_program(tui):
     # Packages: both .deb files, then the four groups in order with the licence answer.
     linux = os.path.join(current, "Linux")
     assert sudo_commands(sb, "dpkg") == [
-        ["-i", os.path.join(linux, "libminiupnpc18_2.2.8-2+b2_amd64.deb")],
-        ["-i", os.path.join(linux, "miniupnpc18_2.2.8-2+b2_amd64.deb")]]
+        ["-i", "--", os.path.join(linux, "libminiupnpc18_2.2.8-2+b2_amd64.deb")],
+        ["-i", "--", os.path.join(linux, "miniupnpc18_2.2.8-2+b2_amd64.deb")]]
     apt = [e["argv"] for e in sb.log("apt-get")]
     missing_terms = [t for t in ("xterm", "gnome-terminal", "xfce4-terminal")
                      if not os.path.exists("/usr/bin/" + t)]

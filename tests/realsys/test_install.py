@@ -74,8 +74,6 @@ def test_variant_a_installs_every_package_and_its_launchers_start_the_wallet(var
             "sample wallet ran: %s/wallet/wallet " % HOME], (launcher, argv)
 
 
-@pytest.mark.xfail(reason="the folder routines still open new folders to everybody "
-                          "(chmod -R ugo+rw) until folders are given to the user", strict=False)
 def test_what_the_installation_makes_is_the_users_and_closed_to_others(variant_a):
     bed = variant_a.bed
     before, after = variant_a.before, variant_a.after

@@ -3,8 +3,6 @@
 # real Debian system through the real sudo.
 import os
 
-import pytest
-
 from bed import (TESTER, TESTER_PASSWORD, launcher_problems, open_to_others, snapshot,
                  user_ids)
 from tmux_session import TOP_HEADER, listed_paths
@@ -48,9 +46,6 @@ def assert_made_for_the_user(bed, before, after):
     assert not sorted(p for p, e in made.items() if (e[1], e[2]) != (uid, gid))
 
 
-@pytest.mark.xfail(reason="new folders are still opened to everybody and the removal leaves "
-                          "the installation's folders until it takes the installation's names",
-                   strict=False)
 def test_variant_b_then_the_picked_wallet_reinstalled_then_uninstalled(bed, tui):
     tui.start(password=TESTER_PASSWORD, timeout=30)
     before = home_tree(bed)
@@ -100,8 +95,6 @@ def test_variant_b_then_the_picked_wallet_reinstalled_then_uninstalled(bed, tui)
     assert tui.exit_status() == 0
 
 
-@pytest.mark.xfail(reason="the launcher for all users is still moved with the user's owner "
-                          "and mode until root installs it 0644", strict=False)
 def test_variant_d_launcher_for_all_users_is_roots_and_key_6_removes_it(bed, tui):
     tui.start(password=TESTER_PASSWORD, timeout=30)
     tui.send("5")

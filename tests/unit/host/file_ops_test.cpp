@@ -114,8 +114,8 @@ TEST_F(FileOps, RootMakesOnlyWhatTheUserCannotAndGivesItToTheUser) {
         const std::string owner = std::to_string(getuid()) + ":" + std::to_string(getgid());
         EXPECT_EQ(
             fake.commandLines(),
-            (std::vector<std::string>{kSudo + "mkdir -m 0755 '/sys/corvane no such'",
-                                      kSudo + "chown -h " + owner + " '/sys/corvane no such'"}));
+            (std::vector<std::string>{kSudo + "mkdir -m 0755 -- '/sys/corvane no such'",
+                                      kSudo + "chown -h " + owner + " -- '/sys/corvane no such'"}));
     }
 }
 
@@ -154,7 +154,7 @@ TEST_F(FileOps, EraseRunsTheRootDeleteOnlyForAReadableFile) {
     S().FILENAME = "wallet \"$x\".cfg";
     ERASEFILEIFITEXISTSINFILEPATH();
     EXPECT_EQ(S().FILEFOUND, 1);
-    EXPECT_EQ(fake.commandLines(), (std::vector<std::string>{kSudo + "rm \"" + (tmp / "d") +
+    EXPECT_EQ(fake.commandLines(), (std::vector<std::string>{kSudo + "rm -- \"" + (tmp / "d") +
                                                              "/wallet \\\"\\$x\\\".cfg\""}));
 
     fake.commands.clear();
@@ -166,7 +166,7 @@ TEST_F(FileOps, EraseRunsTheRootDeleteOnlyForAReadableFile) {
     ERASEFILEIFITEXISTSINFILEPATH2();
     EXPECT_EQ(S().FILEFOUND, 1);
     EXPECT_EQ(fake.commandLines(),
-              (std::vector<std::string>{kSudo + "rm \"" + (tmp / "d") + "/missing.cfg\""}));
+              (std::vector<std::string>{kSudo + "rm -- \"" + (tmp / "d") + "/missing.cfg\""}));
     EXPECT_EQ(fs::current_path(), tmp.path());
 }
 
@@ -258,7 +258,7 @@ TEST_F(Listing, AFolderWithNEntriesBelowGivesNPlusOne) {
     ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY();
 
     ASSERT_FALSE(fake.commands.empty());
-    EXPECT_EQ(fake.commands[0].commandLine.rfind("find '" + (tmp / "my tree") + "'", 0), 0u)
+    EXPECT_EQ(fake.commands[0].commandLine.rfind("find -- '" + (tmp / "my tree") + "'", 0), 0u)
         << fake.commands[0].commandLine;
     EXPECT_EQ(S().NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY, 5u);
     ASSERT_EQ(S().TEMPORARYDYNAMICARRAY.upperBound(), 5u);

@@ -113,8 +113,8 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
     const std::string linuxDir = ap + "/archive/wallet/current/Linux/";
     EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
               (std::vector<std::string>{
-                  kSudo + "dpkg -i " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
-                  kSudo + "dpkg -i " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
+                  kSudo + "dpkg -i -- " + linuxDir + "libminiupnpc18_2.2.8-2+b2_amd64.deb",
+                  kSudo + "dpkg -i -- " + linuxDir + "miniupnpc18_2.2.8-2+b2_amd64.deb"}));
     // The program is made executable by the installer itself, not through sudo.
     EXPECT_TRUE(linesStartingWith(kSudo + "chmod").empty());
     EXPECT_EQ(fs::status(ap + "/wallet").permissions() & fs::perms::others_exec,
@@ -222,7 +222,7 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
     };
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A), install::Outcome::Completed);
     EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
-              std::vector<std::string>{kSudo + "dpkg -i " + home +
+              std::vector<std::string>{kSudo + "dpkg -i -- " + home +
                                        "/wallet/archive/wallet/current/Linux/" + listed});
     EXPECT_NE(
         fake.screen.find("APPLICATION STATUS= archive checked against SHA256SUMS (not signed)"),
@@ -235,22 +235,9 @@ TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {
     EXPECT_TRUE(fs::is_regular_file(home + "/wget"));
 }
 
-TEST_F(AutoInstall, AFolderThatCannotBeEnteredStopsTheFlowAndNothingLandsElsewhere) {
-    // The installation path is a file: no folder below it comes to be, so the download has
-    // nowhere to go.
-    writeFileBytes(home + "/afile", "");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home + "/afile";
-    EXPECT_EQ(install::runAutomaticInstallation(Variant::B), install::Outcome::Stopped);
-    const std::string& status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
-    EXPECT_EQ(status.rfind("APPLICATION STATUS= Installation Stopped, Cannot Enter Folder ", 0), 0u)
-        << status;
-    EXPECT_TRUE(status.ends_with("/afile/archive")) << status;
-    EXPECT_TRUE(linesStartingWith("wget").empty());
-    EXPECT_EQ(fs::current_path(), dir.path() + "/start");
-
+TEST_F(AutoInstall, ARecordFolderThatCannotBeEnteredStopsTheFlowBeforeWalletCfg) {
     // The installation folder goes away while the launcher for all users is installed: the
     // records have nowhere to go.
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home;
     auto wget = fake.onRun;
     fake.onRun = [&](const RecordedCommand& c) {
         if (c.commandLine.find("install -o root") != std::string::npos)
@@ -258,9 +245,8 @@ TEST_F(AutoInstall, AFolderThatCannotBeEnteredStopsTheFlowAndNothingLandsElsewhe
         return wget(c);
     };
     EXPECT_EQ(install::runAutomaticInstallation(Variant::D), install::Outcome::Stopped);
-    EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS.rfind(
-                  "Installation Stopped, Cannot Enter Folder ", 0),
-              0u)
+    EXPECT_EQ(
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS.rfind("Installation Stopped, Cannot Enter ", 0), 0u)
         << S().APPLICATIONTEXTWALLETCURRENTSTATUS;
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
         EXPECT_NE(entry.path().filename(), "wallet.cfg") << entry.path();
@@ -301,6 +287,27 @@ TEST_F(InstallationMenu, KeyOneSetsTheDisplayedPathAndZeroLeavesWithTheKeyCleare
     EXPECT_NE(fake.screen.find("Please specify the new installation path = "), std::string::npos);
     EXPECT_NE(fake.screen.find("  CURRENT INSTALLATION PATH= /opt/somewhere\n"), std::string::npos);
     EXPECT_TRUE(fake.commands.empty());
+}
+
+TEST_F(AutoInstall, ADownloadFolderThatCannotBeMadeStopsTheFlowBeforeWget) {
+    // A file stands where a folder of the path should: wget would fill the current folder.
+    writeFileBytes(home + "/file", "x");
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home + "/file/apps";
+    const std::pair<Variant, std::string> cases[] = {{Variant::A, "/file/apps/wallet"},
+                                                     {Variant::B, "/file/apps/archive"},
+                                                     {Variant::C, "/file/apps/archive"},
+                                                     {Variant::D, "/file/apps/archive"}};
+    for (const auto& [v, folder] : cases) {
+        SCOPED_TRACE(folder);
+        fake.commands.clear();
+        EXPECT_EQ(install::runAutomaticInstallation(v), install::Outcome::Stopped);
+        EXPECT_TRUE(linesStartingWith("wget").empty());
+        const std::string& status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+        EXPECT_NE(status.find("Installation Stopped, Cannot Enter "), std::string::npos) << status;
+        EXPECT_TRUE(status.ends_with(folder)) << status;
+        EXPECT_EQ(fs::current_path(), dir.path() + "/start");
+    }
+    EXPECT_FALSE(fs::exists(dir.path() + "/start/current"));
 }
 
 }  // namespace

@@ -222,7 +222,7 @@ TEST_F(LauncherWriting, UserFilesAreWrittenByTheProgramOnlyTheAllUsersCopyByRoot
             ASSERT_EQ(fake.commands.size(), 1u);
             const std::string& line = fake.commands[0].commandLine;
             EXPECT_EQ(
-                line.rfind(kSudo + "install -o root -g root -m 0644 /tmp/corvane-launcher-", 0),
+                line.rfind(kSudo + "install -o root -g root -m 0644 -- /tmp/corvane-launcher-", 0),
                 0u);
             EXPECT_TRUE(line.ends_with(" '/usr/share/applications/Corvane wallet.desktop'"));
             EXPECT_EQ(fake.commands[0].input, std::optional<std::string>("pw\n"));

@@ -99,4 +99,40 @@ TEST_F(ManualMenu, OptionThreeReadsWhereOptionTwoDownloads) {
     EXPECT_EQ(S().driverArchiveFolder, home.path() + "/apps/wallet/archive");
 }
 
+TEST_F(ManualMenu, KeyOneTakesATypedPathAgainstTheStartFolderOrRefusesIt) {
+    S().startFolder = home / "start";
+    const std::string before = S().APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    const std::pair<std::string, std::string> cases[] = {
+        // typed, then the installation path afterwards (or the refusal on the status line)
+        {"apps", home / "start/apps/wallet"},
+        {"-rf", home / "start/-rf/wallet"},
+        {std::string(300, 'a'), "Path Refused, A Folder Name Longer Than 255 Bytes"},
+    };
+    for (const auto& [typed, want] : cases) {
+        S().APPLICATIONTEXTWALLETINSTALLATIONPATH = before;
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS = "x";
+        fake.lines.push_back(typed);
+        run({"1"});
+        const bool refused = want.front() != '/';
+        EXPECT_EQ(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, refused ? before : want);
+        EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS, refused ? want : "x");
+    }
+    EXPECT_TRUE(fake.commands.empty());
+}
+
+TEST_F(ManualMenu, OptionTwoRunsNoDownloadWhereTheArchiveFolderCannotBe) {
+    // A file stands where a folder of the path should: wget would fill the current folder.
+    writeFileBytes(home / "file", "x");
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home / "file/wallet";
+    const auto before = std::filesystem::current_path();
+    run({"2"});
+    for (const auto& c : fake.commands)
+        EXPECT_EQ(c.commandLine.find("wget"), std::string::npos) << c.commandLine;
+    EXPECT_EQ(
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS.rfind("Installation Stopped, Cannot Enter ", 0), 0u)
+        << S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    EXPECT_TRUE(S().APPLICATIONTEXTWALLETCURRENTSTATUS.ends_with("/file/wallet/archive"));
+    EXPECT_EQ(std::filesystem::current_path(), before);
+}
+
 }  // namespace

@@ -147,9 +147,9 @@ TEST_F(RemovalActions, UninstallKeepsWalletCfgAndAsksNothing) {
 TEST_F(RemovalActions, RemoveLaunchersNamesTheThreeLaunchersOnly) {
     removeLaunchers();
     const std::vector<std::string> expected = {
-        kSudo + "rm \"" + home + "/Desktop/Corvane wallet.desktop\"",
-        kSudo + "rm \"" + home + "/.local/share/applications/Corvane wallet.desktop\"",
-        kSudo + "rm \"/usr/share/applications/Corvane wallet.desktop\"",
+        kSudo + "rm -- \"" + home + "/Desktop/Corvane wallet.desktop\"",
+        kSudo + "rm -- \"" + home + "/.local/share/applications/Corvane wallet.desktop\"",
+        kSudo + "rm -- \"/usr/share/applications/Corvane wallet.desktop\"",
     };
     EXPECT_EQ(fake.commandLines(), expected);
 }

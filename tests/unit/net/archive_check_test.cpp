@@ -81,7 +81,7 @@ TEST(GpgvAnswers, GoodOnlyWithExitZeroAndAValidSignatureLine) {
         EXPECT_EQ(net::signatureProblem(c.rc, c.status), c.problem) << c.rc << " " << c.status;
     }
     EXPECT_EQ(net::gpgvCommand("/k/ring.gpg", "/t/S.gpg", "/t/S", "/t/status"),
-              "gpgv --status-fd 1 --keyring /k/ring.gpg /t/S.gpg /t/S > /t/status 2> /dev/null");
+              "gpgv --status-fd 1 --keyring /k/ring.gpg -- /t/S.gpg /t/S > /t/status 2> /dev/null");
 }
 
 // A sample archive folder as the installer downloads it, with the maker's sums.
@@ -218,14 +218,14 @@ TEST_F(ArchiveCheck, GpgvChecksACopyOfTheSumsThatAreThenUsedAndItIsRemoved) {
     a.sign();
     std::string copied, copyPath;
     fake.onRun = [&](const RecordedCommand& c) {
-        // gpgv --status-fd 1 --keyring K SIG SUMS > STATUS 2> /dev/null
+        // gpgv --status-fd 1 --keyring K -- SIG SUMS > STATUS 2> /dev/null
         std::istringstream words(c.commandLine);
         std::vector<std::string> w;
         for (std::string s; words >> s;) w.push_back(s);
-        copyPath = w[6];
+        copyPath = w[7];
         copied = readFileBytes(copyPath);
-        EXPECT_EQ(readFileBytes(w[5]), "signature");
-        writeFileBytes(w[8], kGoodSignature);
+        EXPECT_EQ(readFileBytes(w[6]), "signature");
+        writeFileBytes(w[9], kGoodSignature);
         return 0;
     };
     const net::ArchiveCheck check = net::checkArchiveFolder(a.folder, a.keyring);

@@ -53,7 +53,7 @@ TEST(WalletEntries, AreSplitAtZeroBytes) {
     EXPECT_EQ(
         storage::walletEntriesOf(listing),
         (std::vector<std::string>{"/m/x\n/any/path/wallet", "/m/b/wallet", "/m/b/wallet/wallet"}));
-    EXPECT_EQ(storage::listingCommand("/media/My Disk"), "find '/media/My Disk' -xdev -print0");
+    EXPECT_EQ(storage::listingCommand("/media/My Disk"), "find -- '/media/My Disk' -xdev -print0");
     for (const char* kernel : {"/proc/", "/sys/", "/sys/kernel/", "/proc"})
         EXPECT_TRUE(storage::isKernelFolder(kernel)) << kernel;
     for (const char* other : {"/", "/home/", "/processes/", "/system/"})
@@ -188,7 +188,7 @@ TEST_F(WalletScanRun, NoWalletSelectsANewPathInHome) {
     std::vector<std::string> finds;
     for (const auto& c : fake.commands)
         if (c.commandLine.rfind("find ", 0) == 0) finds.push_back(c.commandLine);
-    EXPECT_EQ(finds, std::vector<std::string>{"find " + program.path() +
+    EXPECT_EQ(finds, std::vector<std::string>{"find -- " + program.path() +
                                               " -xdev -print0 2> temperr.txt > tempout.txt"});
 }
 

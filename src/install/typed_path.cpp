@@ -1,0 +1,66 @@
+// Typed installation paths: the wallet rule, the start folder and the limits of Linux paths,
+// checked before any flow builds a folder or a command line from them.
+#include "install/typed_path.h"
+
+#include <algorithm>
+
+#include "app/installWalletForLinux.h"
+#include "console/console.h"
+#include "install/selected_wallet_menu.h"
+
+namespace install {
+
+namespace {
+
+std::size_t longestName(std::string_view path) {
+    std::size_t longest = 0;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        longest = std::max(longest, end - start);
+        start = end + 1;
+    }
+    return longest;
+}
+
+}  // namespace
+
+TypedPath typedInstallationPath(std::string_view typed, std::string_view startFolder) {
+    // A zero byte would end the path early for the system while the flows use all of it.
+    if (typed.find('\0') != std::string_view::npos) {
+        return {std::nullopt, "Path Refused, It Holds A Zero Byte"};
+    }
+    std::string path = walletPathRule(typed);
+    if (path.front() != '/') {
+        if (startFolder.empty()) {
+            return {std::nullopt, "Path Refused, Start Folder Unknown: Type A Full Path"};
+        }
+        path = std::string(startFolder) + (startFolder.back() == '/' ? "" : "/") + path;
+    }
+    // Too long a path or name cannot be made a folder: the flows would work (and wget would
+    // download) wherever they happened to stand instead.
+    if (path.size() > kLongestInstallationPath) {
+        return {std::nullopt,
+                "Path Refused, Longer Than " + std::to_string(kLongestInstallationPath) + " Bytes"};
+    }
+    if (longestName(path) > kLongestFolderName) {
+        return {std::nullopt, "Path Refused, A Folder Name Longer Than " +
+                                  std::to_string(kLongestFolderName) + " Bytes"};
+    }
+    return {path, ""};
+}
+
+void askTargetLocation() {
+    auto& s = S();
+    console::printLine("");
+    const TypedPath typed =
+        typedInstallationPath(console::promptLine(kTargetLocationPrompt), s.startFolder);
+    if (typed.path) {
+        s.APPLICATIONTEXTWALLETINSTALLATIONPATH = *typed.path;
+    } else {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = typed.refusal;
+    }
+}
+
+}  // namespace install
