@@ -120,10 +120,13 @@ def ensure_binary(path):
 # ---------------------------------------------------------------- idle CPU under tmux
 
 def idle_figures(binary, seconds, reference):
-    sb = Sandbox(binary=binary)
+    with Sandbox.up(binary=binary) as sb:
+        return idle_figures_in(sb, seconds, reference)
+
+
+def idle_figures_in(sb, seconds, reference):
     session = None
     try:
-        sb.start_ftp()
         session = TmuxSession(sb)
         session.start(password="secret")
         session.wait_stable()
@@ -151,7 +154,6 @@ def idle_figures(binary, seconds, reference):
     finally:
         if session:
             session.close()
-        sb.cleanup()
 
 
 # ---------------------------------------------------------------- start-up time in a pty
@@ -266,8 +268,7 @@ def command_cost(sb, n=20):
 
 
 def startup_figures(binary, runs=7):
-    sb = Sandbox(binary=binary)
-    try:
+    with Sandbox.up(binary=binary, ftp=False) as sb:
         log = make_instant_shims(sb)
         run_in_pty(sb, answer_password="secret")  # stores the password
         if os.path.exists(log):
@@ -281,9 +282,6 @@ def startup_figures(binary, runs=7):
                 commands = len(f.read().splitlines()) // runs
         cost = command_cost(sb)
         return statistics.median(times), min(times), commands, cost, own_cpu
-    finally:
-        sb.cleanup()
-
 
 def main():
     ap = argparse.ArgumentParser()

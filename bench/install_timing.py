@@ -28,33 +28,30 @@ PHASES = [
 
 
 def one_run(binary):
-    sb = Sandbox(binary=binary)
-    sb.start_ftp()
-    tui = TmuxSession(sb)
-    try:
-        tui.start()
-        tui.send("1")
-        tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
-        marks = []
-        start = time.monotonic()
-        tui.send("2")
-        for name, marker, _ in PHASES:
-            deadline = time.monotonic() + 180
-            while True:
-                done = (os.path.exists(tui.status_file) if marker is None
-                        else tui.count_output(marker) > 0)
-                if done:
-                    break
-                if time.monotonic() > deadline:
-                    raise RuntimeError("no %r\n%s" % (marker, tui.screen_text()))
-                time.sleep(0.005)
-            marks.append(time.monotonic() - start)
-        assert tui.exit_status() == 0
-        return marks
-    finally:
-        tui.close()
-        sb.cleanup()
-
+    with Sandbox.up(binary=binary) as sb:
+        tui = TmuxSession(sb)
+        try:
+            tui.start()
+            tui.send("1")
+            tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
+            marks = []
+            start = time.monotonic()
+            tui.send("2")
+            for name, marker, _ in PHASES:
+                deadline = time.monotonic() + 180
+                while True:
+                    done = (os.path.exists(tui.status_file) if marker is None
+                            else tui.count_output(marker) > 0)
+                    if done:
+                        break
+                    if time.monotonic() > deadline:
+                        raise RuntimeError("no %r\n%s" % (marker, tui.screen_text()))
+                    time.sleep(0.005)
+                marks.append(time.monotonic() - start)
+            assert tui.exit_status() == 0
+            return marks
+        finally:
+            tui.close()
 
 def main():
     ap = argparse.ArgumentParser()

@@ -31,30 +31,29 @@ def wait_output(tui, text, deadline):
 
 def one_run(binary, signed):
     """(download-to-verdict seconds, whole installation seconds)."""
-    sb = Sandbox(binary=binary)
-    if not signed:
-        sb.unsign_archive()
-    elif not sb.keyring_path():
-        raise SystemExit("%s reads its keyring outside the sandbox; build it with "
-                         "-DCORVANE_ARCHIVE_KEYRING=archive-keyring.gpg (release preset)" % binary)
-    sb.start_ftp()
-    tui = TmuxSession(sb)
-    try:
-        tui.start()
-        tui.send("1")
-        tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
-        start = time.monotonic()
-        tui.send("2")
-        deadline = start + 180
-        downloading = wait_output(tui, DOWNLOADING, deadline)
-        verdict = wait_output(tui, VERDICTS[signed], deadline)
-        if tui.exit_status(timeout=180) != 0:
-            raise RuntimeError("the installation failed\n" + tui.screen_text())
-        return verdict - downloading, time.monotonic() - start
-    finally:
-        tui.close()
-        sb.cleanup()
-
+    with Sandbox.up(binary=binary, ftp=False) as sb:
+        if not signed:
+            sb.unsign_archive()
+        elif not sb.keyring_path():
+            raise SystemExit("%s reads its keyring outside the sandbox; build it with "
+                             "-DCORVANE_ARCHIVE_KEYRING=archive-keyring.gpg (release preset)"
+                             % binary)
+        sb.start_ftp()
+        tui = TmuxSession(sb)
+        try:
+            tui.start()
+            tui.send("1")
+            tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
+            start = time.monotonic()
+            tui.send("2")
+            deadline = start + 180
+            downloading = wait_output(tui, DOWNLOADING, deadline)
+            verdict = wait_output(tui, VERDICTS[signed], deadline)
+            if tui.exit_status(timeout=180) != 0:
+                raise RuntimeError("the installation failed\n" + tui.screen_text())
+            return verdict - downloading, time.monotonic() - start
+        finally:
+            tui.close()
 
 def main():
     ap = argparse.ArgumentParser()

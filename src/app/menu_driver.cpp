@@ -1,4 +1,4 @@
-// The menu driver: the top-level loop, its key table, the wallet launch and the exit.
+// The menu driver: the top-level menu table, the wallet launch and the exit.
 #include "app/menu_driver.h"
 
 #include <unistd.h>
@@ -23,22 +23,6 @@
 
 namespace {
 
-struct TopKey {
-    const char* key;
-    void (*action)();
-};
-
-void clearKeyThen(void (*f)()) {
-    S().ZXINKEY.clear();
-    f();
-}
-
-void keyInstall() { clearKeyThen(runInstallationMenu); }
-void keyManual() { clearKeyThen(runManualInstallationMenu); }
-void keyAdvanced() {
-    clearKeyThen(runAdvancedMenu);
-    S().APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
-}
 void keyExit() { std::exit(0); }
 
 // A wallet that the scan picks is the installation the launch starts from then on (unless
@@ -55,19 +39,10 @@ void keyScan() {
     }
 }
 
-// Compared in this order; after an action the remaining entries see the key as the action
-// left it (every submenu clears it), so one key runs one action.
-const TopKey kTopKeys[] = {
-    {"1", keyInstall},
-    {"2", keyManual},
-    {"3", launchWallet},
-    {"4", keyScan},
-    {"5", runSelectedWalletMenu},
-    {"6", removeLaunchers},
-    {"7", deleteAllWalletFiles},
-    {"8", keyAdvanced},
-    {"0", keyExit},
-};
+void keyAdvanced() {
+    runAdvancedMenu();
+    S().APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
+}
 
 std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -83,20 +58,39 @@ bool isProgram(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> topMenuLines() {
+console::Menu topMenu() {
     const auto& s = S();
-    std::vector<std::string> lines;
-    lines.push_back(" WALLET " + upper(s.OSTYPE) + " INSTALLER " +
-                    s.APPLICATIONTEXTWALLETINSTALLERVERSION + " " +
-                    s.APPLICATIONTEXTWALLETINSTALLERDEVELOPMENTSTAGE);
-    for (int i = 0; i < 5; ++i) lines.push_back(" ");
-    lines.push_back(" > PRESS 1..TO INSTALL A CORVANE WALLET");
-    for (int i = 0; i < 6; ++i) lines.push_back(" ");
-    lines.push_back(" > PRESS 8..FOR ADVANCED OPTIONS, PREFERENCES AND INFORMATION");
-    lines.push_back(" ");
-    lines.push_back(" > PRESS 0..TO EXIT");
-    lines.push_back(" ");
-    return lines;
+    const std::string blank = " ";
+    console::Menu menu;
+    menu.entries = {
+        {"", " WALLET " + upper(s.OSTYPE) + " INSTALLER " +
+                 s.APPLICATIONTEXTWALLETINSTALLERVERSION + " " +
+                 s.APPLICATIONTEXTWALLETINSTALLERDEVELOPMENTSTAGE},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"1", " > PRESS 1..TO INSTALL A CORVANE WALLET", runInstallationMenu, true},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"", blank},
+        {"8", " > PRESS 8..FOR ADVANCED OPTIONS, PREFERENCES AND INFORMATION", keyAdvanced, true},
+        {"", blank},
+        {"0", " > PRESS 0..TO EXIT", keyExit},
+        {"", blank},
+        // Keys the screen does not list.
+        {"2", std::nullopt, runManualInstallationMenu, true},
+        {"3", std::nullopt, launchWallet},
+        {"4", std::nullopt, keyScan},
+        {"5", std::nullopt, runSelectedWalletMenu},
+        {"6", std::nullopt, removeLaunchers},
+        {"7", std::nullopt, deleteAllWalletFiles},
+    };
+    return menu;
 }
 
 std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal,
@@ -138,18 +132,16 @@ void runTopMenuOnce() {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
+    console::Menu menu = topMenu();
     const std::string startupStatus = takeStartupStatus();
-    console::drawMenu(topMenuLines(), gInterrupted            ? kInterruptedStatus
-                                      : startupStatus.empty() ? console::kAwaitingStatus
-                                                              : startupStatus);
+    menu.status = gInterrupted            ? kInterruptedStatus
+                  : startupStatus.empty() ? console::kAwaitingStatus
+                                          : startupStatus;
     gInterrupted = false;
-    s.ZXINKEY = console::waitMenuKey();
     std::error_code ec;
     const std::filesystem::path start = std::filesystem::current_path(ec);
     try {
-        for (const auto& entry : kTopKeys) {
-            if (s.ZXINKEY == entry.key) entry.action();
-        }
+        console::runMenuPass(menu, s.ZXINKEY);
     } catch (const FlowInterrupted&) {
         // A command of the flow died of Ctrl-C: the flow ends here, nothing after it runs.
         s.ZXINKEY.clear();

@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
-// The lines of the top screen above the status line.
-std::vector<std::string> topMenuLines();
+#include "console/menu.h"
+
+// The top screen's table: its lines above the status line and every key of the top level
+// (2 to 7 are not listed on the screen).
+console::Menu topMenu();
 
 // The status of the top screen after a flow was ended by Ctrl-C.
 inline constexpr const char* kInterruptedStatus =

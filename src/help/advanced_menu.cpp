@@ -1,13 +1,15 @@
-// The advanced menu and its pages. Pages are tables of lines; one function draws a menu page
-// (lines, then the status line after the last entry) and one a help or information page.
+// The advanced menu and its pages. Menu pages are menu tables (title, entries, then the status
+// line after the last entry); help and information pages are tables of lines.
 #include "help/advanced_menu.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "console/console.h"
+#include "console/menu.h"
 #include "core/shared_state.h"
 #include "host/file_status.h"
 #include "host/platform.h"
@@ -20,6 +22,7 @@ constexpr int kRunLogDeleteTries = 10;
 
 struct HelpPage {
     const char* key;
+    const char* entry;  // its line on the submenu
     const char* heading;
     std::vector<std::string> body;
 };
@@ -50,14 +53,16 @@ bool onPath(const std::string& name) {
 
 // A menu page: the title and its entries with a blank line between them, then the status
 // line right after the last entry.
-void drawMenuPage(const std::string& title, const std::vector<std::string>& entries) {
-    std::vector<std::string> lines{title};
+console::Menu menuPage(const std::string& title, const std::vector<console::MenuEntry>& entries) {
+    console::Menu menu;
+    menu.statusPlace = console::StatusPlace::NextLine;
+    menu.status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    menu.entries.push_back({"", title});
     for (const auto& e : entries) {
-        lines.push_back(" ");
-        lines.push_back(e);
+        menu.entries.push_back({"", " "});
+        menu.entries.push_back(e);
     }
-    lines.push_back(" APPLICATION STATUS= " + S().APPLICATIONTEXTWALLETCURRENTSTATUS);
-    console::drawPage(lines);
+    return menu;
 }
 
 void showPage(const std::string& title, const std::string& heading,
@@ -70,19 +75,14 @@ void showPage(const std::string& title, const std::string& heading,
     console::waitMenuKey();
 }
 
-// A help submenu: its entries open pages; "0" leaves; any other key redraws.
-void runHelpSubmenu(const std::string& title, const std::vector<std::string>& entries,
-                    const std::string& pageTitle, const std::vector<HelpPage>& pages) {
-    auto& s = S();
-    while (true) {
-        drawMenuPage(title, entries);
-        s.ZXINKEY = console::waitMenuKey();
-        if (s.ZXINKEY == "0") break;
-        for (const auto& p : pages) {
-            if (s.ZXINKEY == p.key) showPage(pageTitle, p.heading, p.body);
-        }
-    }
-    s.ZXINKEY.clear();
+// A help submenu: each entry opens its page; "0" leaves; any other key redraws.
+void runHelpSubmenu(const std::string& title, const std::vector<HelpPage>& pages,
+                    const std::string& back, const std::string& pageTitle) {
+    std::vector<console::MenuEntry> entries;
+    for (const auto& p : pages)
+        entries.push_back({p.key, p.entry, [&] { showPage(pageTitle, p.heading, p.body); }});
+    entries.push_back({"0", back});
+    console::runMenu([&] { return menuPage(title, entries); }, S().ZXINKEY);
 }
 
 const std::vector<std::string> kManualHelpBody = {
@@ -90,69 +90,67 @@ const std::vector<std::string> kManualHelpBody = {
     "the wallet progam into the operating system step by step."};
 
 void runMenuHelp() {
-    runHelpSubmenu(
-        " MAIN MENU-ADVANCED-VIEW MENU HELP",
-        {" > PRESS 1.. TO VIEW AUTO INSTALLATION HELP",
-         " > PRESS 2.. TO VIEW MANUAL INSTALLATION HELP",
+    static const std::vector<HelpPage> kPages = {
+        {"1",
+         " > PRESS 1.. TO VIEW AUTO INSTALLATION HELP",
+         "AUTO INSTALLATION HELP",
+         {"This option downloads and automatically installs the wallet"}},
+        {"2", " > PRESS 2.. TO VIEW MANUAL INSTALLATION HELP", "MANUAL INSTALLATION HELP",
+         kManualHelpBody},
+        {"3",
          " > PRESS 3.. TO VIEW LAUNCHING WALLET APPLICATION HELP",
+         "LAUNCHING WALLET HELP",
+         {"This option launches the wallet application in this device"}},
+        {"4",
          " > PRESS 4.. TO VIEW SCANNING MACHINE FOR WALLETS HELP",
+         "SCANNING MACHINE FOR WALLETS HELP",
+         {"This option shows all installed wallets in this device",
+          "and allows the user to select and launch one of the wallets"}},
+        {"5",
          " > PRESS 5.. TO VIEW REINSTALLING WALLET APPLICAITON HELP",
+         "AUTO REINSTALLATION HELP",
+         {"This option redownloads and automatically reinstalls the wallet"}},
+        {"6",
          " > PRESS 6.. TO VIEW UNINSTALLING WALLET APPLICATION HELP",
+         "AUTO UNINSTALLATION HELP",
+         {"This option uninstalls the wallet from the operating system"}},
+        {"7",
          " > PRESS 7.. TO VIEW DELETING ALL WALLET RUNTIME FILES HELP",
+         "DELETING RUNTIME WALLET FILES HELP",
+         {"This option deletes all the runtime wallet files", "in the operating system"}},
+        {"8",
          " > PRESS 8.. TO VIEW ADVANCED OPTIONS, PREFENCES AND INFO HELP",
-         " > PRESS 0.. TO GO BACK"},
-        " MAIN MENU-ADVANCED-VIEW HELP WITH WALLET MENU ENTRIES",
-        {
-            {"1",
-             "AUTO INSTALLATION HELP",
-             {"This option downloads and automatically installs the wallet"}},
-            {"2", "MANUAL INSTALLATION HELP", kManualHelpBody},
-            {"3",
-             "LAUNCHING WALLET HELP",
-             {"This option launches the wallet application in this device"}},
-            {"4",
-             "SCANNING MACHINE FOR WALLETS HELP",
-             {"This option shows all installed wallets in this device",
-              "and allows the user to select and launch one of the wallets"}},
-            {"5",
-             "AUTO REINSTALLATION HELP",
-             {"This option redownloads and automatically reinstalls the wallet"}},
-            {"6",
-             "AUTO UNINSTALLATION HELP",
-             {"This option uninstalls the wallet from the operating system"}},
-            {"7",
-             "DELETING RUNTIME WALLET FILES HELP",
-             {"This option deletes all the runtime wallet files", "in the operating system"}},
-            {"8",
-             "ADVANCED OPTIONS HELP",
-             {"This option provides other user options and preferences"}},
-        });
+         "ADVANCED OPTIONS HELP",
+         {"This option provides other user options and preferences"}},
+    };
+    runHelpSubmenu(" MAIN MENU-ADVANCED-VIEW MENU HELP", kPages, " > PRESS 0.. TO GO BACK",
+                   " MAIN MENU-ADVANCED-VIEW HELP WITH WALLET MENU ENTRIES");
 }
 
 void runGeneralHelp() {
-    runHelpSubmenu("MAIN MENU-ADVANCED-VIEW GENERAL HELP",
-                   {" > PRESS 1.. TO VIEW GETTING THE INSTALLER",
-                    " > PRESS 2.. TO VIEW LAUNCHING THE INSTALLER",
-                    " > PRESS 3.. TO VIEW NAVIGATING THE INSTALLER",
-                    " > PRESS 4.. TO VIEW INSTALLATION MENU CHOICES",
-                    " > PRESS 5.. TO VIEW UPGRADING THE INSTALLER", " > PRESS 0.. TO GO BACK"},
-                   " MAIN MENU-ADVANCED-VIEW GENERAL HELP ",
-                   {
-                       {"1",
-                        "GETTING THE INSTALLER",
-                        {std::string("Download the installer from ") + CORVANE_WEB_SITE}},
-                       {"2", "LAUNCHING THE INSTALLER", kManualHelpBody},
-                       {"3",
-                        "NAVIGATING THE INSTALLER",
-                        {"Press the number keys on your keyboard to choose options"}},
-                       {"4",
-                        "INSTALLATION MENU CHOICES",
-                        {"Please do not experiment with menu choices unless you have",
-                         "read the entire help section"}},
-                       {"5",
-                        "UPGRADING THE INSTALLER",
-                        {"Only use this option when directed by technical support"}},
-                   });
+    static const std::vector<HelpPage> kPages = {
+        {"1",
+         " > PRESS 1.. TO VIEW GETTING THE INSTALLER",
+         "GETTING THE INSTALLER",
+         {std::string("Download the installer from ") + CORVANE_WEB_SITE}},
+        {"2", " > PRESS 2.. TO VIEW LAUNCHING THE INSTALLER", "LAUNCHING THE INSTALLER",
+         kManualHelpBody},
+        {"3",
+         " > PRESS 3.. TO VIEW NAVIGATING THE INSTALLER",
+         "NAVIGATING THE INSTALLER",
+         {"Press the number keys on your keyboard to choose options"}},
+        {"4",
+         " > PRESS 4.. TO VIEW INSTALLATION MENU CHOICES",
+         "INSTALLATION MENU CHOICES",
+         {"Please do not experiment with menu choices unless you have",
+          "read the entire help section"}},
+        {"5",
+         " > PRESS 5.. TO VIEW UPGRADING THE INSTALLER",
+         "UPGRADING THE INSTALLER",
+         {"Only use this option when directed by technical support"}},
+    };
+    runHelpSubmenu("MAIN MENU-ADVANCED-VIEW GENERAL HELP", kPages, " > PRESS 0.. TO GO BACK",
+                   " MAIN MENU-ADVANCED-VIEW GENERAL HELP ");
 }
 
 void viewRunLog() {
@@ -174,18 +172,38 @@ void viewRunLog() {
 
 }  // namespace
 
-std::vector<std::string> advancedMenuLines() {
-    return {" > PRESS 1.. TO VIEW MENU HELP",
-            " > PRESS 2.. TO VIEW GENERAL HELP",
-            S().LOGGINGENABLED == 1 ? " > PRESS 3.. TO TOOGLE LOGGING= ENABLED"
-                                    : " > PRESS 3.. TO TOOGLE LOGGING= DISABLED",
-            " > PRESS 4.. TO CLEAR THE RUNLOG",
-            " > PRESS 5.. TO VIEW THE RUNLOG",
-            " > PRESS 6.. TO VIEW PRODUCT INFORMATION",
-            " > PRESS 7.. TO VIEW LEGAL INFORMATION",
-            " > PRESS 8.. TO VIEW AUTHOR INFORMATION",
-            " > PRESS 9.. TO VIEW TECHNICAL INFORMATION",
-            " > PRESS 0.. TO GO BACK"};
+namespace {
+
+void toggleLogging() {
+    auto& s = S();
+    s.LOGGINGENABLED = s.LOGGINGENABLED == 0 ? 1 : 0;
+}
+
+void showInformationPage(const std::string& key) {
+    console::drawPage(informationPage(key));
+    console::waitMenuKey();
+}
+
+}  // namespace
+
+console::Menu advancedMenu() {
+    auto info = [](const char* key) { return [key] { showInformationPage(key); }; };
+    return menuPage(" MAIN MENU-ADVANCED   ",
+                    {
+                        {"1", " > PRESS 1.. TO VIEW MENU HELP", runMenuHelp},
+                        {"2", " > PRESS 2.. TO VIEW GENERAL HELP", runGeneralHelp},
+                        {"3",
+                         S().LOGGINGENABLED == 1 ? " > PRESS 3.. TO TOOGLE LOGGING= ENABLED"
+                                                 : " > PRESS 3.. TO TOOGLE LOGGING= DISABLED",
+                         toggleLogging},
+                        {"4", " > PRESS 4.. TO CLEAR THE RUNLOG", clearRunLog},
+                        {"5", " > PRESS 5.. TO VIEW THE RUNLOG", viewRunLog},
+                        {"6", " > PRESS 6.. TO VIEW PRODUCT INFORMATION", info("6")},
+                        {"7", " > PRESS 7.. TO VIEW LEGAL INFORMATION", info("7")},
+                        {"8", " > PRESS 8.. TO VIEW AUTHOR INFORMATION", info("8")},
+                        {"9", " > PRESS 9.. TO VIEW TECHNICAL INFORMATION", info("9")},
+                        {"0", " > PRESS 0.. TO GO BACK"},
+                    });
 }
 
 std::vector<std::string> informationPage(const std::string& key) {
@@ -239,23 +257,4 @@ void clearRunLog() {
                                                  : "runlog.txt DELETED, Waiting for user input";
 }
 
-void runAdvancedMenu() {
-    auto& s = S();
-    while (true) {
-        drawMenuPage(" MAIN MENU-ADVANCED   ", advancedMenuLines());
-        s.ZXINKEY = console::waitMenuKey();
-        const std::string key = s.ZXINKEY;
-        if (key == "0") break;
-        if (key == "1") runMenuHelp();
-        if (key == "2") runGeneralHelp();
-        if (key == "3") s.LOGGINGENABLED = s.LOGGINGENABLED == 0 ? 1 : 0;
-        if (key == "4") clearRunLog();
-        if (key == "5") viewRunLog();
-        auto info = informationPage(key);
-        if (!info.empty()) {
-            console::drawPage(info);
-            console::waitMenuKey();
-        }
-    }
-    s.ZXINKEY.clear();
-}
+void runAdvancedMenu() { console::runMenu(advancedMenu, S().ZXINKEY); }

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
-std::vector<std::string> advancedMenuLines();
+#include "console/menu.h"
+
+// The advanced menu's table (its lines show the logging switch as it stands).
+console::Menu advancedMenu();
 // Lines of an information page ("6" to "9"), or empty for another key.
 std::vector<std::string> informationPage(const std::string& key);
 // The command that shows the run log at path: "gedit " + path in a graphical session where

@@ -31,7 +31,8 @@ struct TerminalSize {
 
 struct CommandOptions {
     // Text written to the command's standard input (then closed); without it the command
-    // shares the installer's standard input (the terminal).
+    // shares the installer's standard input (the terminal). When no pipe can be made for the
+    // text, the command is not started and run() returns 127.
     std::optional<std::string> input;
     // Adds LC_ALL=C to the command's environment, for output that the program parses.
     bool cLocale = false;

@@ -31,6 +31,8 @@ namespace {
 constexpr int kEscapeWaitMs = 30;
 // Time the terminal has to answer a cursor position request.
 constexpr int kCursorReplyMs = 300;
+// The status of a command that could not be started (the shell's "command not found").
+constexpr int kNotStarted = 127;
 
 int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -92,13 +94,16 @@ public:
                               : commandLine;
         char* argv[] = {sh.data(), dashC.data(), cmd.data(), nullptr};
 
+        int pipeFds[2] = {-1, -1};
+        // Without its pipe the command would read the terminal instead of the text meant for
+        // it (sudo would wait there for a password): it is not started at all.
+        if (options.input && pipe2(pipeFds, O_CLOEXEC) != 0) {
+            terminal::enterRaw();
+            return kNotStarted;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        int pipeFds[2] = {-1, -1};
-        if (options.input) {
-            if (pipe2(pipeFds, O_CLOEXEC) != 0) pipeFds[0] = pipeFds[1] = -1;
-            if (pipeFds[0] >= 0) posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
-        }
+        if (pipeFds[0] >= 0) posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
         posix_spawnattr_t attr;
         posix_spawnattr_init(&attr);
         sigset_t defaults, empty;
@@ -127,7 +132,7 @@ public:
             if (rc == 0) writeAll(pipeFds[1], *options.input);
             close(pipeFds[1]);
         }
-        int status = 127;
+        int status = kNotStarted;
         bool interrupted = false;
         if (rc == 0) {
             const int ws = waitForChild(pid, options.whileRunning);

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <initializer_list>
 
 namespace terminal {
@@ -103,6 +105,25 @@ void onStop(int) {
 
 void atExitRestore() { restore(); }
 
+// An exception nobody caught (or another std::terminate): the terminal first, then one line,
+// then the abort that would have come anyway.
+[[noreturn]] void onTerminate() {
+    restore();
+    const char* what = "no exception";
+    if (std::exception_ptr e = std::current_exception()) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& ex) {
+            what = ex.what();
+        } catch (...) {
+            what = "an exception of unknown type";
+        }
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "\ninstallWalletForLinux: ended by an unexpected error: %s\n", what);
+    std::abort();
+}
+
 void apply(const struct termios& t) {
     while (tcsetattr(STDIN_FILENO, TCSADRAIN, &t) != 0) {
         if (errno != EINTR) return;
@@ -119,10 +140,12 @@ void install() {
     if (tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
     gHaveSaved = 1;
     std::atexit(atExitRestore);
+    std::set_terminate(onTerminate);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(sig, &sa, nullptr);
+    // SIGABRT: abort(), a failed assertion, std::terminate.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT}) sigaction(sig, &sa, nullptr);
     struct sigaction stop {};
     stop.sa_handler = onStop;
     sigemptyset(&stop.sa_mask);

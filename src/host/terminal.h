@@ -4,8 +4,9 @@
 
 namespace terminal {
 
-// Saves the terminal's settings once and installs the restore on exit and on SIGINT,
-// SIGTERM, SIGHUP and SIGQUIT (restore, then end as the signal would). A stop (Ctrl-Z) puts
+// Saves the terminal's settings once and installs the restore on exit, on SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT and SIGABRT (restore, then end as the signal would) and on std::terminate
+// (restore, say why on standard error, then abort). A stop (Ctrl-Z) puts
 // the saved settings back while stopped; a continue sets the program's mode again and is
 // remembered for takeContinued. A SIGWINCH writes a byte to resizeFd(). No-op without a tty.
 void install();

@@ -345,7 +345,10 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
 
-    enterFolder(plan.configFolder);
+    // wallet.cfg is written in the working folder: anywhere else it would be lost there.
+    if (!enterFolder(plan.configFolder)) {
+        return stopWith(cannotEnterStatus(plan.configFolder, false, statusTextColumns(plan)));
+    }
     flow.redrawThenStatus("Updating configuration file");
     s.FILEPATH = plan.configFolder;
     s.FILENAME = "wallet.cfg";

@@ -11,79 +11,91 @@
 
 namespace install {
 
-std::vector<std::string> installationMenuLines(const std::string& applicationPath,
-                                               const std::string& installationDate, bool progress) {
-    std::vector<std::string> lines = {
-        " MAIN MENU-INSTALLATION    ",
-        " ",
-        " ",
-        "  CURRENT INSTALLATION PATH= " + applicationPath,
-        " ",
-        " ",
-        " ",
-        "  INSTALLATION DATE= " + installationDate,
-        " ",
-        " > PRESS 1..CHANGE CURRENT INSTALLATION PATH",
-        " ",
-        " > PRESS 2..INSTALL THE CORVANE WALLET FOR THIS USER AND EXIT INSTALLER",
-        " ",
-        " > PRESS 3..INSTALL THE CORVANE WALLET FOR THIS USER AND NOT EXIT INSTALLER",
-        " ",
-    };
-    if (!progress) {
-        lines.insert(
-            lines.end(),
-            {" > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH", " ",
-             " > PRESS 9..TO UNINSTALL THE WALLET FROM THE CURRENT INSTALLATION PATH", " "});
+namespace {
+
+// A flow that stopped on a missing file leaves its status for the next drawing only;
+// otherwise the menu shows its waiting text.
+std::optional<std::string> gStoppedStatus;
+
+void changeDisplayedPath() {
+    console::clearScreen();
+    console::printLine(" ");
+    S().APPLICATIONTEXTWALLETAPPLICATIONPATH =
+        console::promptLine("Please specify the new installation path = ");
+}
+
+void installAndExit() {
+    if (runAutomaticInstallation(Variant::A, [] { return installationMenuLines(true); }) ==
+        Outcome::Completed) {
+        endProgramAfterInstallation();
     }
-    lines.push_back(" > PRESS 0..GO BACK");
-    return lines;
+    gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+}
+
+void installAndStay() {
+    if (runAutomaticInstallation(Variant::B) == Outcome::Stopped)
+        gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+}
+
+}  // namespace
+
+console::Menu installationMenu(const std::string& applicationPath,
+                               const std::string& installationDate, bool progress) {
+    console::Menu menu;
+    menu.entries = {
+        {"", " MAIN MENU-INSTALLATION    "},
+        {"", " "},
+        {"", " "},
+        {"", "  CURRENT INSTALLATION PATH= " + applicationPath},
+        {"", " "},
+        {"", " "},
+        {"", " "},
+        {"", "  INSTALLATION DATE= " + installationDate},
+        {"", " "},
+        {"1", " > PRESS 1..CHANGE CURRENT INSTALLATION PATH", changeDisplayedPath, true},
+        {"", " "},
+        {"2", " > PRESS 2..INSTALL THE CORVANE WALLET FOR THIS USER AND EXIT INSTALLER",
+         installAndExit, true},
+        {"", " "},
+        {"3", " > PRESS 3..INSTALL THE CORVANE WALLET FOR THIS USER AND NOT EXIT INSTALLER",
+         installAndStay, true},
+        {"", " "},
+    };
+    // The progress form, drawn while the installation that ends the program runs, offers
+    // neither deletion nor uninstallation.
+    if (!progress) {
+        menu.entries.insert(
+            menu.entries.end(),
+            {{"7", " > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH",
+              deleteAllWalletFiles, true},
+             {"", " "},
+             {"9", " > PRESS 9..TO UNINSTALL THE WALLET FROM THE CURRENT INSTALLATION PATH",
+              uninstallWallet, true},
+             {"", " "}});
+    }
+    menu.entries.push_back({"0", " > PRESS 0..GO BACK"});
+    return menu;
 }
 
 std::vector<std::string> installationMenuLines(bool progress) {
-    return installationMenuLines(S().APPLICATIONTEXTWALLETAPPLICATIONPATH,
-                                 S().APPLICATIONTEXTWALLETINSTALLATIONDATE, progress);
+    return console::menuLines(installationMenu(S().APPLICATIONTEXTWALLETAPPLICATIONPATH,
+                                               S().APPLICATIONTEXTWALLETINSTALLATIONDATE,
+                                               progress));
 }
 
 }  // namespace install
 
 void runInstallationMenu() {
-    SharedState& s = S();
-    // A flow that stopped on a missing file leaves its status for the next drawing only;
-    // otherwise the menu shows its waiting text.
-    std::optional<std::string> stoppedStatus;
-    for (;;) {
-        console::drawMenu(install::installationMenuLines(false),
-                          stoppedStatus.value_or(console::kAwaitingStatus));
-        stoppedStatus.reset();
-        s.ZXINKEY = console::waitMenuKey();
-        const std::string key = s.ZXINKEY;
-        if (key == "1") {
-            s.ZXINKEY.clear();
-            console::clearScreen();
-            console::printLine(" ");
-            s.APPLICATIONTEXTWALLETAPPLICATIONPATH =
-                console::promptLine("Please specify the new installation path = ");
-        } else if (key == "2") {
-            if (install::runAutomaticInstallation(install::Variant::A, [] {
-                    return install::installationMenuLines(true);
-                }) == install::Outcome::Completed) {
-                install::endProgramAfterInstallation();
-            }
-            stoppedStatus = s.APPLICATIONTEXTWALLETCURRENTSTATUS;
-        } else if (key == "3") {
-            if (install::runAutomaticInstallation(install::Variant::B) ==
-                install::Outcome::Stopped) {
-                stoppedStatus = s.APPLICATIONTEXTWALLETCURRENTSTATUS;
-            }
-        } else if (key == "7") {
-            deleteAllWalletFiles();
-        } else if (key == "9") {
-            uninstallWallet();
-        } else if (key == "0") {
-            s.ZXINKEY.clear();
-            return;
-        }
-        s.ZXINKEY.clear();
-    }
+    install::gStoppedStatus.reset();
+    console::runMenu(
+        [] {
+            const auto& s = S();
+            console::Menu menu =
+                install::installationMenu(s.APPLICATIONTEXTWALLETAPPLICATIONPATH,
+                                          s.APPLICATIONTEXTWALLETINSTALLATIONDATE, false);
+            menu.status = install::gStoppedStatus.value_or(console::kAwaitingStatus);
+            install::gStoppedStatus.reset();
+            return menu;
+        },
+        S().ZXINKEY);
 }

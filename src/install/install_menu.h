@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "console/menu.h"
+
 namespace install {
 
-// The screen's lines for the given application path and installation date; the progress form
-// leaves out the entries of keys 7 and 9.
-std::vector<std::string> installationMenuLines(const std::string& applicationPath,
-                                               const std::string& installationDate, bool progress);
-// The same for the shared state's current values.
+// The menu for the given application path and installation date; the progress form leaves
+// out the entries of keys 7 and 9.
+console::Menu installationMenu(const std::string& applicationPath,
+                               const std::string& installationDate, bool progress);
+// Its lines for the shared state's current values.
 std::vector<std::string> installationMenuLines(bool progress);
 
 }  // namespace install

@@ -23,33 +23,6 @@ namespace fs = std::filesystem;
 
 namespace install {
 
-std::vector<std::string> manualMenuLines(std::string_view installationPath,
-                                         std::string_view status) {
-    return {" MAIN MENU-MANUAL INSTALLATION    ",
-            " ",
-            " ",
-            " CURRENT PATH= " + std::string(installationPath),
-            " ",
-            " > PRESS 1..TO CHANGE CURRENT PATH OF WALLET RUNTIME FOLDER",
-            " ",
-            " > PRESS 2..TO DOWNLOAD ARCHIVE FOLDER INTO WALLET RUNTIME FOLDER",
-            " ",
-            " > PRESS 3..TO COPY WALLET,ICON AND TELLERS FILE FROM ARCHIVE TO RUNTIME FOLDERS",
-            " ",
-            " > PRESS 4..TO SETUP AN EXECUTABLE SHORTCUT ON USER'S DESKTOP",
-            " ",
-            " > PRESS 5..TO SETUP THE EXECUTABLE ITEM IN THIS USER'S APPLICATION MENU",
-            " ",
-            " > PRESS 6..TO SETUP THE EXECUTABLE ITEM FOR ALL USERS IN THE APPLICATION MENU",
-            " ",
-            " > PRESS 7..TO RECORD THIS INSTALL IN wallet.cfg FILE IN WALLET RUNTIME FOLDER",
-            " ",
-            " > PRESS 0..TO GO BACK",
-            " ",
-            " ",
-            " APPLICATION STATUS= " + std::string(status)};
-}
-
 std::string manualArchiveFolder(std::string_view driverArchiveFolder, std::string_view ip) {
     if (!driverArchiveFolder.empty()) return std::string(driverArchiveFolder);
     return std::string(ip) + "/archive";
@@ -205,45 +178,57 @@ void recordInstallation() {
     enterFolder(remembered);
 }
 
-// The status entry goes last without its line break: a status that wraps onto the bottom row
-// must not scroll the title off the screen.
-void drawManualMenu() {
-    const auto& s = S();
-    std::vector<std::string> lines = install::manualMenuLines(
-        s.APPLICATIONTEXTWALLETINSTALLATIONPATH, s.APPLICATIONTEXTWALLETCURRENTSTATUS);
-    const std::string status = lines.back();
-    lines.pop_back();
-    console::drawPage(lines);
-    console::print(status);
-}
-
-struct MenuKey {
-    const char* key;
-    void (*action)();
-};
-
-const MenuKey kManualKeys[] = {
-    {"1", install::askTargetLocation},
-    {"2", downloadArchiveFolder},
-    {"3", copyFromArchive},
-    {"4", desktopShortcut},
-    {"5", userMenuItem},
-    {"6", allUsersMenuItem},
-    {"7", recordInstallation},
-};
-
 }  // namespace
 
+namespace install {
+
+console::Menu manualMenu(std::string_view installationPath, std::string_view status) {
+    console::Menu menu;
+    // The status goes last without its line break: a status that wraps onto the bottom row
+    // must not scroll the title off the screen.
+    menu.statusPlace = console::StatusPlace::OpenLastLine;
+    menu.status = std::string(status);
+    menu.entries = {
+        {"", " MAIN MENU-MANUAL INSTALLATION    "},
+        {"", " "},
+        {"", " "},
+        {"", " CURRENT PATH= " + std::string(installationPath)},
+        {"", " "},
+        {"1", " > PRESS 1..TO CHANGE CURRENT PATH OF WALLET RUNTIME FOLDER",
+         install::askTargetLocation},
+        {"", " "},
+        {"2", " > PRESS 2..TO DOWNLOAD ARCHIVE FOLDER INTO WALLET RUNTIME FOLDER",
+         downloadArchiveFolder},
+        {"", " "},
+        {"3", " > PRESS 3..TO COPY WALLET,ICON AND TELLERS FILE FROM ARCHIVE TO RUNTIME FOLDERS",
+         copyFromArchive},
+        {"", " "},
+        {"4", " > PRESS 4..TO SETUP AN EXECUTABLE SHORTCUT ON USER'S DESKTOP", desktopShortcut},
+        {"", " "},
+        {"5", " > PRESS 5..TO SETUP THE EXECUTABLE ITEM IN THIS USER'S APPLICATION MENU",
+         userMenuItem},
+        {"", " "},
+        {"6", " > PRESS 6..TO SETUP THE EXECUTABLE ITEM FOR ALL USERS IN THE APPLICATION MENU",
+         allUsersMenuItem},
+        {"", " "},
+        {"7", " > PRESS 7..TO RECORD THIS INSTALL IN wallet.cfg FILE IN WALLET RUNTIME FOLDER",
+         recordInstallation},
+        {"", " "},
+        {"0", " > PRESS 0..TO GO BACK"},
+        {"", " "},
+        {"", " "},
+    };
+    return menu;
+}
+
+}  // namespace install
+
 void runManualInstallationMenu() {
-    auto& s = S();
-    while (true) {
-        drawManualMenu();
-        s.ZXINKEY = console::waitMenuKey();
-        const std::string key = s.ZXINKEY;
-        if (key == "0") break;
-        for (const auto& entry : kManualKeys) {
-            if (key == entry.key) entry.action();
-        }
-    }
-    s.ZXINKEY.clear();
+    console::runMenu(
+        [] {
+            const auto& s = S();
+            return install::manualMenu(s.APPLICATIONTEXTWALLETINSTALLATIONPATH,
+                                       s.APPLICATIONTEXTWALLETCURRENTSTATUS);
+        },
+        S().ZXINKEY);
 }

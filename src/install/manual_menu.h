@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "console/menu.h"
+
 namespace install {
 
-// The menu's lines for an installation path and a status text (the status is the last line).
-std::vector<std::string> manualMenuLines(std::string_view installationPath,
-                                         std::string_view status);
+// The menu for an installation path and a status text (shown after " APPLICATION STATUS= "
+// on the last line).
+console::Menu manualMenu(std::string_view installationPath, std::string_view status);
 
 // The archive folder of the options: the driver's folder, or ip/archive before option 2 or 5
 // set one.

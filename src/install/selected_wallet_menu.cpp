@@ -1,4 +1,4 @@
-// The selected-wallet menu: its screen, the path rule of key "1", and variants C and D of the
+// The selected-wallet menu: its screen, key "1" (the typed path), and variants C and D of the
 // automatic installation on keys "2" and "3".
 #include "install/selected_wallet_menu.h"
 
@@ -8,59 +8,46 @@
 #include "install/typed_path.h"
 #include "storage/wallet_scan.h"
 
-namespace install {
-
-std::vector<std::string> selectedWalletMenuLines(std::string_view installationPath,
-                                                 std::string_view installationDate) {
-    return {" ",
-            " ",
-            " CURRENT PATH= " + std::string(installationPath),
-            " ",
-            " INSTALLATION DATE= " + std::string(installationDate),
-            " ",
-            " ",
-            " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER",
-            " ",
-            " > PRESS 2.. TO FULLY INSTALL THE CORVANE WALLET FOR THIS USER",
-            " ",
-            " > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS",
-            " ",
-            " > PRESS 0.. TO GO BACK",
-            " ",
-            " "};
-}
-
-std::string selectedWalletStatusLine(std::string_view status) {
-    return " APPLICATION STATUS= " + std::string(status);
-}
-
-}  // namespace install
-
 namespace {
-
-void drawSelectedWalletMenu() {
-    const auto& s = S();
-    console::drawPage(install::selectedWalletMenuLines(s.APPLICATIONTEXTWALLETINSTALLATIONPATH,
-                                                       s.APPLICATIONTEXTWALLETINSTALLATIONDATE));
-    console::moveCursor(install::kSelectedWalletStatusRow, install::kSelectedWalletStatusColumn);
-    console::print(install::selectedWalletStatusLine(s.APPLICATIONTEXTWALLETCURRENTSTATUS));
-}
 
 void installForThisUser() { install::runAutomaticInstallation(install::Variant::C); }
 void installForAllUsers() { install::runAutomaticInstallation(install::Variant::D); }
 
-struct MenuKey {
-    const char* key;
-    void (*action)();
-};
-
-const MenuKey kSelectedWalletKeys[] = {
-    {"1", install::askTargetLocation},
-    {"2", installForThisUser},
-    {"3", installForAllUsers},
-};
-
 }  // namespace
+
+namespace install {
+
+console::Menu selectedWalletMenu(std::string_view installationPath,
+                                 std::string_view installationDate, std::string_view status) {
+    console::Menu menu;
+    // This menu shows the status of the last action as it stands: it sets no text of its own.
+    menu.statusPlace = console::StatusPlace::Row21Column2;
+    menu.status = std::string(status);
+    menu.entries = {
+        {"", " "},
+        {"", " "},
+        {"", " CURRENT PATH= " + std::string(installationPath)},
+        {"", " "},
+        {"", " INSTALLATION DATE= " + std::string(installationDate)},
+        {"", " "},
+        {"", " "},
+        {"1", " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER", install::askTargetLocation,
+         true},
+        {"", " "},
+        {"2", " > PRESS 2.. TO FULLY INSTALL THE CORVANE WALLET FOR THIS USER", installForThisUser,
+         true},
+        {"", " "},
+        {"3", " > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS", installForAllUsers,
+         true},
+        {"", " "},
+        {"0", " > PRESS 0.. TO GO BACK"},
+        {"", " "},
+        {"", " "},
+    };
+    return menu;
+}
+
+}  // namespace install
 
 void runSelectedWalletMenu() {
     auto& s = S();
@@ -70,17 +57,12 @@ void runSelectedWalletMenu() {
         storage::lastScan().installationPath == s.APPLICATIONTEXTWALLETINSTALLATIONPATH) {
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = storage::lastScan().status;
     }
-    while (true) {
-        drawSelectedWalletMenu();
-        s.ZXINKEY = console::waitMenuKey();
-        const std::string key = s.ZXINKEY;
-        if (key == "0") break;
-        for (const auto& entry : kSelectedWalletKeys) {
-            if (key == entry.key) {
-                s.ZXINKEY.clear();
-                entry.action();
-            }
-        }
-    }
-    s.ZXINKEY.clear();
+    console::runMenu(
+        [] {
+            const auto& st = S();
+            return install::selectedWalletMenu(st.APPLICATIONTEXTWALLETINSTALLATIONPATH,
+                                               st.APPLICATIONTEXTWALLETINSTALLATIONDATE,
+                                               st.APPLICATIONTEXTWALLETCURRENTSTATUS);
+        },
+        s.ZXINKEY);
 }

@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "console/menu.h"
+
 namespace install {
 
-// The menu's lines for an installation path and date (the status follows at row 21, column 2).
-std::vector<std::string> selectedWalletMenuLines(std::string_view installationPath,
-                                                 std::string_view installationDate);
-inline constexpr int kSelectedWalletStatusRow = 21;
-inline constexpr int kSelectedWalletStatusColumn = 2;
-std::string selectedWalletStatusLine(std::string_view status);
+// The menu for an installation path, its date and the status text shown after
+// " APPLICATION STATUS= " at row 21, column 2.
+console::Menu selectedWalletMenu(std::string_view installationPath,
+                                 std::string_view installationDate, std::string_view status);
 
 }  // namespace install
 

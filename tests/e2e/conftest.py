@@ -14,14 +14,8 @@ from tmux_session import TmuxSession  # noqa: E402
 
 @pytest.fixture
 def sandbox():
-    sb = Sandbox()
-    sb.start_ftp()
-    yield sb
-    if os.environ.get("CORVANE_KEEP_SANDBOX"):
-        sb.stop_ftp()
-        print("sandbox kept at", sb.root)
-    else:
-        sb.cleanup()
+    with Sandbox.up() as sb:
+        yield sb
 
 
 @pytest.fixture

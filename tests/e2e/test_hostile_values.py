@@ -4,6 +4,7 @@
 # command line runs what the value carried (its canary file never appears), the screen keeps
 # its title on the top row of the 80x24 pane, and the program stays in its menus and leaves
 # normally (the fixture-less sessions here check the sanitizer folder themselves).
+import contextlib
 import os
 
 from sandbox import Sandbox
@@ -41,10 +42,9 @@ def type_bytes(tui, data):
 class Case:
     """One sandbox and one session of the program, for one hostile value."""
 
-    def __init__(self, name):
+    def __init__(self, name, sb):
         self.name = name
-        self.sb = Sandbox()
-        self.sb.start_ftp()
+        self.sb = sb
         self.canary = b"canary"  # relative: made in whatever folder a command runs in
         self.tui = None
 
@@ -60,10 +60,18 @@ class Case:
         reports = self.sb.sanitizer_reports()
         assert not reports, "%s: sanitizer report(s):\n%s" % (self.name, reports)
 
-    def close(self):
-        if self.tui:
-            self.tui.close()
-        self.sb.cleanup()
+
+
+@contextlib.contextmanager
+def case_of(name):
+    """A Case in a sandbox of its own, closed and removed afterwards."""
+    with Sandbox.up() as sb:
+        case = Case(name, sb)
+        try:
+            yield case
+        finally:
+            if case.tui:
+                case.tui.close()
 
 
 def leave(case, key_path):
@@ -80,12 +88,9 @@ def leave(case, key_path):
 def run_cases(values, body):
     """Runs body(case, value) for each (name, value) in its own sandbox; returns the count."""
     for name, value in values:
-        case = Case(name)
-        try:
+        with case_of(name) as case:
             body(case, value)
             case.check()
-        finally:
-            case.close()
     return len(values)
 
 
@@ -246,8 +251,7 @@ def test_hostile_tool_outputs_leave_the_survey_in_its_menus():
 
     count = 0
     for name, o in outputs(b"canary"):
-        case = Case(name)
-        try:
+        with case_of(name) as case:
             sb = case.sb
             sb.set_df(text=o["df"])
             for dev in ("sda", "sdb", "nvme0n1"):
@@ -263,6 +267,4 @@ def test_hostile_tool_outputs_leave_the_survey_in_its_menus():
             leave(case, "")
             case.check()
             count += 4
-        finally:
-            case.close()
     assert count == 16

@@ -77,14 +77,13 @@ def terminal_path(monkeypatch):
 
 
 def test_every_form_and_terminal_for_plain_and_reserved_paths(terminal_path):
-    unit = os.path.join(os.path.dirname(os.path.abspath(default_binary())), "unit_tests")
-    if not os.path.exists(unit):
-        pytest.skip("unit_tests not built")
+    samples = os.path.join(os.path.dirname(os.path.abspath(default_binary())),
+                           "launcher_samples")
+    if not os.path.exists(samples):
+        pytest.skip("launcher_samples not built")
     dump = tempfile.mkdtemp(prefix="corvane-launchers-")
     try:
-        r = subprocess.run([unit, "--gtest_filter=LauncherFiles.DumpForDesktopTools"],
-                           env=dict(os.environ, CORVANE_LAUNCHER_DUMP_DIR=dump),
-                           capture_output=True, text=True, timeout=120)
+        r = subprocess.run([samples, dump], capture_output=True, text=True, timeout=120)
         assert r.returncode == 0, r.stdout + r.stderr
         with open(os.path.join(dump, "manifest.tsv")) as f:
             entries = [line.rstrip("\n").split("\t") for line in f if line.strip()]
@@ -105,17 +104,15 @@ def sandbox(request):
     """Sandboxes whose home folder has no blank, and one with a blank (the tui fixture of
     conftest takes this one). Only the home folder moves: the sanitizer's log path must not
     hold a blank."""
-    sb = Sandbox()
-    if request.param == "blank":
-        home = os.path.join(sb.root, "jo smith")
-        os.rename(sb.home, home)
-        sb.home = home
-        sb.desktop = os.path.join(home, "Desktop")
-        sb.program_dir = os.path.join(home, "installer")
-        sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
-    sb.start_ftp()
-    yield sb
-    sb.cleanup()
+    with Sandbox.up() as sb:
+        if request.param == "blank":
+            home = os.path.join(sb.root, "jo smith")
+            os.rename(sb.home, home)
+            sb.home = home
+            sb.desktop = os.path.join(home, "Desktop")
+            sb.program_dir = os.path.join(home, "installer")
+            sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
+        yield sb
 
 
 def test_launcher_of_variant_a_opens_the_installed_wallet(tui, terminal_path):

@@ -99,18 +99,16 @@ def test_removal_leaves_the_trees_as_before_the_installation(tui, variant, kind,
 def sandbox(request):
     """The sandbox of the tui fixture; with the parameter "home-wallet" its HOME ends in
     /wallet."""
-    sb = Sandbox()
-    if getattr(request, "param", None) == "home-wallet":
-        home = os.path.join(sb.root, "users", "wallet")
-        os.makedirs(os.path.dirname(home))
-        os.rename(sb.home, home)
-        sb.home = home
-        sb.desktop = os.path.join(home, "Desktop")
-        sb.program_dir = os.path.join(home, "installer")
-        sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
-    sb.start_ftp()
-    yield sb
-    sb.cleanup()
+    with Sandbox.up() as sb:
+        if getattr(request, "param", None) == "home-wallet":
+            home = os.path.join(sb.root, "users", "wallet")
+            os.makedirs(os.path.dirname(home))
+            os.rename(sb.home, home)
+            sb.home = home
+            sb.desktop = os.path.join(home, "Desktop")
+            sb.program_dir = os.path.join(home, "installer")
+            sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
+        yield sb
 
 
 @pytest.mark.parametrize("sandbox", ["home-wallet"], indirect=True)

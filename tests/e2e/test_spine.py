@@ -88,13 +88,15 @@ def test_key_0_exits_with_status_0_and_restores_the_terminal(tui):
     assert after == before
 
 
-@pytest.mark.parametrize("sig", [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGQUIT])
+@pytest.mark.parametrize("sig", [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGQUIT,
+                                 signal.SIGABRT])
 def test_a_signal_restores_the_terminal_and_ends_as_the_signal(tui, sig):
     tui.start()
     tui.signal(sig)
     status = tui.exit_status()
     before, after = tui.stty()
     assert after == before
+    assert {"icanon", "echo"} <= set(after.split()), after
     assert status == 128 + sig
 
 

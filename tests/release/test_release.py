@@ -55,15 +55,14 @@ def rootfs(request):
     if not os.path.exists(BINARY):
         pytest.fail("no release binary at %s: run scripts/release.sh first" % BINARY)
     tarball = debian_root(suite, packages)
-    sb = Sandbox(binary="", copy_binary=False)
-    root = os.path.join(sb.root, "rootfs")
-    os.mkdir(root)
-    subprocess.run(["tar", "-xzf", tarball, "-C", root, "--numeric-owner"], check=True)
-    home = os.path.join(root, "home", "tester")
-    os.makedirs(home)
-    os.chown(home, USER_ID, USER_ID)
-    yield sb, root
-    sb.cleanup()
+    with Sandbox.up(ftp=False, binary="", copy_binary=False) as sb:
+        root = os.path.join(sb.root, "rootfs")
+        os.mkdir(root)
+        subprocess.run(["tar", "-xzf", tarball, "-C", root, "--numeric-owner"], check=True)
+        home = os.path.join(root, "home", "tester")
+        os.makedirs(home)
+        os.chown(home, USER_ID, USER_ID)
+        yield sb, root
 
 
 def inside(root, words, user=None):

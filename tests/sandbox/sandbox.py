@@ -2,6 +2,7 @@
 # HOME, the binary in its own folder there, shims first on PATH, canned tool outputs, a shim
 # log, and a local FTP server with a sample wallet archive. Used by the end-to-end tests, the
 # try-it script and the benchmarks.
+import contextlib
 import json
 import os
 import shutil
@@ -102,9 +103,40 @@ class Sandbox:
     asan_dir, ftp_root, mounts (the df shim's two mount folders), wallet_runs_log, gnupg (the
     throwaway signing keys, one GNUPGHOME each)."""
 
+    @classmethod
+    @contextlib.contextmanager
+    def up(cls, ftp=True, keep=None, **kwargs):
+        """The one way to have a sandbox: `with Sandbox.up() as sb:` makes it (the keyword
+        arguments go to the constructor), starts its FTP server unless ftp=False, and on the
+        way out, however it is left, stops the server and removes the folder. keep (default:
+        the environment variable CORVANE_KEEP_SANDBOX) keeps the folder and says where it is."""
+        sb = cls(**kwargs)
+        try:
+            if ftp:
+                sb.start_ftp()
+            yield sb
+        finally:
+            if keep is None:
+                keep = bool(os.environ.get("CORVANE_KEEP_SANDBOX"))
+            if keep:
+                sb.stop_ftp()
+                print("sandbox kept at", sb.root)
+            else:
+                sb.cleanup()
+
     def __init__(self, binary=None, root=None, build_dir=None, copy_binary=True):
         # Short root: the program keeps mount paths in 64-character fields.
         self.root = os.path.realpath(root or tempfile.mkdtemp(prefix="corvane-sb-", dir="/tmp"))
+        self.ftp_process = None
+        self.ftp_port = None
+        try:
+            self._make(binary, build_dir, copy_binary)
+        except BaseException:
+            # Half made (no binary, gpg failed): nothing of it stays behind.
+            self.cleanup()
+            raise
+
+    def _make(self, binary, build_dir, copy_binary):
         self.binary = binary if binary is not None else default_binary()
         if build_dir is None and self.binary:
             build_dir = os.path.dirname(os.path.abspath(self.binary))
@@ -124,7 +156,6 @@ class Sandbox:
         self.ftp_root = os.path.join(self.root, "ftp")
         self.mounts = [os.path.join(self.root, "media", "disk1"),
                        os.path.join(self.root, "media", "usb")]
-        self.ftp_process = None
         for d in (self.home, self.desktop, self.program_dir, self.bin, self.config_dir,
                   self.log_dir, self.asan_dir, self.run_dir, self.ftp_root, *self.mounts):
             os.makedirs(d, exist_ok=True)
@@ -420,6 +451,7 @@ class Sandbox:
             port = int(f.read())
         self.config["servers"]["port"] = port
         self.save_config()
+        self.ftp_port = port
         return port
 
     def stop_ftp(self):

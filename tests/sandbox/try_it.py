@@ -30,14 +30,13 @@ def main():
         print("try-it needs a terminal (run it in a terminal window)", file=sys.stderr)
         return 2
     binary = os.path.abspath(args[0])
-    sb = Sandbox(binary=binary)
-    try:
-        port = sb.start_ftp()
+    with Sandbox.up(binary=binary, keep=keep) as sb:
         env = sb.env()
         env["TERM"] = os.environ.get("TERM", "xterm")
         for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
             env.pop(name, None)
-        print("Sandbox: %s (HOME=%s, archive server ftp://127.0.0.1:%d)" % (sb.root, sb.home, port))
+        print("Sandbox: %s (HOME=%s, archive server ftp://127.0.0.1:%d)"
+              % (sb.root, sb.home, sb.ftp_port))
         print("The installer asks for a password: any text will do, the sudo stand-in accepts it.")
         if sb.keyring_path():
             print("The sample archive is signed (SHA256SUMS, SHA256SUMS.gpg) with a throwaway key "
@@ -58,13 +57,6 @@ def main():
             print("Commands it ran that the sandbox stood in for:")
             print("\n".join(calls[-40:]))
         return 0 if status == 0 else 1
-    finally:
-        sb.stop_ftp()
-        if keep:
-            print("Sandbox kept at %s" % sb.root)
-        else:
-            sb.cleanup()
-
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -61,7 +61,7 @@ TEST_F(StartupTest, TopScreenHasItsHeaderAndThreeListedOptions) {
     S().OSTYPE = "Linux";
     S().APPLICATIONTEXTWALLETINSTALLERVERSION = "0.10.61";
     S().APPLICATIONTEXTWALLETINSTALLERDEVELOPMENTSTAGE = "ALPHA";
-    auto lines = topMenuLines();
+    auto lines = console::menuLines(topMenu());
     ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(lines[0], " WALLET LINUX INSTALLER 0.10.61 ALPHA");
     EXPECT_EQ(lines[6], " > PRESS 1..TO INSTALL A CORVANE WALLET");

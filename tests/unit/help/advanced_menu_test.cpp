@@ -26,9 +26,9 @@ protected:
 };
 
 TEST_F(AdvancedMenuTest, LoggingToggleSwitchesTheWordingBackAndForth) {
-    EXPECT_EQ(advancedMenuLines()[2], " > PRESS 3.. TO TOOGLE LOGGING= DISABLED");
+    EXPECT_EQ(console::menuLines(advancedMenu())[6], " > PRESS 3.. TO TOOGLE LOGGING= DISABLED");
     press({"3"});
-    EXPECT_EQ(advancedMenuLines()[2], " > PRESS 3.. TO TOOGLE LOGGING= ENABLED");
+    EXPECT_EQ(console::menuLines(advancedMenu())[6], " > PRESS 3.. TO TOOGLE LOGGING= ENABLED");
     press({"3"});
     EXPECT_EQ(S().LOGGINGENABLED, 0);
     S().LOGGINGENABLED = 7;  // anything but 0 becomes 0

@@ -2,7 +2,11 @@
 // else reaches the program as one intact argument, and the password only travels on stdin.
 #include "host/shell.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -142,6 +146,35 @@ TEST_F(ElevatedRunner, LocaleIsPassedOnOnlyWhenAsked) {
     ASSERT_EQ(fake.commands.size(), 2u);
     EXPECT_FALSE(fake.commands[0].cLocale);
     EXPECT_TRUE(fake.commands[1].cLocale);
+}
+
+}  // namespace
+
+namespace {
+
+// Without a pipe for its input a command would read the terminal instead (sudo would wait
+// there for the password): it must not start at all.
+TEST(CommandRunner, ACommandWhoseInputCannotBeHandedOverIsNotStarted) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // Once with descriptors to spare (the sanitizers look the platform's type up then).
+        if (realPlatform().run("exit 3", CommandOptions{}) != 3) _exit(3);
+        // One descriptor is left: enough for the shell to start, too few for a pipe.
+        const int lowestFree = open("/dev/null", O_RDONLY);
+        close(lowestFree);
+        const struct rlimit limit {
+            static_cast<rlim_t>(lowestFree + 1), static_cast<rlim_t>(lowestFree + 1)
+        };
+        setrlimit(RLIMIT_NOFILE, &limit);
+        CommandOptions options;
+        options.input = "secret\n";
+        _exit(realPlatform().run("exit 42", options) & 0xff);
+    }
+    int ws = 0;
+    ASSERT_EQ(waitpid(pid, &ws, 0), pid);
+    ASSERT_TRUE(WIFEXITED(ws)) << ws;
+    EXPECT_EQ(WEXITSTATUS(ws), 127);
 }
 
 }  // namespace

@@ -243,8 +243,27 @@ TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {
     EXPECT_TRUE(fs::is_regular_file(home + "/wget"));
 }
 
+TEST_F(AutoInstall, ARecordFolderThatCannotBeEnteredStopsTheFlowBeforeWalletCfg) {
+    // The installation folder goes away while the launcher for all users is installed: the
+    // records have nowhere to go.
+    auto wget = fake.onRun;
+    fake.onRun = [&](const RecordedCommand& c) {
+        if (c.commandLine.find("install -o root") != std::string::npos)
+            fs::rename(home, home + "-gone");
+        return wget(c);
+    };
+    EXPECT_EQ(install::runAutomaticInstallation(Variant::D), install::Outcome::Stopped);
+    EXPECT_EQ(
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS.rfind("Installation Stopped, Cannot Enter ", 0), 0u)
+        << S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename(), "wallet.cfg") << entry.path();
+    EXPECT_EQ(fs::current_path(), dir.path() + "/start");
+}
+
 TEST(InstallationMenuScreen, MenuAndProgressForms) {
-    auto menu = install::installationMenuLines("/h/wallet", "2026-12-07-08-14-46", false);
+    auto menu =
+        console::menuLines(install::installationMenu("/h/wallet", "2026-12-07-08-14-46", false));
     ASSERT_EQ(menu.size(), 20u);
     EXPECT_EQ(menu[0], " MAIN MENU-INSTALLATION    ");
     EXPECT_EQ(menu[3], "  CURRENT INSTALLATION PATH= /h/wallet");
@@ -252,7 +271,8 @@ TEST(InstallationMenuScreen, MenuAndProgressForms) {
     EXPECT_EQ(menu[15], " > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH");
     EXPECT_EQ(menu[17], " > PRESS 9..TO UNINSTALL THE WALLET FROM THE CURRENT INSTALLATION PATH");
     EXPECT_EQ(menu[19], " > PRESS 0..GO BACK");
-    auto progress = install::installationMenuLines("/h/wallet", "2026-12-07-08-14-46", true);
+    auto progress =
+        console::menuLines(install::installationMenu("/h/wallet", "2026-12-07-08-14-46", true));
     ASSERT_EQ(progress.size(), 16u);
     EXPECT_EQ(std::vector<std::string>(menu.begin(), menu.begin() + 15),
               std::vector<std::string>(progress.begin(), progress.begin() + 15));

@@ -35,10 +35,24 @@ TEST_F(SelectedWalletMenu, ShowsPathDateAndStatusAtRow21Column2) {
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = "last action";
     menuKey(fake, "0");
     runSelectedWalletMenu();
-    std::string want = console::clearSequence();
-    for (const auto& line : install::selectedWalletMenuLines("/media/disk/wallet", "unknown"))
-        want += line + "\n";
-    want += console::moveSequence(21, 2) + " APPLICATION STATUS= last action";
+    const std::string want = console::clearSequence() +
+                             " \n"
+                             " \n"
+                             " CURRENT PATH= /media/disk/wallet\n"
+                             " \n"
+                             " INSTALLATION DATE= unknown\n"
+                             " \n"
+                             " \n"
+                             " > PRESS 1.. TO CHANGE CURRENT PATH OF RUNTIME FOLDER\n"
+                             " \n"
+                             " > PRESS 2.. TO FULLY INSTALL THE CORVANE WALLET FOR THIS USER\n"
+                             " \n"
+                             " > PRESS 3.. TO FULLY INSTALL THE CORVANE WALLET FOR ALL USERS\n"
+                             " \n"
+                             " > PRESS 0.. TO GO BACK\n"
+                             " \n"
+                             " \n" +
+                             console::moveSequence(21, 2) + " APPLICATION STATUS= last action";
     EXPECT_NE(fake.screen.find(want), std::string::npos) << fake.screen;
     EXPECT_EQ(S().ZXINKEY, "");
 }

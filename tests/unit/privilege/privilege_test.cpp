@@ -209,11 +209,24 @@ TEST_F(Privilege, RefusalOrMissingSudoShowsFirstTimeSetup) {
 }
 
 TEST_F(Privilege, GermanRefusalIsReadInEnglish) {
-    // The probe asks for LC_ALL=C, so a German desktop still prints "Sorry".
+    // A sudo that answers in the desktop's language unless the probe asks for the C locale:
+    // the refusal is recognised on a German desktop too, and the first-time setup follows.
+    auto answer = fake.onRun;
+    fake.onRun = [&](const RecordedCommand& c) {
+        if (c.commandLine == kSudoProbeCommand) {
+            probeText = c.cLocale ? readFileBytes(std::string(CORVANE_FIXTURES_DIR) +
+                                                  "/sudo-vn-stderr-not-in-sudoers.txt")
+                                  : readFileBytes(std::string(CORVANE_FIXTURES_DIR) +
+                                                  "/sudo-vn-stderr-not-in-sudoers-de.txt");
+        }
+        return answer(c);
+    };
     fake.lines.push_back("pw");
     runStartupSudoProcedure();
-    ASSERT_FALSE(fake.commands.empty());
-    EXPECT_TRUE(fake.commands[0].cLocale);
+    ASSERT_EQ(fake.commands.size(), 2u);
+    EXPECT_EQ(fake.commands[1].commandLine.rfind("su -c ", 0), 0u) << fake.commands[1].commandLine;
+    EXPECT_NE(fake.screen.find("   Your user password is required to setup this installer."),
+              std::string::npos);
 }
 
 TEST_F(Privilege, AKnownPasswordSkipsEverything) {

@@ -297,16 +297,18 @@ TEST_F(SurveyRun, RecordsPartitionsAndDrivesInTablesAndProfile) {
     EXPECT_EQ(text.substr(text.size() - 3), "\r\n\n");
 
     // The NVMe drive is not probed; sdb and sda get serial, size and bus probes, sdb its speed.
-    EXPECT_EQ(probesRun(),
-              (std::vector<std::string>{
-                  elevatedCommandLine(storage::serialProbeCommand("sdb")) + " > tempout.txt",
-                  elevatedCommandLine(storage::sizeProbeCommand("sdb")) + " > tempout.txt",
-                  storage::busProbeCommand("sdb") + " > tempout.txt",
-                  storage::usbSpeedProbeCommand("sdb") + " > tempout.txt",
-                  elevatedCommandLine(storage::serialProbeCommand("sda")) + " > tempout.txt",
-                  elevatedCommandLine(storage::sizeProbeCommand("sda")) + " > tempout.txt",
-                  storage::busProbeCommand("sda") + " > tempout.txt",
-              }));
+    const std::string serial = " 2>/dev/null |grep \"Serial Number\" | awk '{ print $3 }'";
+    const std::string size =
+        " 2>/dev/null |grep \"device size with M = 1024\" | awk '{ print $7 }'";
+    EXPECT_EQ(probesRun(), (std::vector<std::string>{
+                               kSudo + "hdparm -I /dev/sdb" + serial + " > tempout.txt",
+                               kSudo + "hdparm -I /dev/sdb" + size + " > tempout.txt",
+                               "udevadm info /dev/sdb | grep ID_BUS > tempout.txt",
+                               "udevadm info /dev/sdb -a | grep speed > tempout.txt",
+                               kSudo + "hdparm -I /dev/sda" + serial + " > tempout.txt",
+                               kSudo + "hdparm -I /dev/sda" + size + " > tempout.txt",
+                               "udevadm info /dev/sda | grep ID_BUS > tempout.txt",
+                           }));
 }
 
 TEST_F(SurveyRun, ElevatedCapturesTakeThePasswordOnStdinAndAllRunInTheCLocale) {

@@ -1,0 +1,62 @@
+// The menu loop: draw the table's lines with its status, wait for a key, run the entry.
+#include "console/menu.h"
+
+#include "console/console.h"
+
+namespace console {
+
+namespace {
+
+constexpr const char* kStatusLabel = " APPLICATION STATUS= ";
+
+}  // namespace
+
+std::vector<std::string> menuLines(const Menu& menu) {
+    std::vector<std::string> lines;
+    for (const auto& e : menu.entries) {
+        if (e.line) lines.push_back(*e.line);
+    }
+    return lines;
+}
+
+void drawMenuScreen(const Menu& menu) {
+    std::vector<std::string> lines = menuLines(menu);
+    switch (menu.statusPlace) {
+        case StatusPlace::Row22:
+            drawMenu(lines, menu.status);
+            break;
+        case StatusPlace::NextLine:
+            lines.push_back(kStatusLabel + menu.status);
+            drawPage(lines);
+            break;
+        case StatusPlace::OpenLastLine:
+            drawPage(lines);
+            print(kStatusLabel + menu.status);
+            break;
+        case StatusPlace::Row21Column2:
+            drawPage(lines);
+            moveCursor(21, 2);
+            print(kStatusLabel + menu.status);
+            break;
+    }
+}
+
+bool runMenuPass(const Menu& menu, std::string& key) {
+    drawMenuScreen(menu);
+    key = waitMenuKey();
+    for (const auto& e : menu.entries) {
+        if (e.key.empty() || e.key != key) continue;
+        if (e.clearsKey || !e.action) key.clear();
+        if (!e.action) return false;
+        e.action();
+        return true;
+    }
+    return true;
+}
+
+void runMenu(const std::function<Menu()>& build, std::string& key) {
+    while (runMenuPass(build(), key)) {
+    }
+}
+
+}  // namespace console
