@@ -162,19 +162,21 @@ void recordInstallation() {
     // wallet.cfg is written in the working directory: without the folder it would land
     // wherever the installer happens to stand.
     createFolder(ip);
-    if (entryExists(ip)) {
-        enterFolder(ip);
-        s.FILEPATH = ip;
-        s.FILENAME = "wallet.cfg";
-        s.VALUEINITIATOROUTLIER = "=";
-        s.VALUETERMINATOROUTLIER = "\r";
-        s.OBJECTMARKER = "applicationTextWalletInstallationPath";
-        s.OBJECTVALUE = ip;
-        WRITEOBJECTANDVALUEINCUSTOMFILE();
-        s.OBJECTMARKER = "applicationTextWalletInstallationDate";
-        s.OBJECTVALUE = s.APPLICATIONTEXTWALLETINSTALLATIONDATE;
-        WRITEOBJECTANDVALUEINCUSTOMFILE();
+    if (!enterFolder(ip)) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
+            install::cannotEnterStatus(ip, false, kManualStatusColumns);
+        return;
     }
+    s.FILEPATH = ip;
+    s.FILENAME = "wallet.cfg";
+    s.VALUEINITIATOROUTLIER = "=";
+    s.VALUETERMINATOROUTLIER = "\r";
+    s.OBJECTMARKER = "applicationTextWalletInstallationPath";
+    s.OBJECTVALUE = ip;
+    WRITEOBJECTANDVALUEINCUSTOMFILE();
+    s.OBJECTMARKER = "applicationTextWalletInstallationDate";
+    s.OBJECTVALUE = s.APPLICATIONTEXTWALLETINSTALLATIONDATE;
+    WRITEOBJECTANDVALUEINCUSTOMFILE();
     enterFolder(remembered);
 }
 

@@ -106,12 +106,7 @@ def sandbox(request):
     hold a blank."""
     with Sandbox.up() as sb:
         if request.param == "blank":
-            home = os.path.join(sb.root, "jo smith")
-            os.rename(sb.home, home)
-            sb.home = home
-            sb.desktop = os.path.join(home, "Desktop")
-            sb.program_dir = os.path.join(home, "installer")
-            sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
+            sb.move_home(os.path.join(sb.root, "jo smith"))
         yield sb
 
 

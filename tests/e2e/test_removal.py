@@ -101,13 +101,7 @@ def sandbox(request):
     /wallet."""
     with Sandbox.up() as sb:
         if getattr(request, "param", None) == "home-wallet":
-            home = os.path.join(sb.root, "users", "wallet")
-            os.makedirs(os.path.dirname(home))
-            os.rename(sb.home, home)
-            sb.home = home
-            sb.desktop = os.path.join(home, "Desktop")
-            sb.program_dir = os.path.join(home, "installer")
-            sb.program = os.path.join(sb.program_dir, os.path.basename(sb.program))
+            sb.move_home(os.path.join(sb.root, "users", "wallet"))
         yield sb
 
 

@@ -124,6 +124,20 @@ class Sandbox:
             else:
                 sb.cleanup()
 
+    def place_home(self, home):
+        """Names the home folder and what lives in it: its Desktop and the installer's own
+        folder with the program."""
+        self.home = home
+        self.desktop = os.path.join(home, "Desktop")
+        self.program_dir = os.path.join(home, "installer")
+        self.program = os.path.join(self.program_dir, PROGRAM_NAME)
+
+    def move_home(self, home):
+        """Moves the home folder, with all it holds, to home (its parents are made)."""
+        os.makedirs(os.path.dirname(home), exist_ok=True)
+        os.rename(self.home, home)
+        self.place_home(home)
+
     def __init__(self, binary=None, root=None, build_dir=None, copy_binary=True):
         # Short root: the program keeps mount paths in 64-character fields.
         self.root = os.path.realpath(root or tempfile.mkdtemp(prefix="corvane-sb-", dir="/tmp"))
@@ -141,10 +155,7 @@ class Sandbox:
         if build_dir is None and self.binary:
             build_dir = os.path.dirname(os.path.abspath(self.binary))
         self.deploy = read_cmake_cache(build_dir)
-        self.home = os.path.join(self.root, "home")
-        self.desktop = os.path.join(self.home, "Desktop")
-        self.program_dir = os.path.join(self.home, "installer")
-        self.program = os.path.join(self.program_dir, PROGRAM_NAME)
+        self.place_home(os.path.join(self.root, "home"))
         self.bin = os.path.join(self.root, "bin")
         self.config_dir = os.path.join(self.root, "config")
         self.config_file = os.path.join(self.config_dir, "config.json")

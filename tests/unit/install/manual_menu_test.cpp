@@ -121,19 +121,28 @@ TEST_F(ManualMenu, KeyOneTakesATypedPathAgainstTheStartFolderOrRefusesIt) {
     EXPECT_TRUE(fake.commands.empty());
 }
 
-TEST_F(ManualMenu, OptionTwoRunsNoDownloadWhereTheArchiveFolderCannotBe) {
-    // A file stands where a folder of the path should: wget would fill the current folder.
+TEST_F(ManualMenu, OptionsTwoAndSevenStopWhereTheirFolderCannotBeEntered) {
+    // A file stands where a folder of the path should: wget would fill the current folder,
+    // and wallet.cfg would be written there.
     writeFileBytes(home / "file", "x");
-    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home / "file/wallet";
+    const std::pair<const char*, const char*> cases[] = {
+        // key, the end of the folder named (the status cuts a long path at its front)
+        {"2", "/file/wallet/archive"},
+        {"7", "/file/wallet"},
+    };
     const auto before = std::filesystem::current_path();
-    run({"2"});
-    for (const auto& c : fake.commands)
-        EXPECT_EQ(c.commandLine.find("wget"), std::string::npos) << c.commandLine;
-    EXPECT_EQ(
-        S().APPLICATIONTEXTWALLETCURRENTSTATUS.rfind("Installation Stopped, Cannot Enter ", 0), 0u)
-        << S().APPLICATIONTEXTWALLETCURRENTSTATUS;
-    EXPECT_TRUE(S().APPLICATIONTEXTWALLETCURRENTSTATUS.ends_with("/file/wallet/archive"));
-    EXPECT_EQ(std::filesystem::current_path(), before);
+    for (const auto& [key, folder] : cases) {
+        S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home / "file/wallet";
+        run({key});
+        for (const auto& c : fake.commands)
+            EXPECT_EQ(c.commandLine.find("wget"), std::string::npos) << c.commandLine;
+        const std::string& status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+        EXPECT_TRUE(status.starts_with("Installation Stopped, Cannot Enter ") &&
+                    status.ends_with(folder))
+            << key << ": " << status;
+        EXPECT_EQ(std::filesystem::current_path(), before) << key;
+        EXPECT_FALSE(std::filesystem::exists(before / "wallet.cfg")) << key;
+    }
 }
 
 }  // namespace
