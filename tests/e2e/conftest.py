@@ -9,6 +9,7 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "sandbox"))
 from sandbox import Sandbox  # noqa: E402
+from failure_report_hook import pytest_runtest_makereport  # noqa: E402,F401
 from tmux_session import TmuxSession  # noqa: E402
 
 
@@ -32,12 +33,3 @@ def tui(sandbox, request):
     reports = sandbox.sanitizer_reports()
     assert not reports, "sanitizer report(s):\n" + "\n".join(
         "== %s\n%s" % (name, text) for name, text in reports)
-
-
-@pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
-    session = getattr(item, "_corvane_session", None)
-    if session is not None and report.failed and report.when == "call":
-        report.sections.append(("corvane installer", session.failure_report()))

@@ -15,6 +15,7 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "sandbox"))
 from bed import ASAN_DIR, RUN_DIR, TESTER, TESTER_PASSWORD, Base  # noqa: E402
 from sandbox import PROGRAM_NAME, default_binary  # noqa: E402
+from failure_report_hook import pytest_runtest_makereport  # noqa: E402,F401
 from tmux_session import TOP_HEADER, TmuxSession  # noqa: E402
 
 
@@ -113,12 +114,3 @@ def tui(open_session):
 
 def is_top(rows):
     return rows[0].startswith(TOP_HEADER)
-
-
-@pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
-    session = getattr(item, "_corvane_session", None)
-    if session is not None and report.failed and report.when == "call":
-        report.sections.append(("corvane installer", session.failure_report()))
