@@ -20,6 +20,7 @@
 #include "host/platform.h"
 #include "host/regular_file.h"
 #include "host/shell.h"
+#include "host/shell_quote.h"
 #include "host/whole_file.h"
 
 namespace fs = std::filesystem;
@@ -38,16 +39,9 @@ std::optional<TerminalChoice> formAMatch(std::string_view name) {
     return std::nullopt;
 }
 
-// Escapes for a quoted argument of Exec: ", `, $ and \ take a backslash.
-std::string execQuote(std::string_view arg) {
-    std::string q = "\"";
-    for (char c : arg) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') q += '\\';
-        q += c;
-    }
-    q += '"';
-    return q;
-}
+// A quoted argument of Exec: ", `, $ and \ take a backslash, the very rule of the shell's
+// double quotes (desktop entries borrowed it).
+std::string execQuote(std::string_view arg) { return "\"" + doubleQuoteEscape(arg) + "\""; }
 
 // The string-value escapes of a desktop entry (applied after the Exec quoting) and the doubling
 // of % that keeps a path from reading as a field code.
