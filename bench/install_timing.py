@@ -38,17 +38,13 @@ def one_run(binary):
             start = time.monotonic()
             tui.send("2")
             for name, marker, _ in PHASES:
-                deadline = time.monotonic() + 180
-                while True:
-                    done = (os.path.exists(tui.status_file) if marker is None
-                            else tui.count_output(marker) > 0)
-                    if done:
-                        break
-                    if time.monotonic() > deadline:
-                        raise RuntimeError("no %r\n%s" % (marker, tui.screen_text()))
-                    time.sleep(0.005)
-                marks.append(time.monotonic() - start)
-            assert tui.exit_status() == 0
+                if marker is None:  # the program's end
+                    status = tui.exit_status(timeout=180)
+                    marks.append(time.monotonic() - start)
+                else:
+                    marks.append(tui.wait_output_count(marker, 1, timeout=180, poll=0.005)
+                                 - start)
+            assert status == 0
             return marks
         finally:
             tui.close()

@@ -21,14 +21,6 @@ VERDICTS = {True: "APPLICATION STATUS= archive verified (signed SHA256SUMS)",
             False: "APPLICATION STATUS= archive not verified (no SHA256SUMS)"}
 
 
-def wait_output(tui, text, deadline):
-    while tui.count_output(text) == 0:
-        if time.monotonic() > deadline:
-            raise RuntimeError("no %r\n%s" % (text, tui.screen_text()))
-        time.sleep(0.002)
-    return time.monotonic()
-
-
 def one_run(binary, signed):
     """(download-to-verdict seconds, whole installation seconds)."""
     with Sandbox.up(binary=binary, ftp=False) as sb:
@@ -46,9 +38,9 @@ def one_run(binary, signed):
             tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
             start = time.monotonic()
             tui.send("2")
-            deadline = start + 180
-            downloading = wait_output(tui, DOWNLOADING, deadline)
-            verdict = wait_output(tui, VERDICTS[signed], deadline)
+            downloading = tui.wait_output_count(DOWNLOADING, 1, timeout=180, poll=0.002)
+            verdict = tui.wait_output_count(VERDICTS[signed], 1,
+                                            timeout=180 - (downloading - start), poll=0.002)
             if tui.exit_status(timeout=180) != 0:
                 raise RuntimeError("the installation failed\n" + tui.screen_text())
             return verdict - downloading, time.monotonic() - start

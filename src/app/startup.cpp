@@ -72,14 +72,7 @@ std::string fileFolderFor(std::string_view programFolder, bool programFolderWrit
 }
 
 bool makePrivateFolder(const std::string& folder) {
-    std::string path;
-    std::size_t from = 0;
-    while (from <= folder.size()) {
-        std::size_t slash = folder.find('/', from);
-        if (slash == std::string::npos) slash = folder.size();
-        path = folder.substr(0, slash);
-        from = slash + 1;
-        if (path.empty()) continue;
+    for (const auto& path : pathPrefixes(folder)) {
         if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
     return isFolder(folder) && access(folder.c_str(), W_OK | X_OK) == 0;

@@ -6,6 +6,7 @@
 
 #include "console/console.h"
 #include "core/shared_state.h"
+#include "core/text.h"
 
 namespace install {
 
@@ -13,13 +14,8 @@ namespace {
 
 std::size_t longestName(std::string_view path) {
     std::size_t longest = 0;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos) end = path.size();
-        longest = std::max(longest, end - start);
-        start = end + 1;
-    }
+    forEachLine(
+        path, [&](std::string_view name) { longest = std::max(longest, name.size()); }, '/');
     return longest;
 }
 

@@ -123,19 +123,17 @@ std::optional<std::string> checkSignature(const std::string& sumsBytes,
 std::optional<std::string> normaliseArchivePath(std::string_view path) {
     if (path.empty() || path.front() == '/') return std::nullopt;
     std::string out;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos) end = path.size();
-        const std::string_view part = path.substr(start, end - start);
-        if (part == "..") return std::nullopt;
-        if (!part.empty() && part != ".") {
+    bool climbs = false;
+    forEachLine(
+        path,
+        [&](std::string_view part) {
+            climbs = climbs || part == "..";
+            if (part.empty() || part == "." || part == "..") return;
             if (!out.empty()) out += '/';
             out.append(part);
-        }
-        start = end + 1;
-    }
-    if (out.empty()) return std::nullopt;
+        },
+        '/');
+    if (climbs || out.empty()) return std::nullopt;
     return out;
 }
 

@@ -191,14 +191,16 @@ class TmuxSession:
     def count_output(self, text):
         return self.output().count(text.encode() if isinstance(text, str) else text)
 
-    def wait_output_count(self, text, count, timeout=10.0):
-        """Waits until text occurs at least count times in the pane's raw output."""
+    def wait_output_count(self, text, count, timeout=10.0, poll=0.03):
+        """Waits until text occurs at least count times in the pane's raw output, looking
+        every poll seconds; returns the monotonic time it was seen."""
         deadline = time.monotonic() + timeout
         while self.count_output(text) < count:
             if time.monotonic() > deadline:
                 raise WaitTimeout("expected %r %d times in the output, saw %d\n%s"
                                   % (text, count, self.count_output(text), self.screen_text()))
-            time.sleep(0.03)
+            time.sleep(poll)
+        return time.monotonic()
 
     def pane_tty(self):
         return self.tmux("display-message", "-p", "-t", "corvane", "#{pane_tty}").strip()
