@@ -177,8 +177,10 @@ private:
 
 }  // namespace provision
 
-void PROCESSCHECK64() {
-    using namespace provision;
+void PROCESSCHECK64() { (void)provision::provisionSystemPackages(); }
+
+provision::ProvisionReport provision::provisionSystemPackages() {
+    ProvisionReport report;
     SharedState& s = S();
     if (s.SUDOPASSWORD.empty()) {
         console::clearScreen();
@@ -202,8 +204,12 @@ void PROCESSCHECK64() {
         if (g.debconfBefore) runElevated(debconfCommand());
         for (std::size_t i = 0; i < g.packages.size(); ++i) {
             progress.before(i + 1);
-            runElevated(aptInstallCommand(g.packages[i]));
+            const int status = runElevated(aptInstallCommand(g.packages[i]));
+            report.packages.push_back({g.packages[i],
+                                       status == 0 ? PackageState::Installed : PackageState::Failed,
+                                       status});
         }
         console::invalidateCursor();
     }
+    return report;
 }

@@ -2,6 +2,7 @@
 // groups in their order, and the apt-get command of one package.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,38 @@ inline constexpr const char* kDebconfSelection =
     "ttf-mscorefonts-installer msttcorefonts/accepted-mscorefonts-eula select true";
 inline constexpr int kHeadingPauseMs = 5000;
 
+// How one package of the list ended.
+enum class PackageState {
+    Installed,         // apt-get installed it in this run
+    AlreadyInstalled,  // it was installed before: no apt-get run
+    NotAvailable,      // apt has no install candidate for it on this system: not attempted
+    NeedsI386,         // an :i386 package while the i386 architecture is not enabled
+    Failed,            // apt-get (or the command of the line) failed: exitStatus says how
+};
+
+struct PackageResult {
+    std::string name;
+    PackageState state = PackageState::Installed;
+    int exitStatus = 0;  // of the failed command (Failed only)
+};
+
+// What one provisioning run did: a failed command that is not a package's own (the package
+// lists' refresh, the font licence answer, the fonts' reconfiguration) and every package's
+// end, in the order of the list.
+struct CommandFailure {
+    std::string command;
+    int exitStatus = 0;
+};
+struct ProvisionReport {
+    std::vector<CommandFailure> failedCommands;
+    std::vector<PackageResult> packages;
+};
+
+// Provisions the terminal emulators and the four groups (what PROCESSCHECK64 does) and says
+// how each package ended.
+ProvisionReport provisionSystemPackages();
+
 }  // namespace provision
 
-// The provisioning routine.
+// The provisioning routine (the report of provision::provisionSystemPackages is dropped).
 void PROCESSCHECK64();
