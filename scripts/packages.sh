@@ -18,9 +18,9 @@ ensure_packages() {
         return 1
     fi
     if [ -z "${CORVANE_APT_UPDATED:-}" ]; then
-        $as_root env DEBIAN_FRONTEND=noninteractive apt-get update
+        $as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update
         CORVANE_APT_UPDATED=1
     fi
     # shellcheck disable=SC2086
-    $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+    $as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends $missing
 }
