@@ -16,16 +16,25 @@ import gi
 import pytest
 
 gi.require_version("GdkPixbuf", "2.0")
+gi.require_version("Gio", "2.0")
 gi.require_version("GLib", "2.0")
-from gi.repository import GdkPixbuf, GLib  # noqa: E402
+from gi.repository import GdkPixbuf, Gio, GLib  # noqa: E402
 
 from sandbox import ARCHIVE_TOPS, Sandbox, default_binary  # noqa: E402
 from install_helpers import LAUNCHER, run_installation  # noqa: E402
 from tmux_session import TOP_HEADER  # noqa: E402
 
-TOOLS = ("Xvfb", "dbus-daemon", "gio", "xterm", "uxterm", "/usr/libexec/gvfsd-metadata")
+TOOLS = ("Xvfb", "dbus-daemon", "gio", "xterm", "uxterm", "import", "/usr/libexec/gvfsd-metadata",
+         "/usr/lib/x86_64-linux-gnu/girepository-1.0/Libxfce4util-1.0.typelib")
 MISSING = [t for t in TOOLS if not shutil.which(t, path="/usr/bin:/bin")
            and not os.path.exists(t)]
+# Xfce's own test of a launcher's safety flag (libxfce4util 4.18, which Thunar and xfdesktop
+# ask), run where the session bus and the metadata store are.
+XFCE_IS_TRUSTED = ("import sys, gi\n"
+                   "gi.require_version('Libxfce4util', '1.0')\n"
+                   "from gi.repository import Gio, Libxfce4util\n"
+                   "sys.exit(0 if Libxfce4util.g_file_is_trusted("
+                   "Gio.File.new_for_path(sys.argv[1]), None) else 1)\n")
 pytestmark = pytest.mark.skipif(bool(MISSING), reason="not installed: %s" % ", ".join(MISSING))
 
 RUN_WAIT = 30  # seconds for a terminal to come up and the wallet to report
@@ -126,16 +135,49 @@ class Desktop:
         return subprocess.run(["gio", *args], env=self.base_env, capture_output=True, text=True,
                               timeout=timeout, stdin=subprocess.DEVNULL, cwd=self.sb.root)
 
-    def attributes(self, path):
-        """{attribute: value} of the metadata a desktop reads for path."""
-        r = self.gio("info", "-a", "metadata::*", path)
+    def attributes(self, path, which="metadata::*"):
+        """{attribute: value} of what a desktop reads for path (gio info -a which)."""
+        r = self.gio("info", "-a", which, path)
         assert r.returncode == 0, r.stderr
         out = {}
-        for line in r.stdout.splitlines():
+        for line in r.stdout.splitlines()[r.stdout.splitlines().index("attributes:") + 1:]:
             key, sep, value = line.strip().partition(": ")
-            if sep and key.startswith("metadata::"):
+            if sep:
                 out[key] = value
         return out
+
+    # What each desktop asks of a launcher in the Desktop folder before it starts it.
+
+    def gnome_trusts(self, path):
+        """GNOME's desktop icons (Ubuntu's desktop, DING 47): GLib reads the file as a desktop
+        entry, it is executable, metadata::trusted is "true", and neither the launcher nor the
+        Desktop folder is writable by others."""
+        a = self.attributes(path, "standard::content-type,access::can-execute,unix::mode,"
+                                  "metadata::trusted")
+        folder = self.attributes(os.path.dirname(path), "unix::mode")
+        return (a.get("standard::content-type") == "application/x-desktop"
+                and Gio.DesktopAppInfo.new_from_filename(path) is not None
+                and a.get("access::can-execute") == "TRUE"
+                and a.get("metadata::trusted") == "true"
+                and not int(a["unix::mode"]) & 0o002 and not int(folder["unix::mode"]) & 0o002)
+
+    def mate_trusts(self, path):
+        """Caja: the launcher carries metadata::caja-trusted-launcher "true" and is executable."""
+        return (self.attributes(path).get("metadata::caja-trusted-launcher") == "true"
+                and os.access(path, os.X_OK))
+
+    def xfce_trusts(self, path):
+        """Xfce 4.18: libxfce4util's own check (metadata::xfce-exe-checksum is the SHA-256 of
+        the launcher as it is now)."""
+        r = subprocess.run(["/usr/bin/python3", "-c", XFCE_IS_TRUSTED, path], env=self.base_env,
+                           capture_output=True, text=True, timeout=30, stdin=subprocess.DEVNULL)
+        assert r.returncode in (0, 1), r.stderr
+        return r.returncode == 0
+
+    @staticmethod
+    def kde_trusts(path):
+        """KDE starts a desktop file outside the application folders when it is executable."""
+        return os.stat(path).st_mode & 0o111 == 0o111
 
     def runs(self):
         if not os.path.exists(self.report):
@@ -253,14 +295,14 @@ def test_installed_launchers_start_the_wallet_on_a_real_display(tui, desktop, re
             icon = GdkPixbuf.Pixbuf.new_from_file(keys["Icon"])
             assert icon.get_width() > 0 and icon.get_height() > 0
 
-        # What each desktop asks of a launcher in the Desktop folder before it starts it.
+        # Every desktop starts the launcher on the Desktop without asking first.
         with open(desk, "rb") as f:
             checksum = hashlib.sha256(f.read()).hexdigest()
         metadata = desktop.attributes(desk)
-        assert metadata.get("metadata::trusted") == "true", metadata            # GNOME
-        assert metadata.get("metadata::caja-trusted-launcher") == "true", metadata  # MATE
-        assert metadata.get("metadata::xfce-exe-checksum") == checksum, metadata  # Xfce
-        assert os.stat(desk).st_mode & 0o111 == 0o111                         # KDE
+        assert metadata.get("metadata::xfce-exe-checksum") == checksum, metadata
+        trusted = {d: getattr(desktop, d + "_trusts")(desk) for d in ("gnome", "mate", "xfce",
+                                                                       "kde")}
+        assert trusted == dict.fromkeys(trusted, True), (trusted, metadata)
 
 
 def test_top_key_3_starts_the_wallet_in_a_terminal_on_the_display(tui, desktop, request):
