@@ -288,7 +288,8 @@ def test_installed_launchers_start_the_wallet_on_a_real_display(tui, desktop, re
             assert os.path.samefile(run["program"], program), (launcher, run)
             assert in_terminal(run), (launcher, run)
             assert run["display"] == desktop.display
-            assert keys.get("Path") == (os.path.join(sb.home, form_path) if form_path else None)
+            if form_path:
+                assert keys.get("Path") == os.path.join(sb.home, form_path), keys
             if "Path" in keys:
                 assert os.path.samefile(run["cwd"], keys["Path"]), (launcher, run)
             # The icon the launcher names is one the desktop can show.
