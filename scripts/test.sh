@@ -11,11 +11,16 @@ cd "$(dirname "$0")/.."
 
 # Build: cmake ninja-build g++; unit tests: libgtest-dev libgmock-dev; end-to-end tests:
 # tmux python3-pytest python3-pyftpdlib wget, and for the launcher checks desktop-file-utils
-# python3-gi gir1.2-glib-2.0, for the signed sample archive gnupg gpgv; fuzz targets: clang
-# libclang-rt-14-dev (libFuzzer runtime).
+# python3-gi gir1.2-glib-2.0, for the signed sample archive gnupg gpgv; for the launchers on a
+# real display xvfb dbus, gvfs-daemons (the metadata store) with gvfs (GIO's client of it),
+# libglib2.0-bin (gio), xterm, gir1.2-gdkpixbuf-2.0 (the icon load), gir1.2-libxfce4util-1.0
+# (Xfce's own check of a launcher's safety flag) and imagemagick (a screenshot when such a
+# test fails); fuzz targets: clang libclang-rt-14-dev (libFuzzer runtime).
 ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
     tmux python3 python3-pytest python3-pyftpdlib wget gnupg gpgv \
     desktop-file-utils python3-gi gir1.2-glib-2.0 \
+    xvfb dbus gvfs-daemons gvfs libglib2.0-bin xterm gir1.2-gdkpixbuf-2.0 imagemagick \
+    gir1.2-libxfce4util-1.0 \
     clang libclang-rt-14-dev
 
 JOBS="${JOBS:-$(nproc)}"

@@ -22,6 +22,7 @@
 #include "host/shell.h"
 #include "host/shell_quote.h"
 #include "host/whole_file.h"
+#include "install/desktop_trust.h"
 
 namespace fs = std::filesystem;
 
@@ -289,6 +290,8 @@ std::string writeLauncher(const Placement& p) {
             installForAllUsers(file, content);
         }
     }
+    // Desktops ask before they start a launcher the user did not make (see desktop_trust.h).
+    if (p.folder == desktopFolder(home) && isRegularFile(file)) desktop_trust::markTrusted(file);
     if (p.restoreWorkingDirectory) enterFolder(remembered);
     return file;
 }
