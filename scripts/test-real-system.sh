@@ -24,13 +24,13 @@ fi
 # gnupg: the maker's signature of the sample archive.
 ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyftpdlib util-linux
 
-# The root: sudo, wget, procps (skill), passwd (su), adduser and desktop-file-utils as the
-# installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
+# The root: sudo, wget, gpgv (Debian 13's apt no longer brings it), procps (skill), passwd
+# (su), adduser and desktop-file-utils as the installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
 # tests, so memory faults that only real tools' output can cause are caught here too.
 roots=""
 for suite in ${CORVANE_REAL_SUITES:-bookworm trixie}; do
     status=0
-    tarball=$(scripts/debian-root.sh "$suite" sudo wget procps passwd adduser \
+    tarball=$(scripts/debian-root.sh "$suite" sudo wget gpgv procps passwd adduser \
         desktop-file-utils libasan8 libubsan1) || status=$?
     if [ "$status" -eq 3 ]; then
         echo "real-system tests skipped: the package archive cannot be reached to make the root"

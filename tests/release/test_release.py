@@ -33,7 +33,7 @@ from tmux_session import PASSWORD_PROMPT, TOP_HEADER, TmuxSession  # noqa: E402
 DIST = os.path.join(REPO, "dist")
 BINARY = os.path.join(DIST, "installWalletForLinux")
 # The packages of the roots the real-system tests use, so that one cached root serves both.
-REALSYS_PACKAGES = ["sudo", "wget", "procps", "passwd", "adduser", "desktop-file-utils",
+REALSYS_PACKAGES = ["sudo", "wget", "gpgv", "procps", "passwd", "adduser", "desktop-file-utils",
                     "libasan8", "libubsan1"]
 PROMPT = "PLEASE ENTER YOUR USER PASSWORD"
 USER_ID = 1000
