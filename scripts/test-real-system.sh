@@ -1,8 +1,9 @@
 #!/bin/sh
-# Runs the installer against a real Debian 12 system (as root): a cached debootstrap root
-# with the real sudo, apt-get, dpkg, su, skill and find, entered through namespaces of its own
-# (loopback-only network, private mounts and processes), an ordinary user driving the
-# sanitizer build in tmux, the project's FTP server as the archive servers and a local
+# Runs the installer against real Debian 12 and 13 systems (as root): a cached debootstrap
+# root of each suite in $CORVANE_REAL_SUITES (default "bookworm trixie"; the suite runs once
+# per root) with the real sudo, apt-get, dpkg, su, skill and find, entered through namespaces
+# of its own (loopback-only network, private mounts and processes), an ordinary user driving
+# the sanitizer build in tmux, the project's FTP server as the archive servers and a local
 # package repository. Tears everything down, even on failure, and ends with pytest's summary.
 #
 #   scripts/test-real-system.sh [PYTEST-ARGS...]
@@ -23,19 +24,23 @@ fi
 # gnupg: the maker's signature of the sample archive.
 ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyftpdlib util-linux
 
-# The root: sudo, wget, procps (skill), passwd (su), adduser and desktop-file-utils as the
-# installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
+# The root: sudo, wget, gpgv (Debian 13's apt no longer brings it), procps (skill), passwd
+# (su), adduser and desktop-file-utils as the installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
 # tests, so memory faults that only real tools' output can cause are caught here too.
-status=0
-tarball=$(scripts/debian-root.sh bookworm sudo wget procps passwd adduser desktop-file-utils \
-    libasan8 libubsan1) || status=$?
-if [ "$status" -eq 3 ]; then
-    echo "real-system tests skipped: the package archive cannot be reached to make the root"
-    exit 0
-elif [ "$status" -ne 0 ]; then
-    echo "real-system tests: the Debian root could not be made" >&2
-    exit 1
-fi
+roots=""
+for suite in ${CORVANE_REAL_SUITES:-bookworm trixie}; do
+    status=0
+    tarball=$(scripts/debian-root.sh "$suite" sudo wget gpgv procps passwd adduser \
+        desktop-file-utils libasan8 libubsan1) || status=$?
+    if [ "$status" -eq 3 ]; then
+        echo "real-system tests skipped: the package archive cannot be reached to make the root"
+        exit 0
+    elif [ "$status" -ne 0 ]; then
+        echo "real-system tests: the Debian $suite root could not be made" >&2
+        exit 1
+    fi
+    roots="$roots $suite=$tarball"
+done
 
 binary=${CORVANE_BINARY:-build/asan/installWalletForLinux}
 if [ ! -x "$binary" ]; then
@@ -47,7 +52,7 @@ fi
 # roots unpack quickly there, and the folder with everything mounted in it goes away with the
 # namespace however this run ends.
 if [ -z "${CORVANE_RS_PRIVATE:-}" ]; then
-    CORVANE_RS_PRIVATE=1 CORVANE_REAL_ROOT="$tarball" CORVANE_BINARY="$(realpath "$binary")" \
+    CORVANE_RS_PRIVATE=1 CORVANE_REAL_ROOTS="$roots" CORVANE_BINARY="$(realpath "$binary")" \
         exec unshare --mount --propagation private -- /bin/sh "$0" "$@"
 fi
 work=$(mktemp -d /var/tmp/corvane-rs.XXXXXX)
@@ -62,4 +67,13 @@ for arg in "$@"; do
     case "$arg" in tests/*) named=1 ;; esac
 done
 [ -n "$named" ] || set -- tests/realsys "$@"
-/usr/bin/python3 -m pytest -q -p no:cacheprovider "$@"
+failed=0
+for entry in $CORVANE_REAL_ROOTS; do
+    suite=${entry%%=*}
+    echo "== real-system tests in the Debian $suite root"
+    started=$(date +%s)
+    CORVANE_REAL_ROOT=${entry#*=} /usr/bin/python3 -m pytest -q -p no:cacheprovider "$@" ||
+        failed=1
+    echo "== real-system tests in the Debian $suite root: $(($(date +%s) - started))s"
+done
+exit "$failed"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Checks the include graph of src/ (scripts/folder-graph.py), builds the sanitizer build and
-# runs every test (unit and end-to-end, through ctest), builds the release (scripts/release.sh)
-# and runs it in Debian 11 and 12 roots (tests/release), runs the end-to-end tests against a
-# real Debian system (tests/realsys), then builds the fuzz targets and runs each for
+# runs every test (unit and end-to-end, through ctest), builds the release (scripts/release.sh,
+# with a throwaway key) and runs it in Debian 11, 12 and 13 roots and builds it again
+# (tests/release), runs the end-to-end tests against real Debian 12 and 13 systems
+# (tests/realsys), then builds the fuzz targets and runs each for
 # FUZZ_SECONDS (default 20). The Debian-root tests skip, saying why, when not root or when the
 # package archive cannot be reached. Exits non-zero on any failure.
 set -eu
@@ -51,13 +52,26 @@ cmake --preset asan
 cmake --build --preset asan -j "$JOBS"
 ctest --preset asan || failed=1
 
+# The release, built with a throwaway maker's key (its GNUPGHOME goes to the tests, which sign
+# the sample archive with it and check that the packaged installer verifies it), then the
+# Debian-root tests and a second build that must give the same bytes.
 started=$(date +%s)
-if scripts/release.sh; then
-    /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider tests/release || failed=1
+release_gnupg=$(mktemp -d)
+release_keyring="$release_gnupg/archive-keyring.gpg"
+gpg --homedir "$release_gnupg" --batch --quiet --no-tty --passphrase "" --pinentry-mode loopback \
+    --quick-generate-key "Corvane release test <release-test@corvane.example>" ed25519 sign never
+gpg --homedir "$release_gnupg" --batch --quiet --export >"$release_keyring"
+if scripts/release.sh --keyring "$release_keyring"; then
+    echo "== release built: $(($(date +%s) - started))s"
+    CORVANE_RELEASE_GNUPGHOME="$release_gnupg" CORVANE_RELEASE_KEYRING="$release_keyring" \
+        /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider --durations=0 tests/release ||
+        failed=1
 else
     echo "RELEASE FAILED"
     failed=1
 fi
+gpgconf --homedir "$release_gnupg" --kill all 2>/dev/null || true
+rm -rf "$release_gnupg"
 echo "== release and Debian-root tests: $(($(date +%s) - started))s"
 
 # The same binary against a real Debian system (as root; skips itself with a reason
