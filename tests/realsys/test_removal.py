@@ -109,3 +109,34 @@ def test_another_users_change_makes_root_remove_nothing(bed, tui, key, with_rece
             assert os.path.exists(bed.path(IP + "/" + name)), name
     # What tester laid, now in newbie's renamed folder, was not reached through the new path.
     assert os.path.exists(bed.path(PARENT + "/wallet.old/wallet"))
+
+
+def test_variant_d_then_uninstall_leaves_no_launcher_that_starts_nothing(bed, tui):
+    """Key 9 after variant D takes the launcher for all users too (root's, through the real
+    sudo): it would start a program that is gone."""
+    home = "/home/" + TESTER
+    launcher = "/usr/share/applications/Corvane wallet.desktop"
+    tui.start(password=TESTER_PASSWORD, timeout=30)
+    tui.send("5")
+    tui.wait_for(SELECTED_MENU_LAST, timeout=20)
+    tui.send("1")
+    tui.wait_for("Please specify the target location = ")
+    tui.type_line(home + "/apps")
+    tui.wait_for(" CURRENT PATH= %s/apps/wallet" % home, timeout=20)
+    tui.send("3")
+    tui.wait_output_count("Installation Complete, Awating user input", 1, timeout=120)
+    tui.wait_for(SELECTED_MENU_LAST, timeout=20)
+    assert os.path.isfile(bed.path(launcher))
+    tui.send("0")
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), timeout=20, what="the top screen")
+    tui.send("1")
+    tui.wait_for(lambda rows: rows[0].startswith(INSTALL_MENU_TITLE), timeout=20)
+    drawn = tui.count_output(INSTALL_MENU_TITLE)
+    tui.send("9")
+    tui.wait_output_count(INSTALL_MENU_TITLE, drawn + 1, timeout=30)
+    assert not os.path.exists(bed.path(home + "/apps/wallet/wallet"))
+    assert not os.path.lexists(bed.path(launcher))
+    tui.send("0")
+    tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), timeout=20, what="the top screen")
+    tui.send("0")
+    assert tui.exit_status() == 0
