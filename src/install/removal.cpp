@@ -434,7 +434,20 @@ bool listed(const std::vector<Item>& items, const std::string& path) {
     return std::any_of(items.begin(), items.end(), [&](const Item& it) { return it.path == path; });
 }
 
-void planFromReceipts(Plan& plan, What what) {
+// What the download put below an archive folder that the installation made: its files are
+// not listed one by one, so the folders that the download makes (the archive's "current"
+// folders) are emptied as a whole, on this mount and without following a link, as the
+// installation without a receipt has them emptied.
+void addDownloads(Plan& plan, const std::string& ip, const std::vector<Item>& folders) {
+    for (const std::string& base : {join(ip, "wallet"), ip}) {
+        const std::string archive = join(base, "archive");
+        if (!listed(folders, archive)) continue;
+        for (const char* current : {"/current", "/archive/wallet/current", "/wallet/current"})
+            plan.items.push_back({archive + current, Kind::Tree, std::nullopt, Rights::User});
+    }
+}
+
+void planFromReceipts(Plan& plan, const std::string& ip, What what) {
     std::vector<Item> folders;
     for (const ReceiptAt& ra : plan.receipts) {
         const auto& entries = ra.laid.entries;
@@ -454,6 +467,13 @@ void planFromReceipts(Plan& plan, What what) {
         return std::count(a.path.begin(), a.path.end(), '/') >
                std::count(b.path.begin(), b.path.end(), '/');
     });
+    if (what != What::Launchers) {
+        addDownloads(plan, ip, folders);
+        // A folder that is emptied as a download goes with it.
+        folders.erase(std::remove_if(folders.begin(), folders.end(),
+                                     [&](const Item& f) { return listed(plan.items, f.path); }),
+                      folders.end());
+    }
     plan.items.insert(plan.items.end(), folders.begin(), folders.end());
 }
 
@@ -509,7 +529,7 @@ Plan makePlan(const std::string& installPath, const std::string& home, What what
         planFromNames(plan, ip, home, what);
         return plan;
     }
-    planFromReceipts(plan, what);
+    planFromReceipts(plan, ip, what);
     if (what != What::Launchers) keptNotLaid(plan, ip, what);
     return plan;
 }
