@@ -434,16 +434,19 @@ bool listed(const std::vector<Item>& items, const std::string& path) {
     return std::any_of(items.begin(), items.end(), [&](const Item& it) { return it.path == path; });
 }
 
-// What the download put below an archive folder that the installation made: its files are
-// not listed one by one, so the folders that the download makes (the archive's "current"
-// folders) are emptied as a whole, on this mount and without following a link, as the
-// installation without a receipt has them emptied.
-void addDownloads(Plan& plan, const std::string& ip, const std::vector<Item>& folders) {
-    for (const std::string& base : {join(ip, "wallet"), ip}) {
-        const std::string archive = join(base, "archive");
-        if (!listed(folders, archive)) continue;
-        for (const char* current : {"/current", "/archive/wallet/current", "/wallet/current"})
-            plan.items.push_back({archive + current, Kind::Tree, std::nullopt, Rights::User});
+// What the download put below the archive folder beside a receipt: its files are not listed
+// one by one, so the folders that the download makes (the archive's "current" folders and
+// those above them) are taken as the installation without a receipt has them taken: emptied
+// as a whole, on this mount and without following a link, then removed when empty.
+void addDownloads(Plan& plan, const std::string& ip) {
+    for (const Entry& e : installationEntries(ip, false, isRealFolder)) {
+        if (e.kind == Kind::File || listed(plan.items, e.path)) continue;
+        const bool below =
+            std::any_of(plan.receipts.begin(), plan.receipts.end(), [&](const ReceiptAt& ra) {
+                const std::string archive = join(ra.folder, "archive") + "/";
+                return e.path.compare(0, archive.size(), archive) == 0;
+            });
+        if (below) plan.items.push_back({e.path, e.kind, std::nullopt, Rights::User});
     }
 }
 
@@ -468,7 +471,7 @@ void planFromReceipts(Plan& plan, const std::string& ip, What what) {
                std::count(b.path.begin(), b.path.end(), '/');
     });
     if (what != What::Launchers) {
-        addDownloads(plan, ip, folders);
+        addDownloads(plan, ip);
         // A folder that is emptied as a download goes with it.
         folders.erase(std::remove_if(folders.begin(), folders.end(),
                                      [&](const Item& f) { return listed(plan.items, f.path); }),
