@@ -67,6 +67,14 @@ bool launcherStarts(std::string_view launcherText, std::string_view program);
 }  // namespace removal
 
 // Top menu key "6"; top menu key "7" and installation menu key "7"; installation menu key "9".
+// With the user's own receipt in the installation path (or its wallet folder) they take what
+// it lists while unchanged (key 6: its launchers; key 9: all but wallet.cfg), then remove the
+// receipt or rewrite it to list what stays laid; without one, the names every variant lays
+// out, except a wget nothing says was laid. A launcher left starting a program of the
+// installation that is gone goes too. Delete all files asks first, listing what goes and what
+// is kept. A removal that meets a link someone put in since, or would need root inside a folder
+// someone other than root and the user can change, stops; it then shows what was kept, with the
+// status naming the link or the folder (as it does when it kept more than it showed before).
 void removeLaunchers();
 void deleteAllWalletFiles();
 void uninstallWallet();
