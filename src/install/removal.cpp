@@ -417,9 +417,14 @@ std::optional<receipt::Receipt> loadOwnReceipt(const std::string& folder) {
     return receipt::parse(*text);
 }
 
-Rights rightsOf(const receipt::Entry& e) {
+// Root is asked only for the installation's files below the installation path and for the
+// launcher for all users: whatever else a receipt names is removed as the user or stays.
+Rights rightsOf(const receipt::Entry& e, const std::string& ip) {
     if (e.kind == receipt::Kind::Launcher) return Rights::User;
-    if (e.kind != receipt::Kind::AllUsersLauncher) return Rights::RootIfNeeded;
+    if (e.kind != receipt::Kind::AllUsersLauncher) {
+        const std::string below = ip == "/" ? ip : ip + "/";
+        return e.path.compare(0, below.size(), below) == 0 ? Rights::RootIfNeeded : Rights::User;
+    }
     // Root removes only the one launcher for all users, in its own folder.
     return e.path == join(launchers::kAllUsersMenuFolder, launchers::kAllUsersLauncherName)
                ? Rights::Root
@@ -462,7 +467,7 @@ void planFromReceipts(Plan& plan, const std::string& ip, What what) {
             if (e->kind == receipt::Kind::Folder) {
                 folders.push_back({e->path, Kind::EmptyFolder, std::nullopt, Rights::User});
             } else {
-                plan.items.push_back({e->path, Kind::File, e->sha256, rightsOf(*e)});
+                plan.items.push_back({e->path, Kind::File, e->sha256, rightsOf(*e, ip)});
             }
         }
     }
