@@ -231,12 +231,15 @@ bool emptyFolder(const std::string& folder, bool runCommands) {
     if (name.empty()) return false;
     int fd = open(std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
-    bool removedFolder = false;
-    {
-        CurrentFolderGuard back;
-        emptyOpenFolder(fd, runCommands, removedFolder);
-    }
+    const bool removedFolder = emptyOpenedFolder(fd, runCommands);
     close(fd);
+    return removedFolder;
+}
+
+bool emptyOpenedFolder(int fd, bool runCommands) {
+    bool removedFolder = false;
+    CurrentFolderGuard back;
+    emptyOpenFolder(fd, runCommands, removedFolder);
     return removedFolder;
 }
 

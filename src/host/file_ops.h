@@ -71,6 +71,8 @@ bool pathOthersCanChange(const std::string& file, unsigned user);
 // be removed are left (each is tried once per pass; the passes end when one removes
 // nothing). Returns true when at least one folder was removed.
 bool emptyFolder(const std::string& folder, bool runCommands = true);
+// The same for a folder already open (read access) at fd, found by a walk that followed no link.
+bool emptyOpenedFolder(int fd, bool runCommands);
 
 // Appends the non-empty lines of find's output to list, in order, in one pass over the text;
 // returns how many were appended.

@@ -185,6 +185,10 @@ int save(const std::string& folder, const Receipt& r) {
     return replaceFile(joinPath(folder, kFileName), format(all), WriteRule{});
 }
 
+int replace(const std::string& folder, const Receipt& r) {
+    return replaceFile(joinPath(folder, kFileName), format(r), WriteRule{});
+}
+
 bool unchanged(const Entry& e) {
     if (e.kind == Kind::Folder) return true;
     const auto hash = net::sha256OfRegularFile(e.path);

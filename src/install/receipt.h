@@ -57,6 +57,9 @@ std::optional<Receipt> load(const std::string& folder);
 // through), merged into the receipt that stands there already, so that a second installation
 // into the same folder keeps what the first one laid. Returns 0 or the errno of the failure.
 int save(const std::string& folder, const Receipt& r);
+// Writes r to folder/wallet.receipt in place of what stands there (no merge): what a removal
+// leaves of a receipt. Returns 0 or the errno of the failure.
+int replace(const std::string& folder, const Receipt& r);
 
 // Whether the file at path still holds what the entry says was laid there.
 bool unchanged(const Entry& e);

@@ -2,6 +2,7 @@
 # "y") the folder trees are as they were before the installation, file by file; after
 # "Uninstall" only wallet.cfg is new. The user's own files stay, a HOME that ends in /wallet
 # survives, and a bind mount below the wallet folder is not entered.
+import hashlib
 import os
 import subprocess
 
@@ -83,6 +84,14 @@ def test_removal_leaves_the_trees_as_before_the_installation(tui, variant, kind,
         uninstall(tui)
         after = snapshot(sb)
         cfg = os.path.join(ip, "wallet.cfg")
+        # An installation with a receipt keeps it, listing wallet.cfg alone.
+        receipt = os.path.join(ip, "wallet.receipt")
+        if receipt in after:
+            with open(receipt, "rb") as f:
+                files = [line.split(b" ", 2)[2] for line in f.read().splitlines()[1:]
+                         if not line.startswith(b"folder ")]
+            assert files == [escaped(cfg)]
+            del after[receipt]
         assert set(after) - set(before) == {cfg}
         del after[cfg]
     else:
@@ -145,5 +154,86 @@ def test_bind_mount_below_the_wallet_folder_is_not_entered(tui):
         assert subprocess.run(["mountpoint", "-q", inside]).returncode == 0
     finally:
         subprocess.run(["umount", inside], check=False)
+    tui.send("0")
+    assert tui.exit_status() == 0
+
+
+def escaped(path):
+    """A path as a receipt line holds it: control bytes, blanks and % as %XX."""
+    return b"".join(b"%%%02X" % c if c <= 0x20 or c in (0x25, 0x7f) else bytes([c])
+                    for c in os.fsencode(path))
+
+
+def write_receipt(ip, before, installed):
+    """The receipt an installation leaves beside wallet.cfg, made as the installation makes
+    it: every folder and file the installation added (each file with the SHA-256 it was laid
+    with), its launchers as launchers."""
+    lines = [b"corvane-receipt 1"]
+    for path in sorted(set(installed) - set(before)):
+        what = installed[path]
+        if os.path.basename(path) == "wallet.receipt" or what.startswith("link"):
+            continue
+        if what.startswith("folder"):
+            lines.append(b"folder - " + escaped(path))
+            continue
+        with open(path, "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest().encode()
+        kind = b"launcher" if path.endswith(".desktop") else b"file"
+        lines.append(kind + b" " + digest + b" " + escaped(path))
+    with open(os.path.join(ip, "wallet.receipt"), "wb") as f:
+        f.write(b"\n".join(lines) + b"\n")
+
+
+@pytest.mark.parametrize("removal", ["delete-menu", "uninstall"])
+def test_removal_by_receipt_keeps_what_changed_and_what_was_not_laid(tui, removal):
+    """After an installation the user changed the icon and put a wget of their own where an
+    installation copies one: keys 7 and 9 take everything the receipt lists except these two,
+    list them as kept, and 9 leaves a receipt that lists only wallet.cfg."""
+    sb = tui.sb
+    os.makedirs(os.path.join(sb.home, ".local/share/applications"))
+    before = snapshot(sb)
+    ip = run_installation(tui, "C", "typed")
+    installed = snapshot(sb)
+    write_receipt(ip, before, installed)
+    icon, wget = os.path.join(ip, "wallet.ico"), os.path.join(ip, "wget")
+    with open(icon, "wb") as f:
+        f.write(b"the user's own icon\n")
+    with open(wget, "wb") as f:
+        f.write(b"#!/bin/sh\n# the user's own wget\n")
+    kept = {icon, wget}
+    if removal == "delete-menu":
+        rows = delete_all(tui, from_top=False)
+        assert any(r.strip().endswith("/wallet/wallet.ico (changed since installed)")
+                   for r in rows), rows
+        assert any(r.strip().endswith("/wallet/wget (not laid by the installer)")
+                   for r in rows), rows
+    else:
+        open_installation_menu(tui)
+        tui.send("9")
+        rows = tui.wait_for(lambda rows: " > PRESS ANY KEY TO GO BACK" in rows,
+                            what="what the uninstallation kept")
+        assert any(r.strip().endswith("/wallet/wget (not laid by the installer)")
+                   for r in rows), rows
+        assert rows[21].startswith("APPLICATION STATUS= Removal done, the files listed were kept")
+        tui.send("x")
+        tui.wait_for(lambda rows: is_menu(rows) and rows[21] == AWAITING)
+        tui.send("0")
+        at_top(tui)
+        kept |= {os.path.join(ip, "wallet.cfg"), os.path.join(ip, "wallet.receipt")}
+        with open(os.path.join(ip, "wallet.receipt"), "rb") as f:
+            files = [line.split(b" ", 2)[2] for line in f.read().splitlines()[1:]
+                     if not line.startswith(b"folder ")]
+        assert files == [escaped(os.path.join(ip, "wallet.cfg"))]
+    after = snapshot(sb)
+    # The folders that hold what was kept stay; everything else the installation laid is gone.
+    holders = set()
+    for p in kept:
+        while os.path.dirname(p) in set(installed) - set(before):
+            p = os.path.dirname(p)
+            holders.add(p)
+    assert set(after) - set(before) == kept | holders
+    assert {p: after[p] for p in before} == before
+    with open(wget, "rb") as f:
+        assert f.read() == b"#!/bin/sh\n# the user's own wget\n"
     tui.send("0")
     assert tui.exit_status() == 0
