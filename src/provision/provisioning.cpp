@@ -129,7 +129,17 @@ std::string installedQuery() {
 }
 
 std::string policyQuery(const std::vector<std::string>& names) {
-    return "apt-cache policy" + joinedNames(names);
+    // apt-cache policy says nothing of a name it does not know, and exits 0 all the same;
+    // dpkg it always knows where it works at all, so dpkg's block tells that apt answered.
+    return std::string("apt-cache policy ") + kAlwaysKnown + joinedNames(names);
+}
+
+bool aptAnswered(std::string_view policyOutput) {
+    bool answered = false;
+    forEachLine(policyOutput, [&](std::string_view line) {
+        if (line.size() > 1 && line[0] != ' ' && line.back() == ':') answered = true;
+    });
+    return answered;
 }
 
 std::string providersQuery(const std::vector<std::string>& names) {
@@ -238,8 +248,8 @@ SystemPackages askSystem(const std::vector<std::string>& names) {
     }
     if (unknown.empty()) return system;
     const std::string& policy = captureThroughScratchFile(policyQuery(unknown));
-    // An apt that says nothing at all about eighty names did not answer: nothing is ruled out.
-    system.availabilityKnown = !policy.empty();
+    // An apt that did not answer rules nothing out: every package is attempted.
+    system.availabilityKnown = aptAnswered(policy);
     system.available = namesWithCandidate(policy, system.architecture);
     std::vector<std::string> noCandidate;
     for (const std::string& n : unknown) {

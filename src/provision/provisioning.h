@@ -108,10 +108,14 @@ struct SystemPackages {
 // The queries (run as the user, LC_ALL=C, output captured).
 std::string architecturesQuery();  // native, then the foreign architectures, one a line
 std::string installedQuery();      // every package of the dpkg database with what it provides
-std::string policyQuery(const std::vector<std::string>& names);     // apt-cache policy
+// apt-cache policy of kAlwaysKnown and the names.
+inline constexpr const char* kAlwaysKnown = "dpkg";
+std::string policyQuery(const std::vector<std::string>& names);
 std::string providersQuery(const std::vector<std::string>& names);  // apt-cache showpkg
 
 // Readers of the queries' output (pure).
+// True when the policy output has a package's block at all (kAlwaysKnown's, at least).
+bool aptAnswered(std::string_view policyOutput);
 void readArchitectures(std::string_view output, SystemPackages& system);
 void readInstalled(std::string_view output, SystemPackages& system);
 // Names (as the list spells them) whose policy block has a candidate.

@@ -24,6 +24,7 @@ struct FakeApt {
     std::map<std::string, int> failing;           // apt-get exit status
     std::vector<std::string> foreign = {"i386"};
     int updateStatus = 0;
+    bool aptAnswers = true;                    // false: apt-cache prints nothing
     std::map<std::string, int> commandStatus;  // other elevated commands
 
     static std::vector<std::string> namesAfter(const std::string& line, const std::string& verb) {
@@ -59,6 +60,7 @@ struct FakeApt {
             answer(c, out);
         } else if (line.rfind("apt-cache policy", 0) == 0) {
             std::string out;
+            if (!aptAnswers) return 100;
             for (const auto& n : namesAfter(line, "policy")) {
                 if ((n.ends_with(":i386") && foreign.empty()) || unavailable.count(n)) continue;
                 const bool none = virtuals.count(n) != 0;
@@ -172,7 +174,7 @@ TEST_F(Provisioning, NothingInstalledRefreshesAsksOnceThenInstallsEachNameOnce) 
               "dpkg-query -W -f='${Package} ${Architecture} ${Status}|${Provides}\\n' > "
               "tempout.txt");
     // Each name once: the terminals, then the groups' names.
-    std::string policy = "apt-cache policy xterm gnome-terminal xfce4-terminal";
+    std::string policy = "apt-cache policy dpkg xterm gnome-terminal xfce4-terminal";
     for (const auto& n : distinctNames()) {
         if (n != "xterm" && n != "gnome-terminal" && n != "xfce4-terminal") policy += " " + n;
     }
@@ -293,6 +295,33 @@ TEST_F(Provisioning, AMachineThatHasEverythingRunsNoInstallAndShowsNoHeading) {
     for (const auto& r : report.packages)
         EXPECT_EQ(r.state, provision::PackageState::AlreadyInstalled) << r.name;
     EXPECT_EQ(fake.screen.find("PLEASE WAIT"), std::string::npos);
+}
+
+// A name apt does not know is not available, even when it is the only one asked about; an apt
+// that does not answer at all rules nothing out.
+TEST_F(Provisioning, AnUnknownNameIsNotAvailableUnlessAptSaidNothingAtAll) {
+    for (const bool answers : {true, false}) {
+        resetSharedState();
+        S().THISPROGRAMEXECUTABLEFILEPATH = tmp.path();
+        S().OSKERNELVERSION = kRelease;
+        S().SUDOPASSWORD = "pw";
+        fake.commands.clear();
+        apt = FakeApt{};
+        apt.aptAnswers = answers;
+        allTerminalsPresent();
+        for (const auto& n : distinctNames()) {
+            if (n != "realpath") apt.installed.insert(n);
+        }
+        apt.unavailable = {"realpath"};
+        const auto report = provision::provisionSystemPackages();
+        const auto realpath = std::find_if(report.packages.begin(), report.packages.end(),
+                                           [](const auto& r) { return r.name == "realpath"; });
+        ASSERT_NE(realpath, report.packages.end());
+        EXPECT_EQ(realpath->state, answers ? provision::PackageState::NotAvailable
+                                           : provision::PackageState::Installed);
+        EXPECT_EQ(aptPackages(),
+                  answers ? std::vector<std::string>{} : std::vector<std::string>{"realpath"});
+    }
 }
 
 // What dpkg and apt print (LC_ALL=C), read into what is installed and what can be.
