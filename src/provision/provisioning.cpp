@@ -1,6 +1,7 @@
 // PROCESSCHECK64: refreshes apt's package lists, asks dpkg and apt once what is installed and
 // what can be, then installs the missing terminal emulators and the wallet's system packages
-// that are missing and available, one elevated apt-get per package, output on the terminal.
+// that are missing and available, a group in one elevated apt-get run (one per package when
+// that fails), output on the terminal.
 #include "provision/provisioning.h"
 
 #include "console/console.h"
@@ -51,6 +52,14 @@ std::string withKernelRelease(std::string_view package, std::string_view release
 
 std::string aptInstallCommand(std::string_view package) {
     return "apt-get -y install " + std::string(package);
+}
+
+std::string aptSimulateCommand(std::string_view packages) {
+    return "apt-get -s install " + std::string(packages) + " >/dev/null 2>&1";
+}
+
+std::string allPackagesCountText(std::size_t count) {
+    return "  packages 1 to " + std::to_string(count) + " of " + std::to_string(count);
 }
 
 std::string debconfCommand() {
@@ -225,7 +234,8 @@ std::optional<PackageState> stateWithoutInstall(const SystemPackages& system,
     const std::string name(package);
     if (system.installed.count(name)) return PackageState::AlreadyInstalled;
     const auto [bare, arch] = splitArch(package);
-    if (arch == "i386" && system.architecture != "i386" &&
+    // (A dpkg that did not say its own architecture rules nothing out either.)
+    if (arch == "i386" && !system.architecture.empty() && system.architecture != "i386" &&
         !system.foreignArchitectures.count("i386")) {
         return PackageState::NeedsI386;
     }
@@ -286,9 +296,12 @@ public:
         row_ = row >= screenRows() ? screenRows() - 1 : row;
     }
 
-    void before(std::size_t number) {
+    void before(std::size_t number) { show(packageCountText(number, count_)); }
+    void beforeAll() { show(allPackagesCountText(count_)); }
+
+private:
+    void show(const std::string& count) {
         if (!group_.heading) return;
-        const std::string count = packageCountText(number, count_);
         const int row = cursorRow();
         if (row_ > 0 && row < screenRows()) {
             console::drawAside(row_, static_cast<int>(std::string_view(group_.heading).size()) + 1,
@@ -299,7 +312,6 @@ public:
         console::printLine(std::string(group_.heading) + count);
     }
 
-private:
     static int screenRows() {
         const auto size = platform().terminalSize();
         return size && size->rows > 0 ? size->rows : 24;
@@ -344,6 +356,18 @@ public:
         const int status = runElevated(aptInstallCommand(report.packages[index].name));
         end(index, status == 0 ? PackageState::Installed : PackageState::Failed, status);
         return status == 0;
+    }
+
+    // One apt-get -y install run for all of them once apt-get -s resolved them; true when it
+    // installed them all (nothing is reported otherwise: each is then installed on its own).
+    bool installAll(const std::vector<std::size_t>& indexes) {
+        std::string names;
+        for (const std::size_t i : indexes)
+            names += (names.empty() ? "" : " ") + shellQuote(report.packages[i].name);
+        if (runCommand(aptSimulateCommand(names), /*cLocale=*/true) != 0) return false;
+        if (runElevated(aptInstallCommand(names)) != 0) return false;
+        for (const std::size_t i : indexes) end(i, PackageState::Installed);
+        return true;
     }
 
     ProvisionReport report;
@@ -414,9 +438,20 @@ provision::ProvisionReport provision::provisionSystemPackages() {
         GroupProgress progress(g, toInstall.size());
         if (g.pauseAfterHeading) console::pauseOrKey(kHeadingPauseMs);
         if (g.debconfBefore) run.command(debconfCommand());
+        // The group in one run (one dependency resolution, one dpkg run: several times faster
+        // than a run per package); when that fails, one run per package, so one broken package
+        // never blocks the rest.
+        bool allInstalled = false;
+        if (toInstall.size() > 1) {
+            progress.beforeAll();
+            allInstalled = run.installAll(toInstall);
+        }
         for (std::size_t i = 0; i < toInstall.size(); ++i) {
-            progress.before(i + 1);
-            const bool installed = run.install(toInstall[i]);
+            bool installed = allInstalled;
+            if (!allInstalled) {
+                progress.before(i + 1);
+                installed = run.install(toInstall[i]);
+            }
             if (installed && g.debconfBefore) run.command(kFontReconfigureCommand);
         }
         console::invalidateCursor();

@@ -37,8 +37,11 @@ const std::vector<PackageGroup>& packageGroups();
 inline constexpr const char* kKernelRelease = "$(uname -r)";
 std::string withKernelRelease(std::string_view package, std::string_view release);
 
-// "apt-get -y install " + package (the elevated runner adds "sudo -kS ").
+// "apt-get -y install " + package (the elevated runner adds "sudo -kS "); package may be
+// several names.
 std::string aptInstallCommand(std::string_view package);
+// "apt-get -s install " + packages, its output thrown away: apt resolves them without root.
+std::string aptSimulateCommand(std::string_view packages);
 // The font licence answer: run elevated through sh so that sudo still reads the password on
 // its own standard input while debconf-set-selections reads the answer from the pipe.
 std::string debconfCommand();
@@ -53,6 +56,8 @@ inline constexpr const char* kEnableI386Command = "dpkg --add-architecture i386"
 
 // What stands beside a group heading while its packages install: "  package 3 of 41".
 std::string packageCountText(std::size_t number, std::size_t count);
+// What stands there while the whole group installs in one run: "  packages 1 to 41 of 41".
+std::string allPackagesCountText(std::size_t count);
 
 inline constexpr const char* kDebconfSelection =
     "ttf-mscorefonts-installer msttcorefonts/accepted-mscorefonts-eula select true";

@@ -41,3 +41,18 @@ def distinct(release=None):
             seen.add(e)
             out.append(e)
     return out
+
+
+def group_runs(skip=(), release=None):
+    """The names each group installs on a machine that has none of them: the names of the
+    group that no earlier group (nor `skip`) named, in order; groups left empty are left out."""
+    seen, out = set(skip), []
+    for entries in groups(release).values():
+        fresh = []
+        for e in entries:
+            if e not in seen:
+                seen.add(e)
+                fresh.append(e)
+        if fresh:
+            out.append(fresh)
+    return out

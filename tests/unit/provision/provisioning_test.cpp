@@ -80,11 +80,19 @@ struct FakeApt {
             answer(c, out);
         } else if (line == kSudo + "apt-get update") {
             return updateStatus;
+        } else if (line.rfind("apt-get -s install ", 0) == 0) {
+            return 0;  // resolves: what fails, fails when dpkg runs
         } else if (line.rfind(kSudo + "apt-get -y install ", 0) == 0) {
-            const std::string p = line.substr((kSudo + "apt-get -y install ").size());
-            const auto f = failing.find(p);
-            if (f != failing.end()) return f->second;
-            installed.insert(p);
+            int status = 0;
+            for (const auto& p : namesAfter(line, "install")) {
+                const auto f = failing.find(p);
+                if (f != failing.end()) {
+                    status = f->second;
+                } else {
+                    installed.insert(p);
+                }
+            }
+            return status;
         } else if (line.rfind(kSudo, 0) == 0) {
             const auto f = commandStatus.find(line.substr(kSudo.size()));
             if (f != commandStatus.end()) return f->second;
@@ -101,11 +109,17 @@ protected:
         S().OSKERNELVERSION = std::string(kRelease) + "\n";  // as start-up's capture leaves it
         fake.onRun = [this](const RecordedCommand& c) { return apt(c); };
     }
+    // The names of the apt-get -y install runs, one run after the other.
     std::vector<std::string> aptPackages() const {
         std::vector<std::string> v;
+        for (const auto& run : aptRuns()) v.insert(v.end(), run.begin(), run.end());
+        return v;
+    }
+    std::vector<std::vector<std::string>> aptRuns() const {
+        std::vector<std::vector<std::string>> v;
         const std::string prefix = kSudo + "apt-get -y install ";
         for (const auto& c : fake.commandLines()) {
-            if (c.rfind(prefix, 0) == 0) v.push_back(c.substr(prefix.size()));
+            if (c.rfind(prefix, 0) == 0) v.push_back(FakeApt::namesAfter(c, "install"));
         }
         return v;
     }
@@ -183,10 +197,25 @@ TEST_F(Provisioning, NothingInstalledRefreshesAsksOnceThenInstallsEachNameOnce) 
         EXPECT_TRUE(fake.commands[i].cLocale) << lines[i];
         EXPECT_EQ(fake.commands[i].input, std::nullopt) << lines[i];
     }
-    // Every name once, in the list's order: a name that recurs is not installed again.
+    // Every name once, in the list's order: a name that recurs is not installed again. Each
+    // group in one run, once apt-get -s resolved it (as the user).
     auto apt = aptPackages();
     EXPECT_EQ(apt, distinctNames());
     EXPECT_EQ(apt.size(), 78u);
+    const auto runs = aptRuns();
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].size(), 13u);
+    EXPECT_EQ(runs[1].size(), 38u);  // two of group B's names came in group A, one recurs
+    EXPECT_EQ(runs[2], std::vector<std::string>{"ttf-mscorefonts-installer"});
+    EXPECT_EQ(runs[3].size(), 26u);
+    std::string programs;
+    for (const auto& n : runs[3]) programs += " " + n;
+    const auto sim =
+        std::find(lines.begin(), lines.end(), "apt-get -s install" + programs + " >/dev/null 2>&1");
+    ASSERT_NE(sim, lines.end());
+    EXPECT_TRUE(fake.commands[sim - lines.begin()].cLocale);
+    EXPECT_EQ(fake.commands[sim - lines.begin()].input, std::nullopt);
+    EXPECT_EQ(*(sim + 1), kSudo + "apt-get -y install" + programs);
     EXPECT_NE(std::find(apt.begin(), apt.end(), kHeaders), apt.end());
     // The licence answer right before the font package, its reconfiguration right after.
     const auto font = std::find(lines.begin(), lines.end(),
@@ -248,14 +277,26 @@ TEST_F(Provisioning, EachPackageEndsInOneStateAndOnlyMissingAvailableOnesAreAtte
             attempted.push_back(r.name);
     }
     EXPECT_EQ(order, distinctNames());
-    EXPECT_EQ(aptPackages(), attempted);  // e2fslibs-dev through its provider; g++ after gcc
+    // e2fslibs-dev through its provider; group B's run failed on gcc, so each of its names
+    // ran on its own, g++ after gcc.
+    std::vector<std::string> tried;
+    for (const auto& n : aptPackages()) {
+        if (std::find(tried.begin(), tried.end(), n) == tried.end()) tried.push_back(n);
+    }
+    EXPECT_EQ(tried, attempted);
+    const auto runs = aptRuns();
+    ASSERT_EQ(runs.size(), 1u + 1u + 35u + 1u + 1u);
+    EXPECT_EQ(runs[1].size(), 35u);
+    EXPECT_EQ(runs[2], std::vector<std::string>{runs[1].front()});
+    EXPECT_EQ(runs[2 + 34], std::vector<std::string>{runs[1].back()});
     EXPECT_TRUE(report.failedCommands.empty());
     // Nobody enables an architecture behind the user's back.
     for (const auto& c : fake.commandLines())
         EXPECT_EQ(c.find("--add-architecture"), std::string::npos) << c;
     // The count beside a heading counts what is attempted: of group A two names, of group B
     // 35 (38 new names, but binutils, libasound-dev and r8168-dkms), of group D 22.
-    for (const char* count : {"  package 2 of 2", "  package 35 of 35", "  package 22 of 22"})
+    for (const char* count : {"  packages 1 to 2 of 2", "  packages 1 to 35 of 35",
+                              "  package 35 of 35", "  packages 1 to 22 of 22"})
         EXPECT_NE(fake.screen.find(count), std::string::npos) << count;
     for (const char* count :
          {"  package 3 of 2\x1b", "  package 36 of", " of 13", " of 38", " of 26"})
@@ -390,20 +431,24 @@ TEST_F(Provisioning, EachHeadingShowsWhichPackageOfItsGroupIsInstalling) {
     std::vector<std::string> shown;
     fake.onRun = [&](const RecordedCommand& c) {
         if (c.commandLine.find("apt-get -y install") == std::string::npos) return apt(c);
-        const auto at = fake.screen.rfind("  package ");
+        const bool group =
+            c.commandLine.find(' ', c.commandLine.find("install ") + 8) != std::string::npos;
+        const auto at = fake.screen.rfind("  package");
         shown.push_back(at == std::string::npos
                             ? ""
                             : fake.screen.substr(at, fake.screen.find_first_of("\x1b\n", at) - at));
         // From the programs' group on, the output reaches the last row and scrolls.
         if (c.commandLine.ends_with(" curl")) fake.cursorReply = {24, 1};
-        return 0;
+        return group ? 100 : 0;  // each group's run fails: its packages install one by one
     };
     PROCESSCHECK64();
-    std::vector<std::string> expected;
+    std::vector<std::string> expected = {"  packages 1 to 13 of 13"};
     for (int i = 1; i <= 13; ++i) expected.push_back("  package " + std::to_string(i) + " of 13");
     // Group B installs 38 names: two came in group A already and one recurs within it.
+    expected.push_back("  packages 1 to 38 of 38");
     for (int i = 1; i <= 38; ++i) expected.push_back("  package " + std::to_string(i) + " of 38");
     expected.push_back("  package 38 of 38");  // the font group has no heading
+    expected.push_back("  packages 1 to 26 of 26");
     for (int i = 1; i <= 26; ++i) expected.push_back("  package " + std::to_string(i) + " of 26");
     EXPECT_EQ(shown, expected);
     // In place beside a heading that is still where it was printed (row 1 after a clear)...
