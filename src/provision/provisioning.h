@@ -1,8 +1,10 @@
 // System package provisioning: the terminal emulators installed when missing, the four package
-// groups in their order, and the apt-get command of one package.
+// groups in their order, what dpkg and apt say about them before anything is installed, and
+// how each package ended.
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,17 +28,36 @@ struct PackageGroup {
     std::vector<std::string> packages;
 };
 
-// Groups A (32-bit libraries), B (64-bit libraries and tools), C (fonts), D (programs).
+// Groups A (32-bit libraries), B (64-bit libraries and tools), C (fonts), D (programs), as
+// package_list.def names them.
 const std::vector<PackageGroup>& packageGroups();
 
-// "apt-get -y install " + package (the elevated runner adds "sudo -kS ").
+// The list's kernel headers entry names the running kernel's release by the shell's command
+// substitution; this is the entry with the release put in (unchanged when release is empty).
+inline constexpr const char* kKernelRelease = "$(uname -r)";
+std::string withKernelRelease(std::string_view package, std::string_view release);
+
+// "apt-get -y install " + package (the elevated runner adds "sudo -kS "); package may be
+// several names.
 std::string aptInstallCommand(std::string_view package);
+// "apt-get -s install " + packages, its output thrown away: apt resolves them without root.
+std::string aptSimulateCommand(std::string_view packages);
 // The font licence answer: run elevated through sh so that sudo still reads the password on
 // its own standard input while debconf-set-selections reads the answer from the pipe.
 std::string debconfCommand();
 
+inline constexpr const char* kAptUpdateCommand = "apt-get update";
+// What the font group's documented "dpkg-reconfigure ttf-mscorefonts-installer" meant: run
+// after the font package installed, without questions (the licence is answered already).
+inline constexpr const char* kFontReconfigureCommand =
+    "dpkg-reconfigure -f noninteractive ttf-mscorefonts-installer";
+// The command that enables the i386 architecture (named to the user, never run).
+inline constexpr const char* kEnableI386Command = "dpkg --add-architecture i386";
+
 // What stands beside a group heading while its packages install: "  package 3 of 41".
 std::string packageCountText(std::size_t number, std::size_t count);
+// What stands there while the whole group installs in one run: "  packages 1 to 41 of 41".
+std::string allPackagesCountText(std::size_t count);
 
 inline constexpr const char* kDebconfSelection =
     "ttf-mscorefonts-installer msttcorefonts/accepted-mscorefonts-eula select true";
@@ -57,9 +78,14 @@ struct PackageResult {
     int exitStatus = 0;  // of the failed command (Failed only)
 };
 
+// The words for how a package ended, as the run log has them: "installed", "already
+// installed", "not available on this system", "needs the i386 architecture (dpkg
+// --add-architecture i386)", "failed (exit status 100)".
+std::string packageStateText(const PackageResult& result);
+
 // What one provisioning run did: a failed command that is not a package's own (the package
 // lists' refresh, the font licence answer, the fonts' reconfiguration) and every package's
-// end, in the order of the list.
+// end, in the order of the list (a package the list names twice is reported once).
 struct CommandFailure {
     std::string command;
     int exitStatus = 0;
@@ -68,6 +94,45 @@ struct ProvisionReport {
     std::vector<CommandFailure> failedCommands;
     std::vector<PackageResult> packages;
 };
+
+// ---- What the system has, asked once before the first install.
+
+// Package keys are spelled as the list spells names: "name:arch" for every installed package
+// (and for every name an installed package provides), plus the bare "name" when arch is the
+// native one or "all".
+struct SystemPackages {
+    std::string architecture;  // dpkg --print-architecture
+    std::set<std::string> foreignArchitectures;
+    std::set<std::string> installed;
+    // Names that apt can install: an install candidate, or a real package that provides it.
+    std::set<std::string> available;
+    // False when apt said nothing at all about the list: then every package is attempted.
+    bool availabilityKnown = false;
+};
+
+// The queries (run as the user, LC_ALL=C, output captured).
+std::string architecturesQuery();  // native, then the foreign architectures, one a line
+std::string installedQuery();      // every package of the dpkg database with what it provides
+// apt-cache policy of kAlwaysKnown and the names.
+inline constexpr const char* kAlwaysKnown = "dpkg";
+std::string policyQuery(const std::vector<std::string>& names);
+std::string providersQuery(const std::vector<std::string>& names);  // apt-cache showpkg
+
+// Readers of the queries' output (pure).
+// True when the policy output has a package's block at all (kAlwaysKnown's, at least).
+bool aptAnswered(std::string_view policyOutput);
+void readArchitectures(std::string_view output, SystemPackages& system);
+void readInstalled(std::string_view output, SystemPackages& system);
+// Names (as the list spells them) whose policy block has a candidate.
+std::set<std::string> namesWithCandidate(std::string_view policyOutput,
+                                         std::string_view architecture);
+// Names whose showpkg block lists at least one reverse provider.
+std::set<std::string> namesProvided(std::string_view showpkgOutput, std::string_view architecture);
+
+// How a package ends without an apt-get run (already installed, needs i386, not available),
+// or nothing when it is to be installed.
+std::optional<PackageState> stateWithoutInstall(const SystemPackages& system,
+                                                std::string_view package);
 
 // Provisions the terminal emulators and the four groups (what PROCESSCHECK64 does) and says
 // how each package ended.

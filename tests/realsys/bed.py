@@ -17,6 +17,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "tests", "sandbox"))
+import package_list  # noqa: E402
 from sandbox import (ARCHIVE_PASSWORD, ARCHIVE_TOPS, DEB_FILES, PROGRAM_NAME,  # noqa: E402
                      SECOND_ACCOUNT, SECOND_PASSWORD, read_cmake_cache, tiny_ico)
 
@@ -32,32 +33,14 @@ ASAN_DIR = "/tmp/corvane-asan"
 REPO_DIR = "/srv/corvane-repo"
 ARCHIVE_DEB_VERSION = "2.2.8-2+b2"
 BED_TIMEOUT = 30
-REPOSITORY_FORMAT = 2  # raise when the stand-ins are made differently: the cache is remade
+REPOSITORY_FORMAT = 3  # raise when the stand-ins are made differently: the cache is remade
 
-# The packages that the installation installs with apt-get, one command each (the argument
-# string of the font group's first command names no package).
-GROUP_32BIT = [
-    "libncurses5:i386", "libstdc++6:i386", "libx11-dev:i386", "libxext-dev:i386",
-    "libxpm-dev:i386", "libxrandr-dev:i386", "libxrender-dev:i386", "freeglut3-dev:i386",
-    "libalut-dev:i386", "libasound-dev:i386", "libncurses5-dev", "libcurl4-gnutls-dev",
-    "libc6:i386"]
-GROUP_64BIT = [
-    "binutils", "build-essential", "e2fslibs-dev", "freeglut3", "freeglut3-dev",
-    "gcc-multilib", "g++-multilib", "gcc", "g++", "libegl1-mesa-dev", "libxmu-dev", "libxi-dev",
-    "linux-libc-dev", "libffi-dev", "lib32mudflap0", "lib32z1", "libcurl4-gnutls-dev",
-    "libc6-i386", "libncurses5-dev", "lib32ncurses5", "lib32bz2-1.0", "lib32stdc++6",
-    "libx11-dev", "libxext-dev", "libxpm-dev", "libxrandr-dev", "libxrender-dev",
-    "libasound-dev", "lib32ncurses5-dev", "lib32ncurses5", "libblkid-dev", "liblzo2-dev",
-    "libgtk2.0-dev", "libgtk-3-dev", "libsdl2-dev", "linux-headers-" + os.uname().release,
-    "dkms", "r8168-dkms", "dbus-x11", "pkg-config", "libglvnd-dev"]
-GROUP_FONTS = ["ttf-mscorefonts-installer"]
-GROUP_PROGRAMS = [
-    "curl", "wget", "xterm", "compizconfig-settings-manager", "compiz-plugins", "hardinfo",
-    "gnome-disk-utility", "system-config-lvm", "gnome-system-tools",
-    "software-properties-common", "ubuntu-restricted-extras", "ntp", "lsb", "dolphin", "fping",
-    "miniupnpc", "realpath", "net-tools", "gconf-editor", "pysdm", "cpufrequtils",
-    "openssh-client", "openssh-server", "gnome-terminal", "xfce4-terminal", "gvfs"]
-GROUP_PACKAGES = GROUP_32BIT + GROUP_64BIT + GROUP_FONTS + GROUP_PROGRAMS
+# The packages that the installation installs with apt-get, read from the program's own list.
+GROUP_PACKAGES = package_list.distinct()
+# Left out of the local repository: the installation must find it not available and say so.
+MISSING_FROM_REPOSITORY = "realpath"
+# In the root before any installation (debootstrap put it there): no apt-get run for it.
+ALREADY_INSTALLED = "wget"
 TERMINALS = ("xterm", "gnome-terminal", "xfce4-terminal")
 
 # A stand-in terminal emulator: runs what follows its -e or -x option, as the real ones do.
@@ -124,11 +107,14 @@ def installed_versions(root):
 
 def build_package_repository(root, folder):
     """A flat apt repository (dpkg-scanpackages index) of tiny stand-ins for every package
-    the installation asks for that the root does not have; an i386 library beside an
-    installed amd64 one gets the installed version, as multiarch requires."""
+    the installation asks for that the root does not have, but one (MISSING_FROM_REPOSITORY);
+    an i386 library beside an installed amd64 one gets the installed version, as multiarch
+    requires."""
     have = installed_versions(root)
     made = set()
     for package in GROUP_PACKAGES:
+        if package == MISSING_FROM_REPOSITORY:
+            continue
         name, _, arch = package.partition(":")
         arch = arch or "amd64"
         if (name, arch) in made or (name, arch) in have or (name, "all") in have:
@@ -149,7 +135,8 @@ def build_package_repository(root, folder):
 def cached_package_repository(root, tarball):
     """The stand-in repository for this root, made once and kept beside the cached roots
     (dpkg-deb takes a while for ninety packages)."""
-    key = hashlib.sha256(repr((GROUP_PACKAGES, TERMINAL_SCRIPT, os.path.basename(tarball),
+    key = hashlib.sha256(repr((GROUP_PACKAGES, MISSING_FROM_REPOSITORY, TERMINAL_SCRIPT,
+                               os.path.basename(tarball),
                                REPOSITORY_FORMAT)).encode()).hexdigest()[:12]
     cache = os.environ.get("CORVANE_REPO_CACHE", "/var/cache/corvane-tests/repos")
     folder = os.path.join(cache, "stand-ins-" + key)

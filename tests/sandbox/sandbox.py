@@ -247,6 +247,21 @@ class Sandbox:
                                       "seconds": seconds}
         self.save_config()
 
+    def set_packages(self, **values):
+        """The package table the apt-get, apt-cache, dpkg-query and dpkg stand-ins answer
+        from: installed (names as the list spells them; "name:i386" for a foreign one),
+        unavailable (no install candidate), failing ({name: apt-get exit status}),
+        foreign_architectures (["i386"] by default; [] as on a Debian system nobody changed),
+        update_rc (apt-get update's exit status). Every other name is available."""
+        self.config.setdefault("packages", {}).update(values)
+        self.save_config()
+
+    def package_table(self):
+        """The table as the stand-ins see it now (apt-get install adds what it installed)."""
+        with open(self.config_file, encoding="utf-8") as f:
+            stored = json.load(f).get("packages", {})
+        return dict(shim_module.DEFAULT_PACKAGES, **stored)
+
     def set_df(self, text=None, rows=None):
         self.config["df"] = text if text is not None else format_df(rows)
         self.save_config()

@@ -12,11 +12,13 @@ import sys
 import time
 
 LOG_ONLY_TOOLS = (
-    "apt-get", "apt", "dpkg", "su", "usermod", "skill", "debconf-set-selections", "gedit",
+    "apt", "su", "usermod", "skill", "debconf-set-selections", "dpkg-reconfigure", "gedit",
     "gnome-terminal", "xfce4-terminal", "mate-terminal", "uxterm", "xterm",
 )
+# The package tools answer from the sandbox's package table (config "packages").
+PACKAGE_TOOLS = ("apt-get", "apt-cache", "dpkg-query", "dpkg")
 CANNED_TOOLS = ("df", "hdparm", "udevadm", "lsb_release")
-ALL_TOOLS = ("sudo", "wget", "install") + LOG_ONLY_TOOLS + CANNED_TOOLS
+ALL_TOOLS = ("sudo", "wget", "install") + LOG_ONLY_TOOLS + PACKAGE_TOOLS + CANNED_TOOLS
 
 # sudo options that take a value (the value may be glued on: -uroot).
 SUDO_VALUE_OPTIONS = set("ugpCDrtTUh")
@@ -367,11 +369,186 @@ def run_log_only(shim):
     return rc
 
 
+# ---------------------------------------------------------------- package tools
+# The table (Sandbox.set_packages): "installed" names as the list spells them ("name" is the
+# native architecture's, "name:i386" a foreign one), "unavailable" names apt has no candidate
+# for, "failing" {name: apt-get exit status}, "foreign_architectures", "update_rc". Every other
+# name is available. apt-get install adds what it installed to the table, as dpkg would.
+
+DEFAULT_PACKAGES = {"architecture": "amd64", "foreign_architectures": ["i386"], "installed": [],
+                    "unavailable": [], "failing": {}, "update_rc": 0}
+
+
+def package_table(shim):
+    table = dict(DEFAULT_PACKAGES)
+    table.update(shim.config.get("packages", {}))
+    return table
+
+
+def split_arch(name, table):
+    base, _, arch = name.partition(":")
+    return base, arch or table["architecture"]
+
+
+def key(name, table):
+    """The table's spelling of a name: the native architecture's without its qualifier."""
+    base, arch = split_arch(name, table)
+    return base if arch == table["architecture"] else base + ":" + arch
+
+
+def is_installed(name, table):
+    return key(name, table) in table["installed"]
+
+
+def is_available(name, table):
+    _, arch = split_arch(name, table)
+    if arch != table["architecture"] and arch not in table["foreign_architectures"]:
+        return False
+    return key(name, table) not in table["unavailable"]
+
+
+def save_installed(shim, table):
+    config = load_config(shim.root)
+    config.setdefault("packages", {})["installed"] = table["installed"]
+    path = os.path.join(shim.root, "config", "config.json")
+    tmp = path + ".%d" % os.getpid()
+    with open(tmp, "w", encoding="utf-8") as f:
+        json.dump(config, f, indent=1)
+    os.replace(tmp, path)
+
+
+def run_apt_get(shim):
+    if "apt-get" in shim.config.get("tools", {}):
+        return run_log_only(shim)  # a canned answer set by the test (rc, output, time taken)
+    table = package_table(shim)
+    args = sys.argv[1:]
+    words = [a for a in args if not a.startswith("-")]
+    simulate = any(a in ("-s", "--simulate", "--dry-run", "--just-print", "--no-act")
+                   for a in args)
+    if words[:1] == ["update"]:
+        rc = table["update_rc"]
+        shim.log(rc=rc)
+        emit(stdout="Reading package lists... Done\n",
+             stderr="" if rc == 0 else "E: Some index files failed to download.\n")
+        return rc
+    if words[:1] != ["install"]:
+        shim.log(rc=100)
+        emit(stderr="E: unsupported call in the sandbox\n")
+        return 100
+    names = words[1:]
+    missing = [n for n in names if not is_available(n, table)]
+    if missing:
+        shim.log(rc=100)
+        emit(stderr="".join("E: Unable to locate package %s\n" % n for n in missing))
+        return 100
+    rc = max([int(table["failing"].get(key(n, table), 0)) for n in names] + [0])
+    shim.log(rc=rc)
+    if simulate:
+        return 0
+    fresh = [key(n, table) for n in names
+             if not is_installed(n, table) and key(n, table) not in table["failing"]]
+    if fresh:
+        table["installed"] = table["installed"] + fresh
+        save_installed(shim, table)
+    if rc:
+        emit(stderr="E: Sub-process /usr/bin/dpkg returned an error code (1)\n")
+    return rc
+
+
+def run_apt_cache(shim):
+    table = package_table(shim)
+    args = [a for a in sys.argv[1:] if not a.startswith("-")]
+    shim.log()
+    if not args or args[0] not in ("policy", "showpkg"):
+        emit(stderr="E: unsupported call in the sandbox\n")
+        return 100
+    out, err = [], []
+    for name in args[1:]:
+        if not is_available(name, table) and not is_installed(name, table):
+            if args[0] == "showpkg":
+                err.append("N: Unable to locate package %s\n" % name)
+            continue
+        base, arch = split_arch(name, table)
+        shown = base if arch == table["architecture"] else base + ":" + arch
+        if args[0] == "policy":
+            installed = "1.0-sandbox" if is_installed(name, table) else "(none)"
+            out.append("%s:\n  Installed: %s\n  Candidate: 1.0-sandbox\n  Version table:\n"
+                       "     1.0-sandbox 500\n        500 file:/sandbox ./ Packages\n"
+                       % (shown, installed))
+        else:
+            out.append("Package: %s\nVersions: \n1.0-sandbox (/sandbox/Packages)\n\n"
+                       "Reverse Depends: \nDependencies: \nProvides: \nReverse Provides: \n"
+                       % shown)
+    emit(stdout="".join(out), stderr="".join(err))
+    return 0
+
+
+def dpkg_query_format(fmt, fields):
+    out = re.sub(r"\$\{([^}]+)\}", lambda m: fields.get(m.group(1), ""), fmt)
+    return out.replace("\\n", "\n").replace("\\t", "\t")
+
+
+def run_dpkg_query(shim):
+    table = package_table(shim)
+    args = sys.argv[1:]
+    shim.log()
+    fmt, names, i = "${binary:Package}\t${Version}\n", [], 0
+    show = False
+    while i < len(args):
+        a = args[i]
+        if a in ("-W", "--show"):
+            show = True
+        elif a.startswith("-f=") or a.startswith("--showformat="):
+            fmt = a.split("=", 1)[1]
+        elif a in ("-f", "--showformat") and i + 1 < len(args):
+            fmt = args[i + 1]
+            i += 1
+        elif not a.startswith("-"):
+            names.append(a)
+        i += 1
+    if not show:
+        emit(stderr="dpkg-query: unsupported call in the sandbox\n")
+        return 2
+    entries = []
+    for k in table["installed"]:
+        base, arch = split_arch(k, table)
+        entries.append({"Package": base, "Architecture": arch, "Version": "1.0-sandbox",
+                        "Status": "install ok installed", "db:Status-Abbrev": "ii ",
+                        "Provides": "", "binary:Package": k})
+    rc, out = 0, []
+    if not names:
+        out = [dpkg_query_format(fmt, e) for e in entries]
+    for name in names:
+        found = [e for e in entries if e["binary:Package"] == key(name, table)
+                 or (":" not in name and e["Package"] == name)]
+        if not found:
+            emit(stderr="dpkg-query: no packages found matching %s\n" % name)
+            rc = 1
+        out += [dpkg_query_format(fmt, e) for e in found]
+    emit(stdout="".join(out))
+    return rc
+
+
+def run_dpkg(shim):
+    table = package_table(shim)
+    args = sys.argv[1:]
+    if args == ["--print-architecture"]:
+        shim.log(rc=0)
+        emit(stdout=table["architecture"] + "\n")
+        return 0
+    if args == ["--print-foreign-architectures"]:
+        shim.log(rc=0)
+        emit(stdout="".join(a + "\n" for a in table["foreign_architectures"]))
+        return 0
+    return run_log_only(shim)  # dpkg -i and the rest: logged, with the canned answer
+
+
 def main(tool, root):
     shim = Shim(tool, root)
     runners = {"sudo": run_sudo, "wget": run_wget, "install": run_install, "df": run_df,
                "hdparm": run_hdparm,
-               "udevadm": run_udevadm, "lsb_release": run_lsb_release}
+               "udevadm": run_udevadm, "lsb_release": run_lsb_release, "apt-get": run_apt_get,
+               "apt-cache": run_apt_cache, "dpkg-query": run_dpkg_query, "dpkg": run_dpkg}
     rc = runners.get(tool, run_log_only)(shim)
     sys.stdout.flush()
     sys.exit(rc)

@@ -55,6 +55,7 @@ protected:
         fs::create_directories(home + "/Desktop");
         fs::create_directories(dir.path() + "/start");
         fs::current_path(dir.path() + "/start");
+        S().THISPROGRAMEXECUTABLEFILEPATH = dir.path() + "/start";  // the provisioning's queries
         S().CURRENTUSERHOMEPATH = home;
         S().CURRENTOSACCOUNTUSERHOMEPATH = home;
         S().APPLICATIONTEXTWALLETINSTALLATIONPATH = home;
@@ -124,7 +125,8 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
     EXPECT_TRUE(linesStartingWith(kSudo + "chmod").empty());
     EXPECT_EQ(fs::status(ap + "/wallet").permissions() & fs::perms::others_exec,
               fs::perms::others_exec);
-    EXPECT_EQ(linesStartingWith(kSudo + "apt-get -y install ").size(), 82u);
+    // dpkg and apt said nothing here: every package is attempted, a group in one run.
+    EXPECT_EQ(linesStartingWith(kSudo + "apt-get -y install ").size(), 4u);
     // Status texts in order, the last one on the progress screen (no keys 7 and 9).
     std::size_t at = 0;
     for (const char* t :
