@@ -1,6 +1,6 @@
 // The run log: lines composed by pure functions, appended with one write each to a file that
 // is opened for every line (so that clearing it from the advanced menu needs no reopening).
-// Only a logged command makes the file: a status shown while there is none waits for it.
+// Once written, a log that is gone was deleted: only the next command makes it again.
 #include "host/run_log.h"
 
 #include <fcntl.h>
@@ -24,6 +24,9 @@ constexpr std::size_t kHeldStatusLines = 32;
 
 std::string gLastStatus;
 bool gHaveLastStatus = false;
+// Whether this stretch of logging has written the log: once it has, a log that is missing was
+// deleted, and only the next command makes it again.
+bool gLogWritten = false;
 std::deque<std::string> gHeldStatuses;
 
 std::string oneLine(std::string_view text) {
@@ -90,15 +93,19 @@ void append(bool create, const std::string& text) {
     int fd = -1;
     const Opened opened = openLog(create, fd);
     if (opened == Opened::Missing) {
-        // Deleted (or never made yet): it stays so until a command is logged; what was shown
-        // meanwhile goes in then, before that command.
+        // Deleted: it stays so until a command is logged; what was shown meanwhile goes in
+        // then, before that command.
         gHeldStatuses.push_back(text);
         if (gHeldStatuses.size() > kHeldStatusLines) gHeldStatuses.pop_front();
         return;
     }
     bool ok = opened == Opened::Yes && writeAll(fd, text) == 0;
     if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (!ok) stopLogging();
+    if (!ok) {
+        stopLogging();
+        return;
+    }
+    gLogWritten = true;
 }
 
 }  // namespace
@@ -127,7 +134,10 @@ std::string statusLine(const LocalDateTime& t, std::string_view status) {
 }
 
 void recordCommand(std::string_view command, int status, int64_t durationMs) {
-    if (S().LOGGINGENABLED != 1) return;
+    if (S().LOGGINGENABLED != 1) {
+        gLogWritten = false;
+        return;
+    }
     // The command line as it ran: the password never stands on one (it reaches sudo on
     // standard input only), so there is nothing to hide and nothing is changed.
     std::string text;
@@ -140,18 +150,20 @@ void recordCommand(std::string_view command, int status, int64_t durationMs) {
 void recordStatus(std::string_view status) {
     if (S().LOGGINGENABLED != 1) {
         gHaveLastStatus = false;  // the first text shown after logging is turned on is written
+        gLogWritten = false;
         gHeldStatuses.clear();
         return;
     }
     if (gHaveLastStatus && status == gLastStatus) return;
     gLastStatus = std::string(status);
     gHaveLastStatus = true;
-    append(false, statusLine(platform().now(), status));
+    append(!gLogWritten, statusLine(platform().now(), status));
 }
 
 void resetRunLog() {
     gLastStatus.clear();
     gHaveLastStatus = false;
+    gLogWritten = false;
     gHeldStatuses.clear();
 }
 

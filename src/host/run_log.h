@@ -1,9 +1,9 @@
 // The run log runlog.txt in the program folder: while LOGGINGENABLED is 1, one line for every
 // command the program runs (time, exit status, duration, the command line exactly as run) and
 // one for every status text shown. The password never stands on a command line, so the log
-// holds none and nothing in it is masked. The file is only ever appended to, and only a logged
-// command creates it: deleted while logging is on, it stays deleted until the next command,
-// and the status texts shown meanwhile are written then, before that command. A write that
+// holds none and nothing in it is masked. The file is only ever appended to. Deleted while
+// logging is on, it stays deleted until the next command, and the status texts shown meanwhile
+// are written then, before that command. A write that
 // fails, or a runlog.txt that is not a regular file (a link, a FIFO), turns logging off and says
 // so on the status line instead of ending or stalling the program.
 #pragma once
