@@ -51,6 +51,7 @@ std::string usageText() {
            "                              started it from when the program's is writable)\n"
            "  tempout.txt, temp/          output of the commands it reads, at every start\n"
            "                              and after; kept\n"
+           "  temperr.txt                 what find complains about during the wallet scan\n"
            "  installWalletForLinux.cfg   the system profile, written by the wallet scan\n"
            "  runlog.txt                  the run log, written only while logging is on\n"
            "An installation writes below its path (default: your home folder), with the\n"
