@@ -163,11 +163,17 @@ std::string firstTimeSetupFailedStatus(int suStatus, std::string_view userName) 
                             : "APPLICATION STATUS= FIRST-TIME SETUP FAILED, su ended with status " +
                                   std::to_string(suStatus);
     if (first.size() < kWidth) first.append(kWidth - first.size(), ' ');
-    const std::string advice = suStatus == 0
-                                   ? "Log out and in again, then start this installer once more"
-                                   : "Ask someone with root rights to run  usermod -aG sudo " +
-                                         shellQuote(userName) + "  then log in again";
-    return first + advice;
+    if (suStatus == 0) return first + "Log out and in again, then start this installer once more";
+    // The advice must end within the row below (a third row would scroll the screen): the
+    // first form that fits a user name that long.
+    const std::string command = "usermod -aG sudo " + shellQuote(userName);
+    for (const std::string& advice :
+         {"Ask someone with root rights to run  " + command + "  then log in again",
+          "Ask someone with root rights to run " + command + "; log in again",
+          "Have root run: " + command + "; log in again"}) {
+        if (advice.size() <= kWidth) return first + advice;
+    }
+    return first + ("Have root run: " + command).substr(0, kWidth);
 }
 
 std::vector<std::string> passwordRequiredScreen(std::string_view version) {

@@ -104,8 +104,13 @@ TEST(Screens, FailedFirstTimeSetupSaysSoAndWhatToDoOnTwoRows) {
     EXPECT_EQ(failed.substr(80),
               "Ask someone with root rights to run  usermod -aG sudo tester  then log in again");
     EXPECT_EQ(firstTimeSetupFailedStatus(1, "o'brien").substr(80),
-              "Ask someone with root rights to run  usermod -aG sudo 'o'\\''brien'  then log in "
-              "again");
+              "Ask someone with root rights to run usermod -aG sudo 'o'\\''brien'; log in again");
+    // Longer names take a shorter form; the advice never reaches a third row.
+    EXPECT_EQ(firstTimeSetupFailedStatus(2, "jo-smithson").substr(80),
+              "Ask someone with root rights to run usermod -aG sudo jo-smithson; log in again");
+    EXPECT_EQ(firstTimeSetupFailedStatus(1, "a-rather-long-name").substr(80),
+              "Have root run: usermod -aG sudo a-rather-long-name; log in again");
+    EXPECT_EQ(firstTimeSetupFailedStatus(1, std::string(90, 'n')).size(), 160u);
     EXPECT_EQ(firstTimeSetupFailedStatus(0, "tester").substr(80),
               "Log out and in again, then start this installer once more");
 }
