@@ -1,37 +1,66 @@
 // Command-line words and the texts printed for them.
 #include "app/command_line.h"
 
+#include <optional>
+
 namespace {
 constexpr const char* kProgram = "installWalletForLinux";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
-    if (args.empty()) return {};
-    if (args.size() == 1 && args[0] == "--help") return {CommandLineAction::Help, {}};
-    if (args.size() == 1 && args[0] == "--version") return {CommandLineAction::Version, {}};
-    // Name the first word not understood; with two known options, the second is the extra one.
+    // As GNU getopt reads them: options in order, the first --help or --version answers
+    // before anything after it is looked at; an unknown option before it is refused; words
+    // that are not options (and everything after "--") are looked at only at the end, and
+    // the program takes none.
+    std::optional<std::string_view> firstOperand;
+    bool optionsEnded = false;
     for (std::string_view a : args) {
-        if (a != "--help" && a != "--version") {
+        const bool option = !optionsEnded && a.size() > 1 && a.front() == '-';
+        if (!option) {
+            if (!firstOperand) firstOperand = a;
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--help") {
+            return {CommandLineAction::Help, {}};
+        } else if (a == "--version") {
+            return {CommandLineAction::Version, {}};
+        } else {
             return {CommandLineAction::Refuse, std::string(a)};
         }
     }
-    return {CommandLineAction::Refuse, std::string(args[1])};
+    if (firstOperand) return {CommandLineAction::Refuse, std::string(*firstOperand)};
+    return {};
 }
 
 std::string usageText() {
+    // Every line within 80 columns.
     return "Usage: installWalletForLinux [--help | --version]\n"
            "\n"
            "Installs the Corvane desktop wallet for the current user from an interactive,\n"
-           "text-mode menu (80x24 terminal). It downloads the wallet archive with wget and\n"
-           "runs what needs root rights through sudo, with your password on standard input.\n"
+           "text-mode menu (80x24 terminal). Start it as that user, without sudo: it runs\n"
+           "what needs root rights through sudo itself, your password on sudo's standard\n"
+           "input. It downloads the wallet archive with wget.\n"
            "\n"
-           "Files it keeps (tempout.txt, sudoPassword.txt, hash.txt, installWalletForLinux.cfg):\n"
-           "beside the program when that folder is writable, otherwise in\n"
-           "$XDG_STATE_HOME/corvane-installer (default ~/.local/state/corvane-installer).\n"
+           "Its own files live beside the program when that folder is writable, else in\n"
+           "$XDG_STATE_HOME/corvane-installer (default ~/.local/state/corvane-installer):\n"
+           "  sudoPassword.txt, hash.txt  your password, enciphered, and its pad (0600),\n"
+           "                              written when you type it; delete both to be asked\n"
+           "                              again (sudoPassword.txt goes in the folder you\n"
+           "                              started it from when the program's is writable)\n"
+           "  tempout.txt, temp/          output of the commands it reads, at every start\n"
+           "                              and after; kept\n"
+           "  temperr.txt                 what find complains about during the wallet scan\n"
+           "  installWalletForLinux.cfg   the system profile, written by the wallet scan\n"
+           "  runlog.txt                  the run log, written only while logging is on\n"
+           "An installation writes below its path (default: your home folder), with the\n"
+           "record wallet.cfg, and its launchers; see the manual.\n"
            "\n"
            "Options:\n"
            "  --help     print this help and exit\n"
            "  --version  print the version and exit\n"
+           "The first of them wins; any other argument is refused (exit status 2).\n"
            "\n"
            "Manual: man installWalletForLinux\n";
 }
@@ -47,4 +76,15 @@ std::string refusalLine(std::string_view argument) {
 std::string needsTerminalLine() {
     return std::string(kProgram) +
            ": needs a terminal: standard input and output must both be a terminal\n";
+}
+
+std::string startedElevatedLine(unsigned euid, const char* sudoUid, const char* pkexecUid) {
+    auto named = [](const char* v) { return v != nullptr && *v != '\0'; };
+    if (euid != 0) return {};
+    const char* tool = named(sudoUid) ? "sudo" : named(pkexecUid) ? "pkexec" : nullptr;
+    if (tool == nullptr) return {};
+    // Run as root, everything it makes in the user's home would be root's, and the group
+    // command would put root into group sudo: the user is the one to start it.
+    return std::string(kProgram) + ": run it as the user who will use the wallet, without " + tool +
+           ": it asks for root rights itself when it needs them\n";
 }

@@ -24,3 +24,9 @@ std::string versionText(std::string_view version);
 std::string refusalLine(std::string_view argument);
 // The one line printed when standard input or output is not a terminal.
 std::string needsTerminalLine();
+
+// The one line printed when the program was started through sudo or pkexec: the effective
+// user is root (euid 0) and sudoUid or pkexecUid (the SUDO_UID and PKEXEC_UID those tools set;
+// nullptr when unset) names the user who asked. Empty when it was not: run as the user, or as
+// root by other means (a root login, CI, a test sandbox), it goes on.
+std::string startedElevatedLine(unsigned euid, const char* sudoUid, const char* pkexecUid);

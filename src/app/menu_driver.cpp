@@ -6,16 +6,21 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
+#include "config/object_marker_file.h"
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "help/advanced_menu.h"
 #include "host/file_status.h"
 #include "host/platform.h"
+#include "host/regular_file.h"
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/install_menu.h"
 #include "install/manual_menu.h"
+#include "install/receipt.h"
 #include "install/removal.h"
 #include "install/selected_wallet_menu.h"
 #include "privilege/privilege.h"
@@ -25,17 +30,40 @@ namespace {
 
 void keyExit() { std::exit(0); }
 
+// What key 3 chooses from: the installation this run made and the wallet picked last. Both
+// flows leave their program in thisRun().programPath, the one that came last; a pick is told
+// from an installation by remembering what the pick put there.
+struct LaunchRecord {
+    std::string installed;  // the program of the installation this run made
+    std::string picked;     // the program of the wallet picked last
+};
+
+LaunchRecord& launchRecord() {
+    static LaunchRecord record;
+    return record;
+}
+
+// Takes note of an installation made since the last look (thisRun() holds another program
+// than the pick left there).
+void noteInstallation() {
+    LaunchRecord& r = launchRecord();
+    const std::string& last = install::thisRun().programPath;
+    if (!last.empty() && last != r.picked) r.installed = last;
+}
+
 // A wallet that the scan picks is the installation the launch starts from then on (unless
-// HOME/wallet/wallet is a program), until this run installs or picks another.
+// this run installed one), until this run installs or picks another.
 void keyScan() {
     auto& s = S();
     const std::string before = s.APPLICATIONTEXTWALLETCURRENTFILEPATH;
+    noteInstallation();
     runWalletScan();
     if (!s.APPLICATIONTEXTWALLETCURRENTFILEPATH.empty() &&
         s.APPLICATIONTEXTWALLETCURRENTFILEPATH != before) {
         const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
         install::thisRun().programPath = install::copyDestination("wallet", ip + "/wallet");
         install::thisRun().iconPath = install::copyDestination("wallet.ico", ip + "/wallet.ico");
+        launchRecord().picked = install::thisRun().programPath;
     }
 }
 
@@ -51,6 +79,8 @@ std::string upper(std::string s) {
 
 // Shown once on the top screen after Ctrl-C ended a flow.
 bool gInterrupted = false;
+// Shown once on the top screen after an operation of the top menu (empty: none).
+std::string gNextStatus;
 
 bool isProgram(const std::string& path) {
     return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
@@ -93,37 +123,83 @@ console::Menu topMenu() {
     return menu;
 }
 
-std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal,
-                                              const std::string& defaultTerminal,
-                                              const std::string& walletProgram, bool walletExists) {
-    std::vector<std::string> cmds;
+std::string walletLaunchCommand(const std::string& currentTerminal,
+                                const std::string& defaultTerminal,
+                                const std::string& walletProgram) {
     const std::string& picked = !currentTerminal.empty() ? currentTerminal : defaultTerminal;
-    if (!picked.empty()) {
-        // The picked name decides the option; the default name is the one started.
-        const char* option = picked == "mate-terminal" ? " -x " : " -e ";
-        cmds.push_back(shellQuote(defaultTerminal) + option + shellQuote(walletProgram));
-    }
-    if (walletExists) cmds.push_back(shellQuote(walletProgram));
-    return cmds;
+    if (picked.empty()) return shellQuote(walletProgram);
+    const char* option = picked == "mate-terminal" ? " -x " : " -e ";
+    return shellQuote(defaultTerminal) + option + shellQuote(walletProgram);
 }
 
-std::string programToLaunch(const std::string& homeProgram, bool homeProgramRuns,
-                            const std::string& installedProgram) {
-    if (homeProgramRuns || installedProgram.empty()) return homeProgram;
-    return installedProgram;
+namespace {
+
+// The record's text when a regular file stands at path (a link is not read).
+std::optional<std::string> recordText(const std::string& path) {
+    return host::readRegularFile(path, host::Links::Refuse);
+}
+
+std::string recordValue(const std::string& text, std::string_view marker) {
+    LineEscape escape;
+    return readObjectValue(text, marker, RecordSyntax{}, escape);
+}
+
+std::string programIn(const std::string& folder) {
+    if (folder.empty()) return {};
+    const std::string program = folder + "/wallet";
+    return isProgram(program) ? program : std::string();
+}
+
+}  // namespace
+
+std::string recordedProgram(const std::string& folder) {
+    const std::optional<std::string> record = recordText(folder + "/wallet.cfg");
+    if (record) {
+        const std::string found =
+            programIn(recordValue(*record, "applicationTextWalletApplicationPath"));
+        if (!found.empty()) return found;
+    }
+    if (const std::optional<receipt::Receipt> laid = receipt::load(folder)) {
+        for (const auto& e : laid->entries) {
+            const bool named =
+                e.path.size() >= 7 && e.path.compare(e.path.size() - 7, 7, "/wallet") == 0;
+            if (e.kind == receipt::Kind::File && named && isProgram(e.path)) return e.path;
+        }
+    }
+    if (record) return programIn(recordValue(*record, "applicationTextWalletInstallationPath"));
+    return {};
+}
+
+std::string programToLaunch(const std::string& installedThisRun, const std::string& pickedLast,
+                            const std::string& installationPath, const std::string& home) {
+    for (const std::string* p : {&installedThisRun, &pickedLast}) {
+        if (!p->empty() && isProgram(*p)) return *p;
+    }
+    std::string found;
+    if (!installationPath.empty()) {
+        // Install-and-stay records in the path itself, install-and-exit in its wallet folder.
+        found = recordedProgram(installationPath);
+        if (found.empty()) found = recordedProgram(installationPath + "/wallet");
+    }
+    if (found.empty() && !home.empty()) found = programIn(home + "/wallet");
+    return found;
 }
 
 void launchWallet() {
     const auto& s = S();
     console::clearScreen();
-    const std::string homeProgram = s.CURRENTOSACCOUNTUSERHOMEPATH + "/wallet/wallet";
-    const std::string program =
-        programToLaunch(homeProgram, isProgram(homeProgram), install::thisRun().programPath);
-    for (const auto& cmd : walletLaunchCommands(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
-                                                s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME,
-                                                program, isRegularFile(program))) {
-        runCommand(cmd);
+    noteInstallation();
+    const std::string ip = !s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty()
+                               ? s.APPLICATIONTEXTWALLETINSTALLATIONPATH
+                               : s.CURRENTOSACCOUNTUSERHOMEPATH;
+    const std::string program = programToLaunch(launchRecord().installed, launchRecord().picked, ip,
+                                                s.CURRENTOSACCOUNTUSERHOMEPATH);
+    if (program.empty()) {
+        gNextStatus = kNoWalletStatus;
+        return;
     }
+    runCommand(walletLaunchCommand(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
+                                   s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME, program));
 }
 
 void runTopMenuOnce() {
@@ -133,10 +209,11 @@ void runTopMenuOnce() {
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
     console::Menu menu = topMenu();
-    const std::string startupStatus = takeStartupStatus();
-    menu.status = gInterrupted            ? kInterruptedStatus
-                  : startupStatus.empty() ? console::kAwaitingStatus
-                                          : startupStatus;
+    std::string next = std::exchange(gNextStatus, std::string());
+    if (next.empty()) next = takeStartupStatus();
+    menu.status = gInterrupted   ? kInterruptedStatus
+                  : next.empty() ? console::kAwaitingStatus
+                                 : next;
     gInterrupted = false;
     std::error_code ec;
     const std::filesystem::path start = std::filesystem::current_path(ec);

@@ -19,16 +19,31 @@ inline constexpr const char* kInterruptedStatus =
 // then shows kInterruptedStatus, in the folder it started from.
 void runTopMenuOnce();
 
-// The launch command lines of key "3" for the given terminal names, program path and whether
-// that program exists (in order of running).
-std::vector<std::string> walletLaunchCommands(const std::string& currentTerminal,
-                                              const std::string& defaultTerminal,
-                                              const std::string& walletProgram, bool walletExists);
+// The launch command line of key "3" for the given terminal names and program: in the
+// terminal emulator when one was found (the picked name decides the option, -x for
+// mate-terminal, else -e; the default name is the one started), else the program itself.
+// Exactly one command: the wallet starts once.
+std::string walletLaunchCommand(const std::string& currentTerminal,
+                                const std::string& defaultTerminal,
+                                const std::string& walletProgram);
 
-// The program key "3" starts: HOME/wallet/wallet when it is a program, else the program of the
-// installation this run made or picked last (when there is one), else HOME/wallet/wallet.
-std::string programToLaunch(const std::string& homeProgram, bool homeProgramRuns,
-                            const std::string& installedProgram);
+// The program that the installation recorded in folder names, when it is a program: the
+// application path of folder/wallet.cfg + "/wallet", else the wallet program listed in the
+// receipt folder/wallet.receipt, else (an installation laid straight into its path, whose
+// record names only that path) the installation path of wallet.cfg + "/wallet". Empty when
+// none of them is.
+std::string recordedProgram(const std::string& folder);
+
+// The program key "3" starts, in this order: the program of the installation this run made,
+// the wallet picked last, the installation recorded at the installation path (in the path
+// itself or in its wallet folder, see recordedProgram), and last home/wallet/wallet. Each only
+// when it is a program; empty when none is.
+std::string programToLaunch(const std::string& installedThisRun, const std::string& pickedLast,
+                            const std::string& installationPath, const std::string& home);
+
+// The status of the top screen when key "3" found no wallet program.
+inline constexpr const char* kNoWalletStatus =
+    "APPLICATION STATUS= NO WALLET PROGRAM FOUND, install one first (key 1)";
 
 // The menu driver: runs the top menu until the program ends.
 void PROCESSDISPLAYWALLETINSTALLATIONMENU();

@@ -97,6 +97,14 @@ int answerCommandLine(int argc, char** argv) {
         case CommandLineAction::Run:
             break;
     }
+    // Before anything else is looked at or made: started through sudo, it would work as root
+    // on the files of the user who asked.
+    if (std::string line =
+            startedElevatedLine(geteuid(), std::getenv("SUDO_UID"), std::getenv("PKEXEC_UID"));
+        !line.empty()) {
+        std::cerr << line << std::flush;
+        return 1;
+    }
     if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1) {
         std::cerr << needsTerminalLine() << std::flush;
         return 1;

@@ -1,26 +1,33 @@
 // The run log: lines composed by pure functions, appended with one write each to a file that
 // is opened for every line (so that clearing it from the advanced menu needs no reopening).
+// Once written, a log that is gone was deleted: only the next command makes it again.
 #include "host/run_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <deque>
 
 #include "core/shared_state.h"
-#include "host/shell_quote.h"
 #include "host/whole_file.h"
 
 namespace runlog {
 namespace {
 
-constexpr const char* kMask = "********";
 constexpr std::size_t kScreenWidth = 80;
 constexpr int kStatusRow = 22;
+// Status lines kept while there is no log to append them to (the oldest go first).
+constexpr std::size_t kHeldStatusLines = 32;
 
 std::string gLastStatus;
 bool gHaveLastStatus = false;
+// Whether this stretch of logging has written the log: once it has, a log that is missing was
+// deleted, and only the next command makes it again.
+bool gLogWritten = false;
+std::deque<std::string> gHeldStatuses;
 
 std::string oneLine(std::string_view text) {
     std::string out;
@@ -43,20 +50,12 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
-// The password may stand in a text as typed or as the shell-quoting helper wrote it.
-std::string scrubbed(std::string_view text) {
-    const std::string& password = S().SUDOPASSWORD;
-    if (password.empty()) return std::string(text);
-    const std::string quoted = shellSingleQuote(password);
-    const std::string inner = quoted.substr(1, quoted.size() - 2);
-    return withoutSecret(withoutSecret(text, inner), password);
-}
-
 // Logging stops; the status line says why, drawn over whatever is on the screen (a command
 // may be running) with the cursor put back where it was.
 void stopLogging() {
     auto& s = S();
     s.LOGGINGENABLED = 0;
+    gHeldStatuses.clear();
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = kWriteFailedStatus;
     std::string line = kWriteFailedStatus;
     if (line.size() < kScreenWidth) line.append(kScreenWidth - line.size(), ' ');
@@ -70,14 +69,43 @@ void stopLogging() {
     gHaveLastStatus = true;
 }
 
-void append(const std::string& line) {
-    const std::string path = runLogPath();
-    // No following a link planted in the program folder; private to the user from the start.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool ok = fd >= 0 && writeAll(fd, line) == 0;
+enum class Opened { Yes, Missing, Refused };
+
+// Opens the log for appending: private to the user from the start, never through a link
+// planted in the folder, and never waiting (a FIFO there would block an ordinary open until
+// someone reads it). Only a regular file is a log.
+Opened openLog(bool create, int& fd) {
+    const int flags =
+        O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0);
+    fd = ::open(runLogPath().c_str(), flags, 0600);
+    if (fd < 0) return errno == ENOENT && !create ? Opened::Missing : Opened::Refused;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        return Opened::Refused;
+    }
+    return Opened::Yes;
+}
+
+// Appends text with one write; a log that cannot be written turns logging off.
+void append(bool create, const std::string& text) {
+    int fd = -1;
+    const Opened opened = openLog(create, fd);
+    if (opened == Opened::Missing) {
+        // Deleted: it stays so until a command is logged; what was shown meanwhile goes in
+        // then, before that command.
+        gHeldStatuses.push_back(text);
+        if (gHeldStatuses.size() > kHeldStatusLines) gHeldStatuses.pop_front();
+        return;
+    }
+    bool ok = opened == Opened::Yes && writeAll(fd, text) == 0;
     if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (!ok) stopLogging();
+    if (!ok) {
+        stopLogging();
+        return;
+    }
+    gLogWritten = true;
 }
 
 }  // namespace
@@ -105,40 +133,38 @@ std::string statusLine(const LocalDateTime& t, std::string_view status) {
     return isoLocalTime(t) + " status: " + oneLine(status) + "\n";
 }
 
-std::string withoutSecret(std::string_view text, std::string_view secret) {
-    std::string out;
-    if (secret.empty()) return std::string(text);
-    std::size_t at = 0;
-    while (true) {
-        const std::size_t hit = text.find(secret, at);
-        if (hit == std::string_view::npos) break;
-        out.append(text.substr(at, hit - at));
-        out += kMask;
-        at = hit + secret.size();
-    }
-    out.append(text.substr(at));
-    return out;
-}
-
 void recordCommand(std::string_view command, int status, int64_t durationMs) {
-    if (S().LOGGINGENABLED != 1) return;
-    append(scrubbed(commandLine(platform().now(), command, status, durationMs)));
+    if (S().LOGGINGENABLED != 1) {
+        gLogWritten = false;
+        return;
+    }
+    // The command line as it ran: the password never stands on one (it reaches sudo on
+    // standard input only), so there is nothing to hide and nothing is changed.
+    std::string text;
+    for (const auto& held : gHeldStatuses) text += held;
+    gHeldStatuses.clear();
+    text += commandLine(platform().now(), command, status, durationMs);
+    append(true, text);
 }
 
 void recordStatus(std::string_view status) {
     if (S().LOGGINGENABLED != 1) {
         gHaveLastStatus = false;  // the first text shown after logging is turned on is written
+        gLogWritten = false;
+        gHeldStatuses.clear();
         return;
     }
     if (gHaveLastStatus && status == gLastStatus) return;
     gLastStatus = std::string(status);
     gHaveLastStatus = true;
-    append(scrubbed(statusLine(platform().now(), status)));
+    append(!gLogWritten, statusLine(platform().now(), status));
 }
 
 void resetRunLog() {
     gLastStatus.clear();
     gHaveLastStatus = false;
+    gLogWritten = false;
+    gHeldStatuses.clear();
 }
 
 }  // namespace runlog

@@ -1,7 +1,11 @@
 // The run log runlog.txt in the program folder: while LOGGINGENABLED is 1, one line for every
-// command the program runs (time, exit status, duration, the command line as run) and one for
-// every status text shown. The file is only ever appended to; a write that fails turns logging
-// off and says so on the status line instead of ending the program.
+// command the program runs (time, exit status, duration, the command line exactly as run) and
+// one for every status text shown. The password never stands on a command line, so the log
+// holds none and nothing in it is masked. The file is only ever appended to. Deleted while
+// logging is on, it stays deleted until the next command, and the status texts shown meanwhile
+// are written then, before that command. A write that
+// fails, or a runlog.txt that is not a regular file (a link, a FIFO), turns logging off and says
+// so on the status line instead of ending or stalling the program.
 #pragma once
 
 #include <cstdint>
@@ -28,16 +32,14 @@ std::string commandLine(const LocalDateTime& t, std::string_view command, int st
                         int64_t durationMs);
 // One line for a status text shown: time, "status:", the text.
 std::string statusLine(const LocalDateTime& t, std::string_view status);
-// Every occurrence of secret in text replaced by "********" (nothing when secret is empty).
-std::string withoutSecret(std::string_view text, std::string_view secret);
 
 // Appends the line for a command that ended, when logging is on.
 void recordCommand(std::string_view command, int status, int64_t durationMs);
 // Appends the line for a status text when logging is on and the text differs from the last
-// status text recorded.
+// status text recorded (held until the next command while there is no log file).
 void recordStatus(std::string_view status);
 
-// Forgets the last status recorded (for tests).
+// Forgets the last status recorded and the held ones (for tests).
 void resetRunLog();
 
 }  // namespace runlog

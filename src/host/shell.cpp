@@ -49,7 +49,7 @@ int runCommand(const std::string& commandLine, bool cLocale) {
 uint64_t terminalCommandsRun() { return gTerminalCommands; }
 
 std::string elevatedCommandLine(std::string_view command) {
-    return "sudo -kS " + std::string(kNullInputWrapper) + std::string(command);
+    return std::string(kSudoReadsPassword) + std::string(kNullInputWrapper) + std::string(command);
 }
 
 std::string elevatedInput(std::string_view password) {

@@ -36,13 +36,19 @@ int runCommand(const std::string& commandLine, bool cLocale = false);
 // console kit takes the cursor it tracks as unknown once this count has moved.
 uint64_t terminalCommandsRun();
 
-// Builds the elevated form of a command: "sudo -kS " + kNullInputWrapper + command. The
+// How every sudo that gets the password on its standard input begins: -k so that the password
+// is checked even while credentials are cached, -S to read it from standard input, and an
+// empty -p so that sudo prints no prompt of its own (written by the hundred during an
+// installation, "[sudo] password for ...:" would look like questions nobody asked).
+inline constexpr const char* kSudoReadsPassword = "sudo -kS -p '' ";
+
+// Builds the elevated form of a command: kSudoReadsPassword + kNullInputWrapper + command. The
 // password never stands on the command line; runElevated feeds SUDOPASSWORD and a line feed to
 // the shell's stdin, which is sudo's. sudo reads that line only when it asks for a password:
 // a sudo that does not ask (a NOPASSWD rule, a fingerprint) would leave it to the command,
 // which inherits sudo's stdin. So the command runs behind a shell that gives it /dev/null as
 // stdin: the password reaches sudo or nobody. The command's own words, redirections and pipes
-// stay as they are (the wrapper only adds words between "-kS" and the command).
+// stay as they are (the wrapper only adds words between sudo's options and the command).
 inline constexpr const char* kNullInputWrapper = "sh -c 'exec \"$@\" </dev/null' sh ";
 std::string elevatedCommandLine(std::string_view command);
 int runElevated(const std::string& command, bool cLocale = false);

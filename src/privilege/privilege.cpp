@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -134,13 +135,45 @@ std::string usermodCommand(std::string_view userName) {
     return "usermod -aG sudo " + shellQuote(userName);
 }
 
-std::vector<std::string> firstTimeSetupScreen(std::string_view version) {
-    return {" ", "\tWALLET INSTALLER VERSION = " + std::string(version),
-            " ", "   Your user password is required to setup this installer.",
-            " ", "   You will be asked TWICE to enter your user password",
-            " ", "   You will not see your key-presses while typing your password the second time",
-            " ", "   After you type in your password the second time, you will be logged out",
-            " ", " "};
+std::vector<std::string> firstTimeSetupScreen(std::string_view version, std::string_view userName) {
+    return {" ",
+            "\tWALLET INSTALLER VERSION = " + std::string(version),
+            " ",
+            "   Your user password is required to setup this installer.",
+            " ",
+            "   You will be asked for TWO passwords: first your user password, then root's",
+            "   (the second prompt, \"Password:\", comes from su and wants root's password)",
+            " ",
+            "   You will not see your key-presses while typing either password",
+            " ",
+            "   After you type in root's password, you will be logged out",
+            "   (log in again and start this installer once more)",
+            " ",
+            "   No root password (as on Ubuntu)? Ask someone with root rights to run",
+            "      usermod -aG sudo " + shellQuote(userName),
+            "   then log in again and start this installer once more.",
+            " ",
+            " "};
+}
+
+std::string firstTimeSetupFailedStatus(int suStatus, std::string_view userName) {
+    constexpr std::size_t kWidth = 80;
+    std::string first = suStatus == 0
+                            ? "APPLICATION STATUS= FIRST-TIME SETUP RAN, su ended with status 0"
+                            : "APPLICATION STATUS= FIRST-TIME SETUP FAILED, su ended with status " +
+                                  std::to_string(suStatus);
+    if (first.size() < kWidth) first.append(kWidth - first.size(), ' ');
+    if (suStatus == 0) return first + "Log out and in again, then start this installer once more";
+    // The advice must end within the row below (a third row would scroll the screen): the
+    // first form that fits a user name that long.
+    const std::string command = "usermod -aG sudo " + shellQuote(userName);
+    for (const std::string& advice :
+         {"Ask someone with root rights to run  " + command + "  then log in again",
+          "Ask someone with root rights to run " + command + "; log in again",
+          "Have root run: " + command + "; log in again"}) {
+        if (advice.size() <= kWidth) return first + advice;
+    }
+    return first + ("Have root run: " + command).substr(0, kWidth);
 }
 
 std::vector<std::string> passwordRequiredScreen(std::string_view version) {
@@ -225,16 +258,25 @@ void runStartupSudoProcedure() {
     console::clearScreen();
     std::string probe = runSudoProbe();
     if (probeNeedsFirstTimeSetup(probe)) {
-        console::drawPage(firstTimeSetupScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION));
+        console::drawPage(firstTimeSetupScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION,
+                                               s.CURRENTOSACCOUNTUSERNAME));
         s.SUDOPASSWORD = console::promptSecret(kFirstTimePrompt);
         console::printLine(" ");
         console::clearScreen();
         storeStartupPassword();
-        // su asks for the root password on the terminal; when it succeeds the user is logged
-        // out and this process ends with the session. When it fails start-up goes on.
-        runCommand(firstTimeSetupCommand(s.CURRENTOSACCOUNTUSERNAME,
-                                         platform().systemPathExists("/usr/sbin/adduser")));
+        console::printLine(kRootPasswordLine);
+        // su asks for root's password on the terminal; when it succeeds the user is logged
+        // out and this process ends with the session. When it comes back start-up goes on,
+        // and the top screen says that the setup failed and what to do instead.
+        int su = 0;
+        try {
+            su = runCommand(firstTimeSetupCommand(
+                s.CURRENTOSACCOUNTUSERNAME, platform().systemPathExists("/usr/sbin/adduser")));
+        } catch (const FlowInterrupted&) {
+            su = 128 + SIGINT;  // Ctrl-C at su's prompt: the setup did not run
+        }
         console::invalidateCursor();
+        startupStatus() = firstTimeSetupFailedStatus(su, s.CURRENTOSACCOUNTUSERNAME);
         return;
     }
 

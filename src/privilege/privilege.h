@@ -18,7 +18,7 @@ inline constexpr int kMaxEncipherTries = 3;
 inline constexpr int kPasswordTries = 3;
 // Asks sudo to check the password on its standard input and to run nothing (-k: a cached
 // credential does not count); sudo's prompt and complaints stay off the screen.
-inline constexpr const char* kSudoValidateCommand = "sudo -kS -v 2>/dev/null";
+inline constexpr const char* kSudoValidateCommand = "sudo -kS -p '' -v 2>/dev/null";
 // The top menu's status after sudo refused every password typed at start-up.
 inline constexpr const char* kPasswordRefusedStatus =
     "APPLICATION STATUS= SUDO DID NOT ACCEPT THE PASSWORD, NOTHING WAS STORED";
@@ -34,11 +34,19 @@ bool probeNeedsFirstTimeSetup(std::string_view probeText);
 // joined with usermod.
 std::string firstTimeSetupCommand(std::string_view userName, bool adduserExists);
 
-// The start-up group command, run elevated (sudo -kS in front).
+// The start-up group command, run elevated (kSudoReadsPassword in front).
 std::string usermodCommand(std::string_view userName);
 
-// Screens of the start-up procedure.
-std::vector<std::string> firstTimeSetupScreen(std::string_view version);
+// Screens of the start-up procedure. The first-time screen says which password each of its
+// two prompts wants: the user's own first, then root's for su (and what to do without it).
+std::vector<std::string> firstTimeSetupScreen(std::string_view version, std::string_view userName);
+// The line printed (on a cleared screen) right before su asks for root's password.
+inline constexpr const char* kRootPasswordLine =
+    " NOW su ASKS FOR THE PASSWORD OF root (NOT YOUR OWN; TYPING IS NOT SHOWN):";
+// The top menu's status after su came back: it failed (a wrong root password, no root password
+// at all, no su), or it ran without ending this session. Two rows: what happened on the status
+// row, padded to its end, and what to do on the row below.
+std::string firstTimeSetupFailedStatus(int suStatus, std::string_view userName);
 std::vector<std::string> passwordRequiredScreen(std::string_view version);
 // The line added to that screen when sudo refused the password typed before tryNumber.
 std::string passwordRefusedLine(int tryNumber);

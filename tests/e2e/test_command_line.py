@@ -45,9 +45,15 @@ def run_plain(sb, args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE):
     (["--version"], 0, "installWalletForLinux %s\n" % project_version(), ""),
     (["-x"], 2, "", "installWalletForLinux: unrecognised argument '-x'\nUsage: "),
     (["--versio"], 2, "", "installWalletForLinux: unrecognised argument '--versio'\nUsage: "),
-    (["--help", "extra"], 2, "", "installWalletForLinux: unrecognised argument 'extra'\nUsage: "),
-    (["--help", "--version"], 2, "",
-     "installWalletForLinux: unrecognised argument '--version'\nUsage: "),
+    # As GNU tools read options: the first of --help and --version answers, whatever follows;
+    # an unknown option before it is refused; a word that is no option is refused at the end.
+    (["--help", "extra"], 0, "Usage: installWalletForLinux [--help | --version]\n", ""),
+    (["--help", "--version"], 0, "Usage: installWalletForLinux [--help | --version]\n", ""),
+    (["--version", "--help"], 0, "installWalletForLinux %s\n" % project_version(), ""),
+    (["extra", "--version"], 0, "installWalletForLinux %s\n" % project_version(), ""),
+    (["-x", "--help"], 2, "", "installWalletForLinux: unrecognised argument '-x'\nUsage: "),
+    (["extra"], 2, "", "installWalletForLinux: unrecognised argument 'extra'\nUsage: "),
+    (["--", "--help"], 2, "", "installWalletForLinux: unrecognised argument '--help'\nUsage: "),
 ])
 def test_options_answer_and_unknown_words_are_refused_before_any_file(sandbox, args, status,
                                                                        out_start, err_start):
@@ -58,6 +64,30 @@ def test_options_answer_and_unknown_words_are_refused_before_any_file(sandbox, a
     assert err.startswith(err_start) if err_start else err == ""
     if status == 0 and args == ["--help"]:
         assert "man installWalletForLinux" in out and ".local/state/corvane-installer" in out
+    for line in (out + err).splitlines():
+        assert len(line) <= 80, line
+    assert tree(sandbox.root) == before
+    assert sandbox.log() == []
+
+
+@pytest.mark.skipif(os.geteuid() != 0, reason="only root can be started as sudo starts it")
+@pytest.mark.parametrize("variable, tool", [("SUDO_UID", "sudo"), ("PKEXEC_UID", "pkexec")])
+def test_started_through_sudo_it_says_how_to_start_it_and_changes_nothing(sandbox, variable,
+                                                                         tool):
+    # As root with the variable that sudo (or pkexec) leaves, in a terminal: refused before any
+    # file is made. As root without it (as here in every other test) it runs.
+    env = sandbox.env
+    sandbox.env = lambda: dict(env(), **{variable: "1000"})
+    before = tree(sandbox.root)
+    master, slave = pty.openpty()
+    try:
+        code, out, err = run_plain(sandbox, [], stdin=slave, stdout=slave)
+    finally:
+        os.close(slave)
+        os.close(master)
+    assert code == 1
+    assert err == ("installWalletForLinux: run it as the user who will use the wallet, without "
+                   "%s: it asks for root rights itself when it needs them\n" % tool)
     assert tree(sandbox.root) == before
     assert sandbox.log() == []
 

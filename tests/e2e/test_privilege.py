@@ -11,11 +11,22 @@ from tmux_session import PASSWORD_PROMPT, TOP_HEADER
 FIRST_TIME_PROMPT = " PLEASE ENTER YOUR USER PASSWORD TO CONTINUE >>> "
 FIRST_TIME_LINES = [
     "   Your user password is required to setup this installer.",
-    "   You will be asked TWICE to enter your user password",
-    "   You will not see your key-presses while typing your password the second time",
-    "   After you type in your password the second time, you will be logged out",
+    "   You will be asked for TWO passwords: first your user password, then root's",
+    "   (the second prompt, \"Password:\", comes from su and wants root's password)",
+    "   You will not see your key-presses while typing either password",
+    "   After you type in root's password, you will be logged out",
+    "   No root password (as on Ubuntu)? Ask someone with root rights to run",
+    "      usermod -aG sudo tester",
+]
+# The top screen after su failed: what happened on the status row, what to do on the next.
+SU_FAILED_ROWS = [
+    "APPLICATION STATUS= FIRST-TIME SETUP FAILED, su ended with status 1".ljust(80),
+    "Ask someone with root rights to run  usermod -aG sudo tester  then log in again",
 ]
 REFUSAL = "Sorry, user tester may not run sudo on vm.\n"
+# Every sudo that reads the password: -k, -S, and an empty prompt (sudo prints none).
+SUDO_OPTIONS = ["-kS", "-p", ""]
+VALIDATE_ARGV = SUDO_OPTIONS + ["-v"]
 
 
 def mode(path):
@@ -28,11 +39,11 @@ def is_top(rows):
 
 def sudo_calls(sb):
     """The elevated commands (the probe and sudo's password checks left out)."""
-    return [e for e in sb.log("sudo") if not e.get("probe") and e["argv"] != ["-kS", "-v"]]
+    return [e for e in sb.log("sudo") if not e.get("probe") and e["argv"] != VALIDATE_ARGV]
 
 
 def password_checks(sb):
-    return [e["stdin"] for e in sb.log("sudo") if e["argv"] == ["-kS", "-v"]]
+    return [e["stdin"] for e in sb.log("sudo") if e["argv"] == VALIDATE_ARGV]
 
 
 def assert_private_files(sb):
@@ -58,7 +69,7 @@ def test_password_prompt_hides_typing_stores_privately_and_joins_the_group(tui):
     assert len(probes) == 1 and probes[0]["argv"] == ["-vn"]
     calls = sudo_calls(sb)
     assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
-    assert calls[0]["argv"][0] == "-kS"
+    assert calls[0]["argv"][:3] == SUDO_OPTIONS
     assert calls[0]["stdin"] == "open sesame\n" and calls[0]["ran"]
     assert password_checks(sb) == ["open sesame\n"]
     assert [e["argv"] for e in sb.log("usermod")] == [["-aG", "sudo", "tester"]]
@@ -84,7 +95,7 @@ def test_second_start_uses_the_stored_password_without_asking(tui):
     assert is_top(rows), "asked again although the password is stored"
     calls = sudo_calls(sb)
     assert [c["command"] for c in calls] == [["usermod", "-aG", "sudo", "tester"]]
-    assert calls[0]["argv"][0] == "-kS"
+    assert calls[0]["argv"][:3] == SUDO_OPTIONS
     assert calls[0]["stdin"] == "st0red pw\n" and calls[0]["ran"]
     assert_private_files(sb)
 
@@ -101,7 +112,8 @@ def test_refusal_shows_first_time_setup_and_a_failed_su_reaches_the_menu(tui):
     tui.wait_stable(quiet=0.3)
     assert not any("root-ish pw" in r for r in tui.rows()), "typing was echoed"
     tui.key("Enter")
-    tui.wait_for(is_top, what="the top screen after su failed")
+    rows = tui.wait_for(is_top, what="the top screen after su failed")
+    assert rows[21:23] == SU_FAILED_ROWS
 
     su = sb.log("su")
     assert len(su) == 1
@@ -153,7 +165,8 @@ def test_hostile_password_reaches_sudo_intact_and_runs_nothing(tui, template):
     calls = sudo_calls(sb)
     assert len(calls) == 2
     for c in calls:
-        assert c["argv"][0] == "-kS" and c["command"] == ["usermod", "-aG", "sudo", "tester"]
+        assert c["argv"][:3] == SUDO_OPTIONS
+        assert c["command"] == ["usermod", "-aG", "sudo", "tester"]
         assert c["stdin"] == password + "\n"
         assert c.get("refused") is None and c["ran"]
     for e in sb.log():

@@ -1,11 +1,14 @@
 # End-to-end checks of the run log and of the progress shown during long steps: an
 # installation logged command by command (never the start-up password), nothing logged once
-# logging is off, the log shown in a pager outside a graphical session, and a partition of
+# logging is off, nothing masked whatever the password, a deleted log that stays deleted until
+# the next command, the log shown in a pager outside a graphical session, and a partition of
 # 200,000 entries listed with its folder and a growing count on the screen.
 import os
 import re
 import stat
 import sys
+
+import pytest
 
 from test_advanced_menu import on_advanced, press
 from test_install import AWAITING, is_menu, open_installation_menu
@@ -141,3 +144,48 @@ def test_a_large_partition_shows_its_folder_and_a_growing_count(tui):
     assert len({c for c in counts if 0 < c < 200_000}) >= 2, counts
     # find's error lines never reach the screen: they went to the error file.
     assert b"find: " not in out
+
+
+@pytest.mark.parametrize("password", ["a", "wallet"])
+def test_the_log_reads_as_it_ran_and_stays_deleted_until_the_next_command(tui, password):
+    # Passwords whose text stands in ordinary words and paths: nothing in the log is masked.
+    sb = tui.sb
+    runlog = os.path.join(sb.program_dir, "runlog.txt")
+    tui.start(password=password)
+    toggle_logging(tui, "ENABLED")
+    open_installation_menu(tui)
+    tui.send("3")  # install for this user and stay in the installer
+    tui.wait_output_count(b"APPLICATION STATUS= Installation Complete, Awating user input", 1,
+                          timeout=60)
+    tui.wait_for(lambda rows: is_menu(rows) and rows[21] == AWAITING, what="the menu again")
+    tui.send("0")
+    tui.wait_for(on_top, what="the top menu")
+
+    with open(runlog, "rb") as f:
+        log = f.read()
+    assert b"**" not in log, log  # (one "*" stands in wget's --reject=index.html*)
+    lines = log.splitlines()
+    assert all(LINE.fullmatch(line) for line in lines), log
+    assert b" status: APPLICATION STATUS= Awaiting user input" in log
+    assert b" status: APPLICATION STATUS= Installation Complete, Awating user input" in log
+    # The download's command line as it ran, with its paths ("archive/wallet/current").
+    download = [line for line in lines if re.search(rb"command: (timeout .* )?wget ", line)]
+    assert len(download) == 1 and b"/wallet" in download[0], lines
+
+    # Deleted with logging on, it stays deleted: "NOT FOUND" then, until a command runs.
+    tui.send("8")
+    tui.wait_for(on_advanced, what="the advanced menu")
+    press(tui, "4", lambda r: "runlog.txt DELETED, Waiting for user input" in r[21], "DELETED")
+    assert not os.path.exists(runlog)
+    press(tui, "5", lambda r: "runlog.txt NOT FOUND, Waiting for user input" in r[21],
+          "NOT FOUND")
+    assert not os.path.exists(runlog)
+    press(tui, "0", on_top, "the top menu")
+    assert not os.path.exists(runlog)
+    tui.send("3")  # starts the installed wallet: a command, logged
+    tui.wait_for(lambda rows: os.path.exists(runlog), what="the log to be made again")
+    tui.wait_for(on_top, what="the top menu")
+    with open(runlog, "rb") as f:
+        again = f.read().splitlines()
+    assert again[0].endswith(b" status: runlog.txt DELETED, Waiting for user input"), again
+    assert LINE.fullmatch(again[-1]).group(2).endswith(b"/wallet"), again

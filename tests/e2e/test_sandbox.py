@@ -1,6 +1,8 @@
 # The sandbox itself: the shims must answer like the real tools where tests rely on it, and
-# must never let a command touch anything outside the sandbox.
+# must never let a command touch anything outside the sandbox; and the try-it command built on
+# it.
 import os
+import signal
 import subprocess
 
 import pytest
@@ -168,3 +170,53 @@ def test_wget_fails_when_it_should(sandbox, situation):
            % (SECOND_ACCOUNT, password, sandbox.deploy["CORVANE_SECOND_SERVER_HOST"]))
     assert r.returncode != 0
     assert not os.path.exists(os.path.join(sandbox.program_dir, "current"))
+
+
+def descendants(pid):
+    out, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        try:
+            with open("/proc/%d/task/%d/children" % (p, p)) as f:
+                kids = [int(k) for k in f.read().split()]
+        except OSError:
+            kids = []
+        out += kids
+        todo += kids
+    return out
+
+
+def installer_below(pid):
+    for p in descendants(pid):
+        try:
+            if os.readlink("/proc/%d/exe" % p).endswith("/home/installer/installWalletForLinux"):
+                return p
+        except OSError:
+            continue
+    return None
+
+
+def test_try_it_keeps_its_opening_text_until_enter_and_names_an_interruption(sandbox):
+    # The try-it command in a terminal: its opening lines stay until Enter (the installer's
+    # first screen would wipe them), and an installer ended by Ctrl-C is said to be so.
+    from tmux_session import PASSWORD_PROMPT, TmuxSession
+    repo = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    binary = os.path.abspath(sandbox.binary)
+    tui = TmuxSession(sandbox)
+    try:
+        tui.type_line("/usr/bin/python3 %s %s" % (os.path.join(repo, "tests/sandbox/try_it.py"),
+                                                  binary))
+        rows = tui.wait_for("Press Enter to start the installer", timeout=60)
+        pane = int(tui.tmux("display-message", "-p", "-t", "corvane", "#{pane_pid}"))
+        assert any("any text will do" in r for r in rows)
+        assert any("1 installs, 8 shows help and 0 leaves" in r for r in rows)
+        assert installer_below(pane) is None, "started before a key"
+        tui.key("Enter", ready=False)
+        tui.wait_for(PASSWORD_PROMPT, timeout=30)
+        installer = installer_below(pane)
+        assert installer is not None
+        os.kill(installer, signal.SIGINT)
+        tui.wait_for("The installer was interrupted (Ctrl-C).", timeout=30)
+        assert not any("status -2" in r for r in tui.rows())
+    finally:
+        tui.close()

@@ -15,6 +15,7 @@ TOP_ROWS = (
        " > PRESS 0..TO EXIT", " "]
 )
 STATUS_ROW = "APPLICATION STATUS= Awaiting user input".ljust(80)
+NO_WALLET_ROW = "APPLICATION STATUS= NO WALLET PROGRAM FOUND, install one first (key 1)".ljust(80)
 SPINNER_FRAMES = ["---", " \\ ", " | ", " / "]
 TERMINALS = ["gnome-terminal", "xfce4-terminal", "mate-terminal", "uxterm", "xterm"]
 
@@ -119,7 +120,9 @@ def expected_terminal():
 
 
 @pytest.mark.parametrize("with_wallet", [True, False])
-def test_key_3_launches_the_wallet(tui, with_wallet):
+def test_key_3_launches_the_wallet_once(tui, with_wallet):
+    # The sandbox's terminal emulators run what follows -e/-x, as xterm does: the wallet starts
+    # in the terminal when the machine has one, directly when it has none, once either way.
     wallet = os.path.join(tui.sb.home, "wallet", "wallet")
     if with_wallet:
         tui.sb.install_sample_wallet()
@@ -128,14 +131,50 @@ def test_key_3_launches_the_wallet(tui, with_wallet):
     drawn = tui.count_output(header)
     tui.send("3")
     tui.wait_output_count(header, drawn + 1, timeout=10)
-    assert is_top_screen(tui.wait_stable())
+    rows = tui.wait_stable()
+    assert rows[1:17] == TOP_ROWS
+    assert rows[21] == (STATUS_ROW if with_wallet else NO_WALLET_ROW)
     assert tui.running()
     runs = tui.sb.wallet_runs()
     assert runs == (["sample wallet ran: %s " % wallet] if with_wallet else [])
     terminal = expected_terminal()
     launches = [e for e in tui.sb.log() if e["tool"] in TERMINALS]
-    if terminal is None:
+    if terminal is None or not with_wallet:
         assert launches == []
     else:
         option = "-x" if terminal == "mate-terminal" else "-e"
         assert [(e["tool"], e["argv"]) for e in launches] == [(terminal, [option, wallet])]
+
+
+def test_key_3_in_a_later_run_starts_the_installed_wallet_once(tui):
+    # Install-and-stay into the home folder puts the program at HOME/wallet (a file, so there
+    # is no HOME/wallet/wallet); a new start finds it through the record at the installation
+    # path and starts it once.
+    from install_helpers import COMPLETE_B, at_top
+    from test_install import open_installation_menu
+    sb = tui.sb
+    tui.start()
+    open_installation_menu(tui)
+    done = tui.count_output(COMPLETE_B.encode())
+    tui.send("3")
+    tui.wait_output_count(COMPLETE_B.encode(), done + 1, timeout=90)
+    tui.send("0")
+    at_top(tui)
+    tui.send("0")
+    assert tui.exit_status() == 0
+    assert sb.wallet_runs() == []
+
+    tui.start(password=None)  # the stored password: straight to the top screen
+    header = TOP_HEADER.encode()
+    drawn = tui.count_output(header)
+    tui.send("3")
+    tui.wait_output_count(header, drawn + 1, timeout=10)
+    assert is_top_screen(tui.wait_stable())
+    program = os.path.join(sb.home, "wallet")
+    assert sb.wallet_runs() == ["sample wallet ran: %s " % program]
+    terminal = expected_terminal()
+    launches = [(e["tool"], e["argv"]) for e in sb.log() if e["tool"] in TERMINALS]
+    if terminal is None:
+        assert launches == []
+    else:
+        assert launches == [(terminal, ["-x" if terminal == "mate-terminal" else "-e", program])]

@@ -123,9 +123,11 @@ def emit(stdout="", stderr=""):
 
 # ---------------------------------------------------------------- sudo
 
-def parse_sudo_args(args):
-    """Returns (flag letters, command argv)."""
+def parse_sudo_args(args, values=None):
+    """Returns (flag letters, command argv); the values of options that take one go into
+    `values` ({letter: value}, when given)."""
     flags = ""
+    values = {} if values is None else values
     i = 0
     while i < len(args):
         a = args[i]
@@ -135,13 +137,16 @@ def parse_sudo_args(args):
         if not a.startswith("-") or a == "-":
             break
         if a.startswith("--"):
-            name = a[2:].split("=", 1)[0]
+            name, eq, value = a[2:].partition("=")
             long_flags = {"stdin": "S", "non-interactive": "n", "validate": "v",
                           "reset-timestamp": "k", "remove-timestamp": "K"}
             flags += long_flags.get(name, "")
-            if "=" not in a and name in ("user", "group", "prompt", "close-from", "chdir",
-                                         "role", "type", "other-user", "host"):
+            if not eq and name in ("user", "group", "prompt", "close-from", "chdir",
+                                   "role", "type", "other-user", "host"):
                 i += 1
+                value = args[i] if i < len(args) else ""
+            if name == "prompt":
+                values["p"] = value
             i += 1
             continue
         letters = a[1:]
@@ -151,6 +156,9 @@ def parse_sudo_args(args):
             if c in SUDO_VALUE_OPTIONS:
                 if j == len(letters) - 1:
                     i += 1  # the value is the next word
+                    values[c] = args[i] if i < len(args) else ""
+                else:
+                    values[c] = letters[j + 1:]
                 break
             flags += c
             j += 1
@@ -185,7 +193,8 @@ def unwrap_shell(command):
 
 def run_sudo(shim):
     cfg = shim.config.get("sudo", {})
-    flags, command = parse_sudo_args(sys.argv[1:])
+    values = {}
+    flags, command = parse_sudo_args(sys.argv[1:], values)
     user = os.environ.get("USER", "tester")
     if "S" not in flags:
         if "v" in flags or "n" in flags:
@@ -201,16 +210,19 @@ def run_sudo(shim):
     # A sudo that asks nobody (a NOPASSWD rule, a fingerprint) never reads its stdin: what
     # is there stays for the command.
     asks = cfg.get("reads_stdin", True)
-    if asks and cfg.get("prompt", True):
-        emit(stderr="[sudo] password for %s: " % user)
+    # As the real sudo: -p PROMPT replaces the prompt, and an empty one prints nothing.
+    prompt = values.get("p", "[sudo] password for %u: ").replace("%u", user).replace("%p", user)
+    if asks and cfg.get("prompt", True) and prompt:
+        emit(stderr=prompt)
     password = read_line_from_stdin() if asks else b""
     shim.entry["stdin"] = decode(password)
     expected = cfg.get("password")
     typed = decode(password).rstrip("\n")
     if asks and expected is not None and typed != expected:
         shim.log(ran=False, rc=1, refused="wrong password")
-        emit(stderr="Sorry, try again.\n[sudo] password for %s: \n"
-                    "sudo: no password was provided\nsudo: 1 incorrect password attempt\n" % user)
+        emit(stderr="Sorry, try again.\n%s\n"
+                    "sudo: no password was provided\nsudo: 1 incorrect password attempt\n"
+                    % prompt)
         return 1
     if not command:
         shim.log(ran=False, rc=0)
@@ -542,6 +554,30 @@ def run_dpkg(shim):
         return 0
     return run_log_only(shim)  # dpkg -i and the rest: logged, with the canned answer
 
+# ---------------------------------------------------------------- terminal emulators
+
+TERMINAL_TOOLS = ("gnome-terminal", "xfce4-terminal", "mate-terminal", "uxterm", "xterm")
+
+
+def run_terminal(shim):
+    """A terminal emulator runs what follows its -e or -x, as xterm does (and waits for it);
+    only a program inside the sandbox is started."""
+    args = sys.argv[1:]
+    command = []
+    for i, a in enumerate(args):
+        if a in ("-e", "-x"):
+            command = args[i + 1:]
+            break
+    runs = bool(command) and shim.inside(command[0])
+    shim.log(ran=runs, rc=0)
+    if not runs:
+        return 0
+    try:
+        return subprocess.call(command, stdin=subprocess.DEVNULL)
+    except OSError as e:
+        emit(stderr="%s: %s\n" % (shim.tool, e))
+        return 1
+
 
 def main(tool, root):
     shim = Shim(tool, root)
@@ -549,6 +585,7 @@ def main(tool, root):
                "hdparm": run_hdparm,
                "udevadm": run_udevadm, "lsb_release": run_lsb_release, "apt-get": run_apt_get,
                "apt-cache": run_apt_cache, "dpkg-query": run_dpkg_query, "dpkg": run_dpkg}
+    runners.update((t, run_terminal) for t in TERMINAL_TOOLS)
     rc = runners.get(tool, run_log_only)(shim)
     sys.stdout.flush()
     sys.exit(rc)

@@ -147,9 +147,9 @@ private:
     std::filesystem::path saved_;
 };
 
-// How every elevated command line begins: sudo reading the password line, then the shell
-// that gives the command /dev/null as its standard input.
-inline const std::string kSudo = "sudo -kS sh -c 'exec \"$@\" </dev/null' sh ";
+// How every elevated command line begins: sudo reading the password line without a prompt of
+// its own, then the shell that gives the command /dev/null as its standard input.
+inline const std::string kSudo = "sudo -kS -p '' sh -c 'exec \"$@\" </dev/null' sh ";
 
 inline std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -3,6 +3,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "app/menu_driver.h"
+#include "install/receipt.h"
 #include "test_support.h"
 
 namespace {
@@ -82,16 +83,101 @@ TEST_F(StartupTest, TopMenuFillsTheInstallationPathAndRedrawsOnKeysWithoutMeanin
     EXPECT_TRUE(fake.commands.empty());
 }
 
-TEST(WalletLaunch, MateTerminalTakesMinusXOthersMinusEAndPathsAreQuoted) {
-    EXPECT_EQ(
-        walletLaunchCommands("mate-terminal", "mate-terminal", "/home/u/wallet/wallet", false),
-        (std::vector<std::string>{"mate-terminal -x /home/u/wallet/wallet"}));
-    EXPECT_EQ(
-        walletLaunchCommands("", "xterm", "/home/u/wallet/wallet", true),
-        (std::vector<std::string>{"xterm -e /home/u/wallet/wallet", "/home/u/wallet/wallet"}));
-    EXPECT_EQ(walletLaunchCommands("", "", "/home/jo smith/wallet/wallet", true),
-              (std::vector<std::string>{"'/home/jo smith/wallet/wallet'"}));
-    EXPECT_TRUE(walletLaunchCommands("", "", "/x/wallet", false).empty());
+TEST(WalletLaunch, OneCommandInTheTerminalWhenThereIsOneElseTheProgramItself) {
+    EXPECT_EQ(walletLaunchCommand("mate-terminal", "mate-terminal", "/home/u/wallet/wallet"),
+              "mate-terminal -x /home/u/wallet/wallet");
+    EXPECT_EQ(walletLaunchCommand("", "xterm", "/home/u/wallet/wallet"),
+              "xterm -e /home/u/wallet/wallet");
+    EXPECT_EQ(walletLaunchCommand("uxterm", "uxterm", "/home/jo smith/wallet"),
+              "uxterm -e '/home/jo smith/wallet'");
+    EXPECT_EQ(walletLaunchCommand("", "", "/home/jo smith/wallet/wallet"),
+              "'/home/jo smith/wallet/wallet'");
+}
+
+class WalletChoice : public WithFakePlatform {
+protected:
+    std::string program(const std::string& path) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        writeFileBytes(path, "#!/bin/sh\n");
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+    static void record(const std::string& folder,
+                       const std::vector<std::pair<std::string, std::string>>& records) {
+        std::string text;
+        for (const auto& [marker, value] : records) text += marker + "=" + value + "\r\n";
+        writeFileBytes(folder + "/wallet.cfg", text);
+    }
+    ScopedTempDir dir;
+};
+
+TEST_F(WalletChoice, ThisRunsInstallationThenThePickThenTheRecordAtTheInstallationPath) {
+    const std::string home = dir.path();
+    EXPECT_EQ(programToLaunch("", "", home, ""), "") << "nothing installed anywhere";
+
+    // Install-and-stay into the home folder: wallet.cfg names only the installation path.
+    const std::string stay = program(home + "/wallet");
+    record(home, {{"applicationTextWalletInstallationPath", home},
+                  {"applicationTextWalletInstallationDate", "2026"}});
+    EXPECT_EQ(programToLaunch("", "", home, ""), stay);
+
+    // Install-and-exit records its application folder in its wallet folder's wallet.cfg.
+    const std::string other = dir / "other";
+    const std::string exitProgram = program(other + "/wallet/wallet");
+    record(other + "/wallet", {{"applicationTextWalletInstallationPath", other},
+                               {"applicationTextWalletApplicationPath", other + "/wallet"}});
+    EXPECT_EQ(programToLaunch("", "", other, ""), exitProgram);
+
+    // A receipt names the program when the record does not.
+    const std::string third = dir / "third";
+    const std::string laid = program(third + "/wallet");
+    receipt::Receipt r;
+    ASSERT_TRUE(receipt::addLaid(r, receipt::Kind::File, third + "/wallet"));
+    ASSERT_EQ(receipt::save(third, r), 0);
+    EXPECT_EQ(programToLaunch("", "", third, ""), laid);
+
+    // The pick beats the record, this run's installation beats both; one that is gone (or
+    // not a program) does not count.
+    const std::string picked = program(dir / "picked/wallet");
+    const std::string installed = program(dir / "installed/wallet");
+    EXPECT_EQ(programToLaunch("", picked, home, ""), picked);
+    EXPECT_EQ(programToLaunch(installed, picked, home, ""), installed);
+    EXPECT_EQ(programToLaunch(dir / "gone/wallet", dir / "gone2/wallet", home, ""), stay);
+    writeFileBytes(dir / "plain", "x");
+    EXPECT_EQ(programToLaunch(dir / "plain", "", home, ""), stay);
+
+    // Without any of them: the wallet program in the home folder's wallet folder.
+    const std::string own = dir / "own";
+    const std::string homeWallet = program(own + "/wallet/wallet");
+    EXPECT_EQ(programToLaunch("", "", dir / "nothing", own), homeWallet);
+    EXPECT_EQ(programToLaunch("", "", dir / "nothing", dir / "nothing"), "");
+}
+
+TEST_F(WalletChoice, KeyThreeStartsTheWalletOnceOrSaysThatThereIsNone) {
+    S().CURRENTOSACCOUNTUSERHOMEPATH = dir.path();
+    S().CURRENTUSERHOMEPATH = dir.path();
+    // No wallet anywhere: nothing runs and the top screen says so.
+    fake.keys.push_back(Key{KeyKind::Timeout, ""});  // what the discard of typed-ahead keys reads
+    fake.pressKey("3");
+    runTopMenuOnce();
+    EXPECT_TRUE(fake.commands.empty());
+    fake.screen.clear();
+    fake.keys.push_back(Key{KeyKind::Timeout, ""});
+    fake.pressKey("x");
+    runTopMenuOnce();
+    EXPECT_NE(fake.screen.find(kNoWalletStatus), std::string::npos);
+
+    const std::string wallet = program(dir / "wallet/wallet");
+    for (const std::string terminal : {"xterm", ""}) {
+        fake.commands.clear();
+        S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME = terminal;
+        S().DEFAULTTERMINALEMULATOREXECUTABLEFILENAME = terminal;
+        install::thisRun().programPath = wallet;  // as an installation of this run leaves it
+        launchWallet();
+        EXPECT_EQ(fake.commandLines(),
+                  std::vector<std::string>{walletLaunchCommand(terminal, terminal, wallet)})
+            << terminal;
+    }
 }
 
 }  // namespace

@@ -63,17 +63,56 @@ TEST(FirstTimeCommand, UserNameSurvivesBothShells) {
 }
 
 TEST(Screens, FirstTimeAndPasswordRequired) {
-    auto first = firstTimeSetupScreen("0.10.61");
-    ASSERT_EQ(first.size(), 12u);
-    EXPECT_EQ(first[1], "\tWALLET INSTALLER VERSION = 0.10.61");
-    EXPECT_EQ(first[3], "   Your user password is required to setup this installer.");
-    EXPECT_EQ(first[7],
-              "   You will not see your key-presses while typing your password the second time");
+    // The first-time screen names the password each prompt wants: the user's, then root's.
+    EXPECT_EQ(firstTimeSetupScreen("0.10.61", "tester"),
+              (std::vector<std::string>{
+                  " ",
+                  "\tWALLET INSTALLER VERSION = 0.10.61",
+                  " ",
+                  "   Your user password is required to setup this installer.",
+                  " ",
+                  "   You will be asked for TWO passwords: first your user password, then root's",
+                  "   (the second prompt, \"Password:\", comes from su and wants root's password)",
+                  " ",
+                  "   You will not see your key-presses while typing either password",
+                  " ",
+                  "   After you type in root's password, you will be logged out",
+                  "   (log in again and start this installer once more)",
+                  " ",
+                  "   No root password (as on Ubuntu)? Ask someone with root rights to run",
+                  "      usermod -aG sudo tester",
+                  "   then log in again and start this installer once more.",
+                  " ",
+                  " ",
+              }));
+    for (const auto& line : firstTimeSetupScreen("0.10.61", "a-long-user-name")) {
+        EXPECT_LE(line.size(), 80u) << line;
+    }
     auto required = passwordRequiredScreen("0.10.61");
     EXPECT_EQ(required,
               (std::vector<std::string>{
                   " ", "\tWALLET INSTALLER VERSION = 0.10.61", " ",
                   " Your user password is required for this installer to continue.", " "}));
+}
+
+TEST(Screens, FailedFirstTimeSetupSaysSoAndWhatToDoOnTwoRows) {
+    const std::string failed = firstTimeSetupFailedStatus(1, "tester");
+    ASSERT_GT(failed.size(), 80u);
+    EXPECT_EQ(failed.substr(0, 80),
+              std::string("APPLICATION STATUS= FIRST-TIME SETUP FAILED, su ended with status 1")
+                  .append(13, ' '));
+    EXPECT_EQ(failed.substr(80),
+              "Ask someone with root rights to run  usermod -aG sudo tester  then log in again");
+    EXPECT_EQ(firstTimeSetupFailedStatus(1, "o'brien").substr(80),
+              "Ask someone with root rights to run usermod -aG sudo 'o'\\''brien'; log in again");
+    // Longer names take a shorter form; the advice never reaches a third row.
+    EXPECT_EQ(firstTimeSetupFailedStatus(2, "jo-smithson").substr(80),
+              "Ask someone with root rights to run usermod -aG sudo jo-smithson; log in again");
+    EXPECT_EQ(firstTimeSetupFailedStatus(1, "a-rather-long-name").substr(80),
+              "Have root run: usermod -aG sudo a-rather-long-name; log in again");
+    EXPECT_EQ(firstTimeSetupFailedStatus(1, std::string(90, 'n')).size(), 160u);
+    EXPECT_EQ(firstTimeSetupFailedStatus(0, "tester").substr(80),
+              "Log out and in again, then start this installer once more");
 }
 
 class Privilege : public WithFakePlatform {
@@ -120,7 +159,7 @@ protected:
         }
         return v;
     }
-    static constexpr const char* kValidateLine = "sudo -kS -v 2>/dev/null";
+    static constexpr const char* kValidateLine = "sudo -kS -p '' -v 2>/dev/null";
     std::set<std::string> refused;  // password lines (with their line feed) sudo refuses
     ScopedTempDir tmp;
     std::string probeText = "sudo: a password is required\n";
@@ -193,9 +232,9 @@ TEST_F(Privilege, RefusalOrMissingSudoShowsFirstTimeSetup) {
 
         EXPECT_NE(fake.screen.find("   Your user password is required to setup this installer."),
                   std::string::npos);
-        EXPECT_NE(fake.screen.find(
-                      "   After you type in your password the second time, you will be logged out"),
+        EXPECT_NE(fake.screen.find("   After you type in root's password, you will be logged out"),
                   std::string::npos);
+        EXPECT_NE(fake.screen.find(kRootPasswordLine), std::string::npos);
         EXPECT_NE(fake.screen.find(" PLEASE ENTER YOUR USER PASSWORD TO CONTINUE >>> "),
                   std::string::npos);
         EXPECT_EQ(fake.lineEchoes, std::vector<bool>{false});
@@ -205,6 +244,8 @@ TEST_F(Privilege, RefusalOrMissingSudoShowsFirstTimeSetup) {
         EXPECT_EQ(fake.commands[1].commandLine.find("typed pw"), std::string::npos);
         EXPECT_TRUE(elevated().empty()) << "no usermod in the first-time branch";
         EXPECT_EQ(S().SUDOPASSWORD, "typed pw") << "a failed su leaves the password in use";
+        EXPECT_EQ(takeStartupStatus(), firstTimeSetupFailedStatus(1, "tester"))
+            << "the top screen says that su failed";
     }
 }
 
