@@ -90,14 +90,15 @@ std::string secondServerRemotePath() {
 std::string timestampingMirrorCommand(std::string_view rejectList, std::string_view remotePath) {
     std::string c = "wget -N -r -R \"";
     c.append(rejectList);
-    c += "\" robots=off -nH --level=0 --no-parent --reject=index.html* ";
+    c += "\" -e robots=off -nH --level=0 --no-parent --reject=index.html* ";
     c.append(remotePath);
     return c;
 }
 
 std::string folderDownloadCommand(std::string_view remotePath) {
     std::string c =
-        "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent --reject=index.html* ";
+        "wget -r -e robots=off -nH --progress=bar:force  --level=0 --no-parent "
+        "--reject=index.html* ";
     c.append(remotePath);
     c += " > /dev/null";
     return c;
@@ -120,6 +121,7 @@ std::string userWgetrcPath() {
 namespace {
 
 bool gLastTimedOut = false;
+int gLastStatus = 0;
 
 int runWithin(const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
@@ -129,6 +131,7 @@ int runWithin(const std::string& commandLine, int seconds) {
     // timeout's own statuses: 124 after SIGTERM, 128 + 9 when wget had to be killed. wget's
     // own statuses stay below 9.
     gLastTimedOut = status == 124 || status == 128 + 9;
+    gLastStatus = status;
     return status;
 }
 
@@ -136,8 +139,52 @@ int runWithin(const std::string& commandLine, int seconds) {
 
 bool lastDownloadTimedOut() { return gLastTimedOut; }
 
+int lastDownloadStatus() { return gLastStatus; }
+
+void noteDownloadNotRun() {
+    gLastTimedOut = false;
+    gLastStatus = kDownloadNotRun;
+}
+
+std::string wgetProblem(int status) {
+    switch (status) {
+        case 0:
+            return "";
+        case 1:
+            return "wget failed";
+        case 2:
+            return "wget refused its options";
+        case 3:
+            return "cannot write the files";
+        case 4:
+            return "network unreachable";
+        case 5:
+            return "secure connection refused";
+        case 6:
+            return "login refused";
+        case 7:
+            return "protocol error";
+        case 8:
+            return "server error";
+        case 124:
+        case 128 + 9:
+            return "time bound reached";
+        case 127:
+            return "wget not found";
+        case kDownloadNotRun:
+            return "nothing downloaded";
+        default:
+            return "wget ended abnormally";
+    }
+}
+
+std::string wgetFailureCause(int status) {
+    return wgetProblem(status) + " (wget exit status " + std::to_string(status) + ")";
+}
+
 int runBoundedWget(const std::string& commandLine) {
     gLastTimedOut = false;
+    gLastStatus = 0;
     const int seconds = wgetTotalSeconds();
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());
@@ -164,7 +211,10 @@ void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALL
     platform().sleepMs(5000);
     s.PATHNAME = s.CURRENTWALLETARCHIVEPATH;
     CHECKIFPATHEXISTS();
-    if (s.PATHFOUND != 1) return;
+    if (s.PATHFOUND != 1) {
+        net::noteDownloadNotRun();
+        return;
+    }
     console::printLine("ARCHIVE FILES CHECK..................... DOWNLOADING");
     platform().sleepMs(2000);
     s.REMOTEPATH = net::archiveServerRemotePath();

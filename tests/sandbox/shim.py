@@ -350,8 +350,11 @@ def run_install(shim):
         except OSError as e:
             content = None
             shim.entry["error"] = str(e)
-    shim.log(source_content=content, rc=0)
-    return 0
+    rc = shim.config.get("tools", {}).get("install", {}).get("rc", 0)
+    shim.log(source_content=content, rc=rc)
+    if rc:
+        emit(stderr="install: cannot create regular file '%s': Permission denied\n" % args[-1])
+    return rc
 
 
 # ---------------------------------------------------------------- log-only tools
@@ -360,6 +363,9 @@ def run_log_only(shim):
     consumed = drain_stdin()
     canned = shim.config.get("tools", {}).get(shim.tool, {})
     rc = canned.get("rc", 0)
+    # Named arguments (packages) that make the tool fail, as apt-get does for each of them.
+    if any(a in canned.get("fail_for", ()) for a in sys.argv[1:]):
+        rc = canned.get("fail_rc", 100)
     shim.log(stdin=decode(consumed), rc=rc)
     # A tool that takes its time (a long package installation), logged when it starts.
     time.sleep(canned.get("seconds", 0))

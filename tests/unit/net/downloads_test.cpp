@@ -18,16 +18,16 @@ TEST(WgetCommands, CommandLinesByteForByte) {
         " --user=a@b.example --password=ferric3basin8 ftp://h.example/archive/wallet/current");
     // An empty pair of quotes after -R; two blanks between index.html* and --user=.
     EXPECT_EQ(net::timestampingMirrorCommand("", tail),
-              "wget -N -r -R \"\" robots=off -nH --level=0 --no-parent --reject=index.html*  "
+              "wget -N -r -R \"\" -e robots=off -nH --level=0 --no-parent --reject=index.html*  "
               "--user=a@b.example --password=ferric3basin8 ftp://h.example/archive/wallet/current");
     EXPECT_EQ(
         net::folderDownloadCommand(" --user=ledger2 --password=harbor9# ftp://f.example/current"),
-        "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent "
+        "wget -r -e robots=off -nH --progress=bar:force  --level=0 --no-parent "
         "--reject=index.html*  --user=ledger2 --password=harbor9# ftp://f.example/current "
         "> /dev/null");
     // An empty REMOTEPATH leaves two blanks before the redirection.
     EXPECT_EQ(net::folderDownloadCommand(""),
-              "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent "
+              "wget -r -e robots=off -nH --progress=bar:force  --level=0 --no-parent "
               "--reject=index.html*  > /dev/null");
     const std::string second = net::secondServerRemotePath();
     EXPECT_EQ(second.rfind(" --user=ledger2 --password=harbor9# ftp://", 0), 0u);
@@ -74,7 +74,7 @@ TEST_F(ArchiveRefresh, ExistingFolderDownloadsWithABoundedWgetrc) {
     // The archive server's address and account are deployment settings: the line has the
     // documented shape around them.
     const std::string& line = fake.commands[0].commandLine;
-    EXPECT_EQ(line.rfind("wget -N -r -R \"\" robots=off -nH --level=0 --no-parent "
+    EXPECT_EQ(line.rfind("wget -N -r -R \"\" -e robots=off -nH --level=0 --no-parent "
                          "--reject=index.html*  --user=",
                          0),
               0u)
