@@ -59,6 +59,24 @@ void status(const Installation& in, const std::string& text) {
     console::showStatus(in.plan.labelledStatus ? kLabel + text : text);
 }
 
+// The progress screen and a status text (variant A); the status line alone otherwise.
+void redrawThenStatus(const Installation& in, const std::string& text) {
+    if (in.plan.statusMode == StatusMode::Redraw && in.progressScreen && *in.progressScreen) {
+        console::drawMenu((*in.progressScreen)(), kLabel + text);
+    } else {
+        status(in, text);
+    }
+}
+
+// Enters the folder a step works in; the failure when it cannot.
+std::optional<StepResult> enterOrFail(const Installation& in, const std::string& step,
+                                      const std::string& folder) {
+    if (enterFolder(folder)) return std::nullopt;
+    StepResult r = failed(step, folder, "cannot enter it: " + errnoText(errno));
+    r.stopStatus = cannotEnterStatus(folder, false, in.statusColumns);
+    return r;
+}
+
 // A result of a step that handles several objects: each object's result is kept on its own,
 // the step's own result only says whether any failed.
 StepResult itemised(Installation& in, const std::string& step, std::vector<StepResult> items) {
@@ -138,16 +156,8 @@ StepResult downloadArchive(Installation& in) {
     SharedState& s = S();
     const std::string& folder = in.plan.downloadFolder;
     // wget mirrors below the working folder: run anywhere else, it would fill that folder.
-    if (!enterFolder(folder)) {
-        StepResult r = failed("download", folder, "cannot enter it: " + errnoText(errno));
-        r.stopStatus = cannotEnterStatus(folder, false, in.statusColumns);
-        return r;
-    }
-    if (in.plan.statusMode == StatusMode::Redraw && in.progressScreen && *in.progressScreen) {
-        console::drawMenu((*in.progressScreen)(), std::string(kLabel) + "Downloading Files");
-    } else {
-        status(in, "Downloading Files");
-    }
+    if (auto cannot = enterOrFail(in, "download", folder)) return *cannot;
+    redrawThenStatus(in, "Downloading Files");
     if (in.plan.download == Download::ArchiveRefresh) {
         DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
     } else {
@@ -157,9 +167,13 @@ StepResult downloadArchive(Installation& in) {
     const int st = net::lastDownloadStatus();
     int shown = st;
     if (st == 0 && !isFolder(in.plan.sourceFolder)) shown = net::kDownloadNotRun;
+    std::optional<std::string> cut;
+    if (shown == 0 && (cut = net::cutShortFile(in.plan.downloadFolder))) {
+        shown = net::kDownloadCutShort;
+    }
     if (shown == 0) return done("download", in.plan.sourceFolder);
     // What a failed download left may be cut short: nothing of it is installed.
-    StepResult r = failed("download", in.plan.sourceFolder,
+    StepResult r = failed("download", cut.value_or(in.plan.sourceFolder),
                           shown == st ? net::wgetFailureCause(st) : net::wgetProblem(shown));
     r.stopStatus = net::lastDownloadTimedOut() ? downloadTimedOutStatus(false)
                                                : downloadFailedStatus(shown, in.statusColumns);
@@ -279,12 +293,7 @@ launchers::Placement placementOf(const Installation& in) {
 StepResult writeUserLaunchers(Installation& in) {
     SharedState& s = S();
     const launchers::Placement p = placementOf(in);
-    if (in.plan.statusMode == StatusMode::Redraw && in.progressScreen && *in.progressScreen) {
-        console::drawMenu((*in.progressScreen)(),
-                          std::string(kLabel) + "Creating desktop shortcut");
-    } else {
-        status(in, "Creating desktop shortcut");
-    }
+    redrawThenStatus(in, "Creating desktop shortcut");
     if (const std::string cause = launcherFolder(in, p.folder); !cause.empty())
         return failed("write launcher", p.folder, cause);
     const std::string file = p.folder + "/" + p.fileName;
@@ -377,17 +386,8 @@ StepResult recordInstallation(Installation& in) {
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
     const std::string& folder = in.plan.configFolder;
     // wallet.cfg is written in the working folder: anywhere else it would be lost there.
-    if (!enterFolder(folder)) {
-        StepResult r = failed("record wallet.cfg", folder, "cannot enter it: " + errnoText(errno));
-        r.stopStatus = cannotEnterStatus(folder, false, in.statusColumns);
-        return r;
-    }
-    if (in.plan.statusMode == StatusMode::Redraw && in.progressScreen && *in.progressScreen) {
-        console::drawMenu((*in.progressScreen)(),
-                          std::string(kLabel) + "Updating configuration file");
-    } else {
-        status(in, "Updating configuration file");
-    }
+    if (auto cannot = enterOrFail(in, "record wallet.cfg", folder)) return *cannot;
+    redrawThenStatus(in, "Updating configuration file");
     const std::string cfg = folder + "/wallet.cfg";
     writeRecords(in);
     if (!receipt::addLaid(in.laid, receipt::Kind::File, cfg))
