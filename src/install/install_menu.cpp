@@ -40,12 +40,13 @@ void installAndExit() {
     const Outcome outcome =
         runAutomaticInstallation(Variant::A, [] { return installationMenuLines(true); });
     if (outcome != Outcome::Stopped) endProgramAfterInstallation();
+    showInstallationSummary(outcome);
     gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
 }
 
 void installAndStay() {
     const Outcome outcome = runAutomaticInstallation(Variant::B);
-    if (outcome == Outcome::WithProblems) showInstallationSummary();
+    showInstallationSummary(outcome);
     if (outcome != Outcome::Completed) gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
 }
 

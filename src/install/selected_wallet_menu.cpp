@@ -13,8 +13,7 @@ namespace {
 
 // Installs, and shows the summary when a step failed; the menu's status then says so.
 void installWith(install::Variant v) {
-    if (install::runAutomaticInstallation(v) == install::Outcome::WithProblems)
-        install::showInstallationSummary();
+    install::showInstallationSummary(install::runAutomaticInstallation(v));
 }
 
 void installForThisUser() { installWith(install::Variant::C); }

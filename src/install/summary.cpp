@@ -93,8 +93,11 @@ void showSummaryScreen(const std::vector<std::string>& lines) {
     }
 }
 
-void showInstallationSummary() {
-    const auto lines = summaryLines(lastInstallation(), runLogPathIfLogging());
+void showInstallationSummary(Outcome outcome) {
+    const Installation& in = lastInstallation();
+    if (outcome == Outcome::Completed) return;
+    if (outcome == Outcome::Stopped && in.results.size() < 2) return;
+    const auto lines = summaryLines(in, runLogPathIfLogging());
     if (!lines.empty()) showSummaryScreen(lines);
 }
 

@@ -31,8 +31,10 @@ std::string runLogPathIfLogging();
 
 // Shows the pages one after the other, a key press each.
 void showSummaryScreen(const std::vector<std::string>& lines);
-// The summary of the installation that ran last, as a screen (when it has anything to say).
-void showInstallationSummary();
+// The summary of the installation that ran last, as a screen: after one that finished with
+// problems, or that stopped after other steps had failed or been skipped already (a stop
+// alone says all on the status line).
+void showInstallationSummary(Outcome outcome);
 // Restores the terminal, clears the screen and prints the lines (the program ends next).
 void printSummaryBelowTerminal(const std::vector<std::string>& lines);
 
