@@ -21,6 +21,7 @@
 #include "host/platform.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
+#include "install/desktop_trust.h"
 #include "net/downloads.h"
 #include "net/sha256.h"
 #include "provision/provisioning.h"
@@ -279,6 +280,16 @@ std::string launcherFolder(Installation& in, const std::string& folder) {
     return "";
 }
 
+// Desktops ask before they start a launcher the user did not make (see desktop_trust.h): a
+// launcher that stays in the Desktop folder is marked trusted.
+void markOnDesktop(Installation& in, const launchers::Placement& p) {
+    const std::string file = p.folder + "/" + p.fileName;
+    if (p.folder != launchers::desktopFolder(S().CURRENTUSERHOMEPATH) || !isRegularFile(file))
+        return;
+    const desktop_trust::TrustOutcome outcome = desktop_trust::markTrusted(file);
+    if (outcome.desktopMayAsk()) in.notes.push_back(desktop_trust::mayAskNotice(outcome));
+}
+
 launchers::Placement placementOf(const Installation& in) {
     launchers::Placement p = in.placement ? *in.placement
                                           : launchers::automaticPlacement(in.plan.launcherVariant,
@@ -301,10 +312,14 @@ StepResult writeUserLaunchers(Installation& in) {
     StepResult r = writeLauncherFile(in, file, content);
     if (r.state == StepState::Failed) return r;
     in.launcher = file;
-    if (p.fileName == launchers::kUserLauncherName &&
-        p.folder == launchers::desktopFolder(s.CURRENTUSERHOMEPATH))
-        thisRun().desktopLauncherPath = file;
+    // The desktop launcher that option 7 records: any of an automatic installation, of the
+    // manual options only option 4's.
+    const bool desktopOfOption4 = p.fileName == launchers::kUserLauncherName &&
+                                  p.after == launchers::After::Nothing &&
+                                  p.folder == launchers::desktopFolder(s.CURRENTUSERHOMEPATH);
+    if (!in.placement || desktopOfOption4) thisRun().desktopLauncherPath = file;
     platform().sleepMs(1000);  // lets a desktop that watches the folder pick the file up first
+    if (p.after != launchers::After::MoveToAllUsers) markOnDesktop(in, p);
     if (p.after != launchers::After::CopyToUserMenu || s.SUDOPASSWORD.empty()) return r;
     const std::string menu = launchers::userMenuFolder(s.CURRENTUSERHOMEPATH);
     if (const std::string cause = launcherFolder(in, menu); !cause.empty())
@@ -317,7 +332,10 @@ StepResult installAllUsersLauncher(Installation& in) {
     if (p.after != launchers::After::MoveToAllUsers) return done("all-users launcher");
     const std::string target =
         std::string(launchers::kAllUsersMenuFolder) + "/" + launchers::kAllUsersLauncherName;
-    if (S().SUDOPASSWORD.empty()) return skipped("all-users launcher", target, "no sudo password");
+    if (S().SUDOPASSWORD.empty()) {
+        markOnDesktop(in, p);  // the launcher stays on the desktop
+        return skipped("all-users launcher", target, "no sudo password");
+    }
     // Root copies it from a private folder that only this user can change, so nothing another
     // user swaps in is read or written with root's rights.
     char folderTemplate[] = "/tmp/corvane-launcher-XXXXXX";
@@ -333,7 +351,10 @@ StepResult installAllUsersLauncher(Installation& in) {
         r = failed("all-users launcher", target, exitCause("sudo install", st));
     unlink(copy.c_str());
     rmdir(folder);
-    if (r.state == StepState::Failed) return r;
+    if (r.state == StepState::Failed) {
+        markOnDesktop(in, p);  // the launcher stays on the desktop
+        return r;
+    }
     // The launcher moves to the menu: the desktop one goes once the copy is in place.
     const std::string desktopFile = p.folder + "/" + p.fileName;
     unlink(desktopFile.c_str());

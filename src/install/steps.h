@@ -51,6 +51,8 @@ struct Installation {
     receipt::Receipt laid;
     std::vector<StepResult> results;   // the skipped and failed ones, in order
     std::size_t alreadyInstalled = 0;  // system packages found installed before
+    // Lines the summary adds when it is shown (the desktop may ask to trust a launcher).
+    std::vector<std::string> notes;
     std::size_t statusColumns = kStatusColumns;
     // The progress screen a Redraw flow draws again with its statuses (variant A).
     const ProgressScreen* progressScreen = nullptr;

@@ -56,6 +56,7 @@ std::vector<std::string> summaryLines(const Installation& in, const std::string&
         if (r.stops) text += ", installation stopped";
         appendWrapped(out, text);
     }
+    for (const std::string& note : in.notes) appendWrapped(out, " Note: " + note);
     if (in.alreadyInstalled > 0) {
         out.push_back(" ");
         out.push_back(" " + std::to_string(in.alreadyInstalled) + " packages already installed");
