@@ -21,6 +21,8 @@
 #include "host/shell.h"
 #include "host/whole_file.h"
 #include "install/launchers.h"
+#include "install/steps.h"
+#include "install/summary.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
 #include "privilege/privilege.h"
@@ -35,51 +37,11 @@ namespace {
 
 constexpr const char* kLabel = "APPLICATION STATUS= ";
 
-// One flow run: knows how the plan wants its progress told.
-class Flow {
-public:
-    Flow(const VariantPlan& plan, const ProgressScreen& progressScreen)
-        : plan_(plan), progressScreen_(progressScreen) {}
-
-    void status(const std::string& text) {
-        if (plan_.statusMode == StatusMode::Silent) return;
-        console::showStatus(label(text));
-    }
-    // The progress screen and a status text (variant A); the status line alone otherwise.
-    void redrawThenStatus(const std::string& text) {
-        if (plan_.statusMode == StatusMode::Redraw && progressScreen_) {
-            console::drawMenu(progressScreen_(), label(text));
-        } else {
-            status(text);
-        }
-    }
-    std::string label(const std::string& text) const {
-        return plan_.labelledStatus ? kLabel + text : text;
-    }
-    // The file copy put in place, or nullopt (and the missing file noted).
-    std::optional<std::string> copy(const std::string& from, const std::string& to) {
-        if (auto done = copyAndVerify(from, to)) return done;
-        missing_ = entryExists(from) ? copyDestination(from, to) : from;
-        return std::nullopt;
-    }
-    const std::string& missing() const { return missing_; }
-
-private:
-    const VariantPlan& plan_;
-    const ProgressScreen& progressScreen_;
-    std::string missing_;
-};
-
 // Room for a stop status's text: after the label on the 80 columns of row 22, or (variant D,
 // unlabelled) after the selected-wallet menu's " APPLICATION STATUS= " at column 2.
 std::size_t statusTextColumns(const VariantPlan& plan) {
     return plan.labelledStatus ? kStatusColumns - std::string_view(kLabel).size()
                                : kStatusColumns - 1 - 21;
-}
-
-void createFolder(const std::string& path) {
-    S().FILEPATH = path;
-    CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
 }
 
 }  // namespace
@@ -96,10 +58,10 @@ VariantPlan planFor(Variant v, const std::string& ip) {
     if (v == Variant::A) {
         const std::string ap = ip + "/wallet";
         p.statusMode = StatusMode::Redraw;
-        p.folders = {
-            {ap + "/control/applications/wallet/tellerData", "Creating Teller FilePath Directory"},
-            {ap, "Creating Directories"},
-            {ap + "/archive/wallet/current/Linux", std::nullopt}};
+        p.folders = {{ap + "/control/applications/wallet/tellerData",
+                      "Creating Teller FilePath Directory", true},
+                     {ap, "Creating Directories"},
+                     {ap + "/archive/wallet/current/Linux", std::nullopt}};
         p.applicationPath = ap;
         p.archivePath = ap + "/archive";
         p.downloadFolder = ap;
@@ -122,7 +84,7 @@ VariantPlan planFor(Variant v, const std::string& ip) {
     p.statusMode = v == Variant::D ? StatusMode::Silent : StatusMode::Shown;
     p.labelledStatus = v != Variant::D;
     const std::string tellers = ip + "/control/applications/wallet/tellerData";
-    p.folders = {{tellers, dirStatus}, {ip, dirStatus}, {archive, dirStatus}};
+    p.folders = {{tellers, dirStatus, true}, {ip, dirStatus}, {archive, dirStatus}};
     p.archivePath = archive;
     p.downloadFolder = archive;
     if (v == Variant::B) {
@@ -152,32 +114,35 @@ std::string copyDestination(const std::string& from, const std::string& to) {
 
 namespace {
 
-// Copies one regular file to a destination that is not a link; true when all was written.
-bool copyFileOnce(const std::string& from, const std::string& to) {
+// Copies one regular file to a destination that is not a link; 0 when all was written, else
+// the errno of the failure.
+int copyFileOnce(const std::string& from, const std::string& to) {
     int in = open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0) return false;
+    if (in < 0) return errno;
     struct stat st {};
-    bool ok = fstat(in, &st) == 0 && S_ISREG(st.st_mode);
-    const mode_t mode = ok ? (st.st_mode & 0755) : 0644;
-    int out =
-        ok ? open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode) : -1;
-    ok = out >= 0;
+    int err = fstat(in, &st) == 0 ? (S_ISREG(st.st_mode) ? 0 : EINVAL) : errno;
+    const mode_t mode = err == 0 ? (st.st_mode & 0755) : 0644;
+    int out = -1;
+    if (err == 0) {
+        out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (out < 0) err = errno;
+    }
     char buf[65536];
-    while (ok) {
+    while (err == 0) {
         ssize_t n = read(in, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = n == 0;
+            err = n == 0 ? 0 : errno;
             break;
         }
-        ok = writeAll(out, std::string_view(buf, static_cast<std::size_t>(n))) == 0;
+        err = writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)));
     }
     if (out >= 0) {
         fchmod(out, mode);  // an older file keeps no write bits for others
-        ok = close(out) == 0 && ok;
+        if (close(out) != 0 && err == 0) err = errno;
     }
     close(in);
-    return ok;
+    return err;
 }
 
 // A regular file (not a link) of that size stands at path.
@@ -186,20 +151,41 @@ bool arrived(const std::string& path, off_t size) {
     return st && S_ISREG(st->st_mode) && st->st_size == size;
 }
 
+// The source and the destination are one file (a link or the same path): opening the
+// destination for writing would empty the source.
+bool sameFile(const std::string& from, const std::string& destination) {
+    const auto a = host::statPath(from);
+    const auto b = host::statPath(destination);
+    return a && b && a->st_dev == b->st_dev && a->st_ino == b->st_ino;
+}
+
 }  // namespace
 
-std::optional<std::string> copyAndVerify(const std::string& from, const std::string& to) {
+CopyOutcome copyVerified(const std::string& from, const std::string& to) {
+    CopyOutcome outcome;
     for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
         // Asked anew each time: the source or the target folder may appear meanwhile.
         const std::string destination = copyDestination(from, to);
         const auto src = host::statPath(from);
         if (src && S_ISREG(src->st_mode)) {
-            copyFileOnce(from, destination);
-            if (arrived(destination, src->st_size)) return destination;
+            if (sameFile(from, destination)) {
+                outcome.sameFile = true;
+                return outcome;
+            }
+            outcome.error = copyFileOnce(from, destination);
+            if (arrived(destination, src->st_size)) {
+                outcome.destination = destination;
+                outcome.error = 0;
+                return outcome;
+            }
         }
         if (attempt < kCopyAttempts) platform().sleepMs(kCopyRetryMs);
     }
-    return std::nullopt;
+    return outcome;
+}
+
+std::optional<std::string> copyAndVerify(const std::string& from, const std::string& to) {
+    return copyVerified(from, to).destination;
 }
 
 bool makeExecutable(const std::string& file) {
@@ -216,8 +202,12 @@ std::string fitWithPath(const std::string& text, const std::string& path, std::s
     if (text.size() + path.size() <= columns) return text + path;
     constexpr std::string_view kCut = "...";
     if (text.size() + kCut.size() >= columns) return (text + path).substr(0, columns);
+    // A third of the room for the path's start (which folder), the rest for its end (which
+    // file): both stay readable.
     const std::size_t keep = columns - text.size() - kCut.size();
-    return text + std::string(kCut) + path.substr(path.size() - keep);
+    const std::size_t head = keep / 3;
+    return text + path.substr(0, head) + std::string(kCut) +
+           path.substr(path.size() - (keep - head));
 }
 
 std::string missingFileStatus(const std::string& path, bool labelled, std::size_t columns) {
@@ -241,154 +231,83 @@ std::string downloadTimedOutStatus(bool labelled) {
            std::to_string(net::wgetTotalSeconds()) + " Seconds";
 }
 
+std::string downloadFailedStatus(int wgetStatus, std::size_t columns) {
+    return ("Installation Stopped, Download Failed: " + net::wgetProblem(wgetStatus))
+        .substr(0, columns);
+}
+
+std::string problemsStatus(bool labelled, std::size_t failures) {
+    return std::string(labelled ? kLabel : "") + "Installation Finished With Problems, " +
+           std::to_string(failures) + " Failed";
+}
+
 RunRecord& thisRun() {
     static RunRecord record;
     return record;
 }
 
+namespace {
+
+// The end of a flow: the status of its stop, of its problems, or its final text as ever.
+Outcome finish(Installation& in, bool ran) {
+    SharedState& s = S();
+    const VariantPlan& plan = in.plan;
+    enterFolder(in.startFolder);
+    std::size_t failures = 0;
+    for (const StepResult& r : in.results) failures += r.state == StepState::Failed ? 1 : 0;
+    std::string text;
+    Outcome outcome = Outcome::Completed;
+    if (!ran) {
+        const StepResult& stop = in.results.back();
+        text = resultStatus(stop, in.statusColumns);
+        if (plan.labelledStatus && !text.starts_with(kLabel)) text = kLabel + text;
+        outcome = Outcome::Stopped;
+    } else if (failures > 0) {
+        text = problemsStatus(plan.labelledStatus, failures);
+        outcome = Outcome::WithProblems;
+    } else {
+        text = plan.labelledStatus ? kLabel + plan.finalStatus : plan.finalStatus;
+    }
+    if (outcome == Outcome::Completed && plan.statusMode == StatusMode::Redraw &&
+        in.progressScreen && *in.progressScreen) {
+        console::drawMenu((*in.progressScreen)(), text);
+    } else if (plan.statusMode != StatusMode::Silent && outcome == Outcome::Completed) {
+        console::showStatus(text);
+    } else {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = text;
+        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
+    }
+    return outcome;
+}
+
+}  // namespace
+
 Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen) {
     SharedState& s = S();
-    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    const VariantPlan plan = planFor(v, ip);
-    const std::string startFolder = currentFolder();
-    Flow flow(plan, progressScreen);
-
-    auto stopWith = [&](const std::string& text) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(text);
-        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
-        enterFolder(startFolder);
-        return Outcome::Stopped;
-    };
-    auto stop = [&]() {
-        return stopWith(missingFileStatus(flow.missing(), false, statusTextColumns(plan)));
-    };
+    Installation& in = lastInstallation();
+    in = Installation{};
+    in.ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    in.plan = planFor(v, in.ip);
+    in.startFolder = currentFolder();
+    in.statusColumns = statusTextColumns(in.plan);
+    in.progressScreen = &progressScreen;
+    s.CURRENTWALLETARCHIVEPATH = in.plan.archivePath;
+    if (in.plan.applicationPath) s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *in.plan.applicationPath;
 
     // The spinner turns while each of the flow's commands runs.
     ScopedCommandTicker spinner(console::spinWhileCommandRuns);
     s.ZXINKEY.clear();
-    for (std::size_t i = 0; i < plan.folders.size(); ++i) {
-        const FolderStep& f = plan.folders[i];
-        if (f.status) flow.status(*f.status);
-        createFolder(f.path);
-        if (i == 0) {
-            // The tellers data folder (the first one) holds the wallet's own data.
-            setOwnFolderMode(f.path, 0700);
-            s.CURRENTWALLETARCHIVEPATH = plan.archivePath;
-            if (plan.applicationPath)
-                s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *plan.applicationPath;
-        }
-    }
-
-    std::error_code ec;
-    const std::string localWget = currentFolder() + "/wget";
-    if (fs::is_regular_file(localWget, ec) && !flow.copy(localWget, ip + "/wget")) return stop();
-
-    // wget mirrors below the working folder: run anywhere else, it would fill that folder.
-    if (!enterFolder(plan.downloadFolder)) {
-        return stopWith(cannotEnterStatus(plan.downloadFolder, false, statusTextColumns(plan)));
-    }
-    flow.redrawThenStatus("Downloading Files");
-    if (plan.download == Download::ArchiveRefresh) {
-        DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
-    } else {
-        s.REMOTEPATH = net::secondServerRemotePath();
-        DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
-    }
-    if (net::lastDownloadTimedOut()) {
-        // What the stopped download left may be cut short: nothing of it is installed.
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = downloadTimedOutStatus(plan.labelledStatus);
-        if (plan.statusMode != StatusMode::Silent) console::drawStatusLine();
-        enterFolder(startFolder);
-        return Outcome::Stopped;
-    }
-
-    // Nothing leaves the archive before it has passed its check.
-    const net::ArchiveCheck check =
-        net::checkWalletArchive(plan.sourceFolder, plan.tellersTarget.has_value());
-    if (check.refused()) return stopWith(check.statusText());
-    flow.status(check.statusText());
-
-    const auto icon = flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget);
-    if (!icon) return stop();
-    if (plan.tellersTarget && !flow.copy(plan.sourceFolder + "/tellers", *plan.tellersTarget)) {
-        return stop();
-    }
-    const std::string linuxFolder = plan.sourceFolder + "/Linux";
-    if (plan.installPackages) {
-        for (const std::string& deb : walletPackages()) {
-            const std::string package = linuxFolder + "/" + deb;
-            if (!entryExists(package) || !check.allows("Linux/" + deb)) continue;
-            // Root installs it: refused when anybody but root or this user could have put
-            // another file there.
-            if (pathOthersCanChange(package, getuid())) {
-                return stopWith(unsafePackageStatus(package, false, statusTextColumns(plan)));
-            }
-            runElevated("dpkg -i -- " + shellQuote(package));
-        }
-    }
-    const auto program = flow.copy(linuxFolder + "/wallet", plan.programTarget);
-    if (!program) return stop();
-    if (plan.waitAfterProgramMs > 0) platform().sleepMs(plan.waitAfterProgramMs);
-    makeExecutable(*program);
-    install::thisRun().programPath = *program;
-    install::thisRun().iconPath = *icon;
-
-    const std::string home = s.CURRENTUSERHOMEPATH;
-    launchers::Placement placement = launchers::automaticPlacement(plan.launcherVariant, home);
-    placement.program = *program;
-    placement.icon = *icon;
-    flow.redrawThenStatus("Creating desktop shortcut");
-    const std::string launcher = launchers::writeLauncher(placement);
-    install::thisRun().desktopLauncherPath = launcher;
-    s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + launcher;
-
-    CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
-    s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
-
-    // wallet.cfg is written in the working folder: anywhere else it would be lost there.
-    if (!enterFolder(plan.configFolder)) {
-        return stopWith(cannotEnterStatus(plan.configFolder, false, statusTextColumns(plan)));
-    }
-    flow.redrawThenStatus("Updating configuration file");
-    s.FILEPATH = plan.configFolder;
-    s.FILENAME = "wallet.cfg";
-    s.VALUEINITIATOROUTLIER = "=";
-    s.VALUETERMINATOROUTLIER = "\r";
-    std::vector<std::pair<std::string, std::string>> records = {
-        {"applicationTextWalletInstallationPath", ip},
-        {"applicationTextWalletInstallationDate", s.APPLICATIONTEXTWALLETINSTALLATIONDATE},
-    };
-    // Variant A records its application folder too, with the object-marker writer; the others
-    // append their two records with the custom-file writer in the working directory (IP).
-    if (plan.applicationPathRecord) {
-        records.emplace_back("applicationTextWalletApplicationPath",
-                             s.APPLICATIONTEXTWALLETAPPLICATIONPATH);
-    }
-    for (const auto& [marker, value] : records) {
-        s.OBJECTMARKER = marker;
-        s.OBJECTVALUE = value;
-        if (plan.applicationPathRecord) {
-            WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
-        } else {
-            WRITEOBJECTANDVALUEINCUSTOMFILE();
-        }
-    }
-
-    if (plan.provisionPackages) {
-        console::clearScreen();
-        PROCESSCHECK64();
-        console::clearScreen();
-    }
-    if (plan.statusMode == StatusMode::Redraw && progressScreen) {
-        console::drawMenu(progressScreen(), flow.label(plan.finalStatus));
-    } else if (plan.statusMode != StatusMode::Silent) {
-        console::showStatus(flow.label(plan.finalStatus));
-    } else {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = flow.label(plan.finalStatus);
-    }
-    return Outcome::Completed;
+    const bool ran = runSteps(in, stepsOf(v));
+    const Outcome outcome = finish(in, ran);
+    in.progressScreen = nullptr;
+    return outcome;
 }
 
-void endProgramAfterInstallation() { std::exit(0); }
+void endProgramAfterInstallation() {
+    const Installation& in = lastInstallation();
+    const std::vector<std::string> lines = summaryLines(in, runLogPathIfLogging());
+    if (!lines.empty()) printSummaryBelowTerminal(lines);
+    std::exit(in.anyFailed() ? 1 : 0);
+}
 
 }  // namespace install

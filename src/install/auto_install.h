@@ -15,11 +15,14 @@ enum class Variant { A, B, C, D };
 // (B, C), or not at all (D).
 enum class StatusMode { Redraw, Shown, Silent };
 enum class Download { ArchiveRefresh, FolderDownload };
-enum class Outcome { Completed, Stopped };
+// Completed: every step ran and none failed. WithProblems: every step ran, some failed (the
+// last installation's results say which). Stopped: a step the others need failed.
+enum class Outcome { Completed, WithProblems, Stopped };
 
 struct FolderStep {
     std::string path;
     std::optional<std::string> status;  // shown before the folder is created
+    bool privateFolder = false;         // the wallet's own data: mode 0700
 };
 
 struct VariantPlan {
@@ -65,14 +68,17 @@ VariantPlan planFor(Variant v, const std::string& ip);
 // of the menu that started it (the menu hands it in; the flow knows no menu).
 using ProgressScreen = std::function<std::vector<std::string>()>;
 
-// Runs the flow. Completed: every step ran (after variant A the caller ends the program).
-// Stopped: the download folder could not be entered, the download timed out, the archive was
-// refused, or a copy's source never arrived; the status says which and the working directory
-// is back where the flow started. Without a progress screen a Redraw flow shows its status on
-// the status line alone.
+// Runs the variant's steps. Completed: every step ran and none failed (the status is the
+// final text as ever; after variant A the caller ends the program). WithProblems: every step
+// ran but some failed; the status says the installation finished with problems and the
+// summary (see summary.h) names them. Stopped: a step the others need failed (folders,
+// download, archive check, program copy); the status says which and why. The working
+// directory is back where the flow started. Without a progress screen a Redraw flow shows
+// its status on the status line alone.
 Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {});
 
-// Ends the program after a completed variant A, through the normal exit path (exit status 0).
+// Ends the program after variant A, through the normal exit path: exit status 0 when no step
+// failed, else 1 after the summary's lines are printed below the restored terminal.
 [[noreturn]] void endProgramAfterInstallation();
 
 // The file that cp writes when told to copy from to to: to itself, or to/<name of from>
@@ -86,6 +92,15 @@ std::string copyDestination(const std::string& from, const std::string& to);
 inline constexpr int kCopyAttempts = 30;
 inline constexpr int kCopyRetryMs = 1000;
 std::optional<std::string> copyAndVerify(const std::string& from, const std::string& to);
+// The same, saying why nothing arrived: the errno of the last write (0 when the source never
+// stood there), or that the source and the target are one file (then nothing is written:
+// copying a file onto itself would empty it).
+struct CopyOutcome {
+    std::optional<std::string> destination;
+    int error = 0;
+    bool sameFile = false;
+};
+CopyOutcome copyVerified(const std::string& from, const std::string& to);
 
 // Makes a file of the user's own executable for all (a+x) without following a link.
 bool makeExecutable(const std::string& file);
@@ -102,7 +117,12 @@ std::string unsafePackageStatus(const std::string& path, bool labelled,
 // made or entered (the download would have filled whatever folder the flow stood in).
 std::string cannotEnterStatus(const std::string& folder, bool labelled,
                               std::size_t columns = kStatusColumns);
-// text + path within columns: the path keeps its end.
+// The stop status of a download that wget reported as failed ("Installation Stopped, Download
+// Failed: network unreachable"), for a wget exit status (net::wgetProblem).
+std::string downloadFailedStatus(int wgetStatus, std::size_t columns = kStatusColumns);
+// The status of an installation whose steps all ran while some failed.
+std::string problemsStatus(bool labelled, std::size_t failures);
+// text + path within columns: the path keeps its start and its end ("..." marks the cut).
 std::string fitWithPath(const std::string& text, const std::string& path, std::size_t columns);
 // The stop status after the download was given up at its overall bound (net::wgetTotalSeconds).
 std::string downloadTimedOutStatus(bool labelled);

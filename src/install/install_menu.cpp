@@ -8,6 +8,8 @@
 #include "core/shared_state.h"
 #include "install/auto_install.h"
 #include "install/removal.h"
+#include "install/summary.h"
+#include "install/typed_path.h"
 
 namespace install {
 
@@ -17,24 +19,35 @@ namespace {
 // otherwise the menu shows its waiting text.
 std::optional<std::string> gStoppedStatus;
 
-void changeDisplayedPath() {
+// The typed path (made absolute and checked) becomes the installation path that keys 2, 3, 7
+// and 9 work on; an empty answer goes back to the home folder.
+void changeInstallationPath() {
+    auto& s = S();
     console::clearScreen();
     console::printLine(" ");
-    S().APPLICATIONTEXTWALLETAPPLICATIONPATH =
-        console::promptLine("Please specify the new installation path = ");
+    const std::string typed = console::promptLine("Please specify the new installation path = ");
+    const TypedPath taken =
+        typed.empty() ? TypedPath{s.CURRENTUSERHOMEPATH, ""} : checkedPath(typed, startFolder());
+    if (!taken.path) {
+        gStoppedStatus = "APPLICATION STATUS= " + taken.refusal;
+        return;
+    }
+    s.APPLICATIONTEXTWALLETINSTALLATIONPATH = *taken.path;
+    s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *taken.path;
 }
 
 void installAndExit() {
-    if (runAutomaticInstallation(Variant::A, [] { return installationMenuLines(true); }) ==
-        Outcome::Completed) {
-        endProgramAfterInstallation();
-    }
+    const Outcome outcome =
+        runAutomaticInstallation(Variant::A, [] { return installationMenuLines(true); });
+    if (outcome != Outcome::Stopped) endProgramAfterInstallation();
+    showInstallationSummary(outcome);
     gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
 }
 
 void installAndStay() {
-    if (runAutomaticInstallation(Variant::B) == Outcome::Stopped)
-        gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    const Outcome outcome = runAutomaticInstallation(Variant::B);
+    showInstallationSummary(outcome);
+    if (outcome != Outcome::Completed) gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
 }
 
 }  // namespace
@@ -52,7 +65,7 @@ console::Menu installationMenu(const std::string& applicationPath,
         {"", " "},
         {"", "  INSTALLATION DATE= " + installationDate},
         {"", " "},
-        {"1", " > PRESS 1..CHANGE CURRENT INSTALLATION PATH", changeDisplayedPath, true},
+        {"1", " > PRESS 1..CHANGE CURRENT INSTALLATION PATH", changeInstallationPath, true},
         {"", " "},
         {"2", " > PRESS 2..INSTALL THE CORVANE WALLET FOR THIS USER AND EXIT INSTALLER",
          installAndExit, true},

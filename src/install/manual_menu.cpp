@@ -13,6 +13,7 @@
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"
+#include "install/steps.h"
 #include "install/typed_path.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
@@ -32,152 +33,118 @@ std::string manualArchiveFolder(std::string_view driverArchiveFolder, std::strin
 
 namespace {
 
-void createFolder(const std::string& path) {
-    S().FILEPATH = path;
-    CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
-}
+using install::Installation;
+using install::StepResult;
+using install::StepState;
 
 // The status text stands after " APPLICATION STATUS= " on the menu's last row.
 constexpr std::size_t kManualStatusColumns = install::kStatusColumns - 21;
 
-// A copy that never arrived stops the option and says which file is missing.
-std::optional<std::string> copyOrReport(const std::string& from, const std::string& to) {
-    if (auto done = install::copyAndVerify(from, to)) return done;
-    const std::string missing = entryExists(from) ? install::copyDestination(from, to) : from;
-    S().APPLICATIONTEXTWALLETCURRENTSTATUS =
-        install::missingFileStatus(missing, false, kManualStatusColumns);
-    return std::nullopt;
+// An option's installation: the layout of the selected-wallet installations on IP (archive in
+// IP/archive/current, the files straight in IP), told on the status line only at its end.
+Installation manualInstallation() {
+    Installation in;
+    in.ip = S().APPLICATIONTEXTWALLETINSTALLATIONPATH;
+    in.plan = install::planFor(install::Variant::C, in.ip);
+    in.plan.statusMode = install::StatusMode::Silent;
+    in.plan.labelledStatus = false;
+    in.plan.folders.clear();
+    in.plan.sourceFolder =
+        install::manualArchiveFolder(install::thisRun().archiveFolder, in.ip) + "/current";
+    in.startFolder = currentFolder();
+    in.statusColumns = kManualStatusColumns;
+    // What option 3 puts in place (into IP/wallet/ when that is a folder, as cp does): the
+    // launchers of this menu start that program and show that icon.
+    in.program = install::copyDestination("wallet", in.ip + "/wallet");
+    in.icon = install::copyDestination("wallet.ico", in.ip + "/wallet.ico");
+    return in;
 }
 
-// The launchers of this menu start the program and show the icon that option 3 puts at the
-// installation path (into IP/wallet/ when that is a folder, as cp does).
-void fillProgramAndIcon(launchers::Placement& p) {
-    const std::string ip = S().APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    p.program = install::copyDestination("wallet", ip + "/wallet");
-    p.icon = install::copyDestination("wallet.ico", ip + "/wallet.ico");
+// Runs an option's steps and its receipt; returns the first failure, if any (the status
+// line then says it).
+std::optional<StepResult> runOption(Installation& in, std::vector<install::Step> steps) {
+    steps.push_back({"receipt", false, install::saveReceipt});
+    install::runSteps(in, steps);
+    enterFolder(in.startFolder);
+    for (const StepResult& r : in.results) {
+        if (r.state != StepState::Failed) continue;
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS = install::resultStatus(r, kManualStatusColumns);
+        return r;
+    }
+    return std::nullopt;
 }
 
 // The download leaves the remote folder "current" below the working directory, so it runs in
 // the archive folder: option 3 then finds the files in archive/current.
 void downloadArchiveFolder() {
-    auto& s = S();
-    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    createFolder(ip);
-    install::thisRun().archiveFolder = ip + "/archive";
-    createFolder(install::thisRun().archiveFolder);
-    const std::string remembered = currentFolder();
-    if (!enterFolder(install::thisRun().archiveFolder)) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::cannotEnterStatus(
-            install::thisRun().archiveFolder, false, kManualStatusColumns);
-        return;
-    }
-    s.REMOTEPATH = net::secondServerRemotePath();
-    DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
-    enterFolder(remembered);
-    if (net::lastDownloadTimedOut())
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::downloadTimedOutStatus(false);
-    else
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
-            net::checkWalletArchive(install::thisRun().archiveFolder + "/current", true)
-                .statusText();
+    Installation in = manualInstallation();
+    install::thisRun().archiveFolder = in.ip + "/archive";
+    in.plan.folders = {{in.ip, std::nullopt}, {in.ip + "/archive", std::nullopt}};
+    in.plan.sourceFolder = install::thisRun().archiveFolder + "/current";
+    if (!runOption(in, {{"make folders", true, install::makeFolders},
+                        {"download", true, install::downloadArchive},
+                        {"check the archive", true, install::checkArchive}}))
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS = in.check->statusText();
 }
 
 void copyFromArchive() {
-    auto& s = S();
-    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    const std::string source =
-        install::manualArchiveFolder(install::thisRun().archiveFolder, ip) + "/current";
+    Installation in = manualInstallation();
     // Checked again here: the archive may come from an earlier run, or have changed since.
-    const net::ArchiveCheck check = net::checkWalletArchive(source, true);
-    s.APPLICATIONTEXTWALLETCURRENTSTATUS = check.statusText();
-    if (check.refused()) return;
-    const auto icon = copyOrReport(source + "/wallet.ico", ip + "/wallet.ico");
-    if (!icon) return;
-    const std::string tellers = ip + "/control/applications/wallet/tellerData";
-    createFolder(tellers);
-    setOwnFolderMode(tellers, 0700);
-    if (!copyOrReport(source + "/tellers", tellers + "/tellers")) return;
-    const auto program = copyOrReport(source + "/Linux/wallet", ip + "/wallet");
-    if (!program) return;
-    install::makeExecutable(*program);
-    install::thisRun().programPath = *program;
-    install::thisRun().iconPath = *icon;
+    in.plan.folders = {{in.ip + "/control/applications/wallet/tellerData", std::nullopt, true}};
+    if (!runOption(in, {{"check the archive", true, install::checkArchive},
+                        {"copy icon", false, install::copyIcon},
+                        {"make folders", false, install::makeFolders},
+                        {"copy tellers", false, install::copyTellers},
+                        {"copy program", true, install::copyProgram},
+                        {"make executable", false, install::makeProgramExecutable}}))
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS = in.check->statusText();
+}
+
+// Writes the option's launcher when the icon it names is there; the message says which.
+void writeManualLauncher(Installation& in, const launchers::Placement& placement,
+                         std::vector<install::Step> after = {}) {
+    if (!entryExists(in.icon)) {
+        const std::string folder = in.icon.substr(0, in.icon.rfind('/') + 1);
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(folder);
+        return;
+    }
+    in.placement = placement;
+    std::vector<install::Step> steps = {{"write launchers", true, install::writeUserLaunchers}};
+    steps.insert(steps.end(), after.begin(), after.end());
+    if (!runOption(in, steps))
+        S().APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
 }
 
 void desktopShortcut() {
-    auto& s = S();
-    const std::string home = s.CURRENTUSERHOMEPATH;
-    // The desktop launcher always starts HOME/wallet/wallet, so its icon is looked for there.
-    if (!entryExists(home + "/wallet/wallet.ico")) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(home + "/wallet/");
-        return;
-    }
-    auto placement = launchers::manualDesktopPlacement(home);
-    fillProgramAndIcon(placement);
-    install::thisRun().desktopLauncherPath = launchers::writeLauncher(placement);
-    s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
+    Installation in = manualInstallation();
+    writeManualLauncher(in, launchers::manualDesktopPlacement(S().CURRENTUSERHOMEPATH));
 }
 
 void userMenuItem() {
-    auto& s = S();
-    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    install::thisRun().archiveFolder = ip + "/archive";
+    Installation in = manualInstallation();
+    install::thisRun().archiveFolder = in.ip + "/archive";
+    in.plan.sourceFolder = install::thisRun().archiveFolder + "/current";
     // The icon comes from the downloaded folder, archive/current, where option 2 leaves it.
-    const std::string archivedIcon = install::thisRun().archiveFolder + "/current/wallet.ico";
-    if (!entryExists(ip + "/wallet.ico") && entryExists(archivedIcon) &&
-        net::checkWalletArchive(install::thisRun().archiveFolder + "/current", false)
-            .allows("wallet.ico"))
-        install::copyAndVerify(archivedIcon, ip + "/wallet.ico");
-    if (!entryExists(ip + "/wallet.ico")) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
-        return;
-    }
-    auto placement = launchers::manualUserMenuPlacement(s.CURRENTUSERHOMEPATH);
-    fillProgramAndIcon(placement);
-    launchers::writeLauncher(placement);
-    s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
+    if (!entryExists(in.icon) && entryExists(in.plan.sourceFolder + "/wallet.ico") &&
+        net::checkWalletArchive(in.plan.sourceFolder, false).allows("wallet.ico"))
+        install::copyIcon(in);
+    writeManualLauncher(in, launchers::manualUserMenuPlacement(S().CURRENTUSERHOMEPATH));
 }
 
 void allUsersMenuItem() {
-    auto& s = S();
-    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    if (!entryExists(ip + "/wallet.ico")) {
-        // Names the folder that was looked in.
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
-        return;
-    }
-    auto placement = launchers::manualAllUsersPlacement(s.CURRENTUSERHOMEPATH);
-    fillProgramAndIcon(placement);
-    launchers::writeLauncher(placement);
-    s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::successMessage(placement.folder);
+    Installation in = manualInstallation();
+    writeManualLauncher(in, launchers::manualAllUsersPlacement(S().CURRENTUSERHOMEPATH),
+                        {{"before root", true, install::beforeArchiveGoesToRoot},
+                         {"all-users launcher", false, install::installAllUsersLauncher}});
 }
 
-void recordInstallation() {
-    auto& s = S();
-    const std::string ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
-    s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + install::thisRun().desktopLauncherPath;
-    CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
-    s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
-    const std::string remembered = currentFolder();
+void recordThisInstall() {
+    Installation in = manualInstallation();
     // wallet.cfg is written in the working directory: without the folder it would land
     // wherever the installer happens to stand.
-    createFolder(ip);
-    if (!enterFolder(ip)) {
-        s.APPLICATIONTEXTWALLETCURRENTSTATUS =
-            install::cannotEnterStatus(ip, false, kManualStatusColumns);
-        return;
-    }
-    s.FILEPATH = ip;
-    s.FILENAME = "wallet.cfg";
-    s.VALUEINITIATOROUTLIER = "=";
-    s.VALUETERMINATOROUTLIER = "\r";
-    s.OBJECTMARKER = "applicationTextWalletInstallationPath";
-    s.OBJECTVALUE = ip;
-    WRITEOBJECTANDVALUEINCUSTOMFILE();
-    s.OBJECTMARKER = "applicationTextWalletInstallationDate";
-    s.OBJECTVALUE = s.APPLICATIONTEXTWALLETINSTALLATIONDATE;
-    WRITEOBJECTANDVALUEINCUSTOMFILE();
-    enterFolder(remembered);
+    in.plan.folders = {{in.ip, std::nullopt}};
+    runOption(in, {{"make folders", true, install::makeFolders},
+                   {"record wallet.cfg", false, install::recordInstallation}});
 }
 
 }  // namespace
@@ -214,7 +181,7 @@ console::Menu manualMenu(std::string_view installationPath, std::string_view sta
          allUsersMenuItem},
         {"", " "},
         {"7", " > PRESS 7..TO RECORD THIS INSTALL IN wallet.cfg FILE IN WALLET RUNTIME FOLDER",
-         recordInstallation},
+         recordThisInstall},
         {"", " "},
         {"0", " > PRESS 0..TO GO BACK"},
         {"", " "},

@@ -5,13 +5,19 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "install/auto_install.h"
+#include "install/summary.h"
 #include "install/typed_path.h"
 #include "storage/wallet_scan.h"
 
 namespace {
 
-void installForThisUser() { install::runAutomaticInstallation(install::Variant::C); }
-void installForAllUsers() { install::runAutomaticInstallation(install::Variant::D); }
+// Installs, and shows the summary when a step failed; the menu's status then says so.
+void installWith(install::Variant v) {
+    install::showInstallationSummary(install::runAutomaticInstallation(v));
+}
+
+void installForThisUser() { installWith(install::Variant::C); }
+void installForAllUsers() { installWith(install::Variant::D); }
 
 }  // namespace
 

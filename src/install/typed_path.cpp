@@ -38,7 +38,14 @@ TypedPath typedInstallationPath(std::string_view typed, std::string_view startFo
     if (typed.find('\0') != std::string_view::npos) {
         return {std::nullopt, "Path Refused, It Holds A Zero Byte"};
     }
-    std::string path = walletPathRule(typed);
+    return checkedPath(walletPathRule(typed), startFolder);
+}
+
+TypedPath checkedPath(std::string path, std::string_view startFolder) {
+    if (path.find('\0') != std::string::npos) {
+        return {std::nullopt, "Path Refused, It Holds A Zero Byte"};
+    }
+    if (path.empty()) return {std::nullopt, "Path Refused, It Is Empty"};
     if (path.front() != '/') {
         if (startFolder.empty()) {
             return {std::nullopt, "Path Refused, Start Folder Unknown: Type A Full Path"};

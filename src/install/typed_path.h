@@ -42,6 +42,10 @@ struct TypedPath {
 // holds a zero byte, or it is relative and the start folder is not known.
 TypedPath typedInstallationPath(std::string_view typed, std::string_view startFolder);
 
+// The same checks without the wallet rule (the installation menu's path, below which the
+// installation makes its own "wallet" folder). An empty path is refused.
+TypedPath checkedPath(std::string path, std::string_view startFolder);
+
 // Key "1" of both menus: prompts for the target location; a path taken becomes the
 // installation path, a refused one leaves it as it was and says why on the status line.
 void askTargetLocation();

@@ -4,13 +4,16 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "console/console.h"
 #include "core/shared_state.h"
+#include "core/text.h"
 #include "host/file_ops.h"
 #include "host/platform.h"
 #include "host/regular_file.h"
@@ -90,14 +93,15 @@ std::string secondServerRemotePath() {
 std::string timestampingMirrorCommand(std::string_view rejectList, std::string_view remotePath) {
     std::string c = "wget -N -r -R \"";
     c.append(rejectList);
-    c += "\" robots=off -nH --level=0 --no-parent --reject=index.html* ";
+    c += "\" -e robots=off -nH --level=0 --no-parent --reject=index.html* ";
     c.append(remotePath);
     return c;
 }
 
 std::string folderDownloadCommand(std::string_view remotePath) {
     std::string c =
-        "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent --reject=index.html* ";
+        "wget -r -e robots=off -nH --progress=bar:force  --level=0 --no-parent "
+        "--reject=index.html* ";
     c.append(remotePath);
     c += " > /dev/null";
     return c;
@@ -108,6 +112,8 @@ std::string boundedWgetrcContent(std::string_view userWgetrc) {
     if (!c.empty() && c.back() != '\n') c += '\n';
     c += "timeout = " + std::to_string(kWgetTimeoutSeconds) + "\n";
     c += "tries = " + std::to_string(kWgetTries) + "\n";
+    // The server's listings stay, so that what arrived can be held against what it listed.
+    c += "remove_listing = off\n";
     return c;
 }
 
@@ -120,6 +126,7 @@ std::string userWgetrcPath() {
 namespace {
 
 bool gLastTimedOut = false;
+int gLastStatus = 0;
 
 int runWithin(const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
@@ -129,6 +136,7 @@ int runWithin(const std::string& commandLine, int seconds) {
     // timeout's own statuses: 124 after SIGTERM, 128 + 9 when wget had to be killed. wget's
     // own statuses stay below 9.
     gLastTimedOut = status == 124 || status == 128 + 9;
+    gLastStatus = status;
     return status;
 }
 
@@ -136,8 +144,103 @@ int runWithin(const std::string& commandLine, int seconds) {
 
 bool lastDownloadTimedOut() { return gLastTimedOut; }
 
+int lastDownloadStatus() { return gLastStatus; }
+
+std::optional<ListedFile> parseListingLine(std::string_view line) {
+    if (line.empty() || line.front() != '-') return std::nullopt;  // regular files only
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < line.size() && fields.size() < 8) {
+        while (i < line.size() && line[i] == ' ') ++i;
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ') ++i;
+        if (i > start) fields.push_back(line.substr(start, i - start));
+    }
+    while (i < line.size() && line[i] == ' ') ++i;
+    std::string_view name = line.substr(i);
+    while (!name.empty() && (name.back() == '\r' || name.back() == '\n')) name.remove_suffix(1);
+    if (fields.size() < 8 || name.empty()) return std::nullopt;
+    std::uintmax_t size = 0;
+    const std::string_view digits = fields[4];
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return ListedFile{std::string(name), size};
+}
+
+std::optional<std::string> cutShortFile(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::optional<std::string> shortFile;
+    std::vector<fs::path> listings;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->path().filename() == ".listing" && it->is_regular_file(ec))
+            listings.push_back(it->path());
+    }
+    for (const fs::path& listing : listings) {
+        const auto text = host::readRegularFile(listing.string(), host::Links::Refuse);
+        forEachLine(text.value_or(""), [&](std::string_view line) {
+            const auto listed = parseListingLine(line);
+            if (!listed || shortFile) return;
+            const fs::path file = listing.parent_path() / listed->name;
+            std::error_code sizeError;
+            const auto size = fs::file_size(file, sizeError);
+            // A file that is there but shorter (or longer) than the server said was cut.
+            if (!sizeError && size != listed->size) shortFile = file.string();
+        });
+        fs::remove(listing, ec);
+    }
+    return shortFile;
+}
+
+void noteDownloadNotRun() {
+    gLastTimedOut = false;
+    gLastStatus = kDownloadNotRun;
+}
+
+std::string wgetProblem(int status) {
+    switch (status) {
+        case 0:
+            return "";
+        case 1:
+            return "wget failed";
+        case 2:
+            return "bad options";
+        case 3:
+            return "cannot write files";
+        case 4:
+            return "network unreachable";
+        case 5:
+            return "TLS failure";
+        case 6:
+            return "login refused";
+        case 7:
+            return "protocol error";
+        case 8:
+            return "server error";
+        case 124:
+        case 128 + 9:
+            return "time bound reached";
+        case 127:
+            return "wget not found";
+        case kDownloadNotRun:
+            return "nothing downloaded";
+        case kDownloadCutShort:
+            return "transfer cut short";
+        default:
+            return "wget exit status " + std::to_string(status);
+    }
+}
+
+std::string wgetFailureCause(int status) {
+    const std::string statusText = "wget exit status " + std::to_string(status);
+    const std::string problem = wgetProblem(status);
+    return problem == statusText ? problem : problem + " (" + statusText + ")";
+}
+
 int runBoundedWget(const std::string& commandLine) {
     gLastTimedOut = false;
+    gLastStatus = 0;
     const int seconds = wgetTotalSeconds();
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());
@@ -164,7 +267,10 @@ void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALL
     platform().sleepMs(5000);
     s.PATHNAME = s.CURRENTWALLETARCHIVEPATH;
     CHECKIFPATHEXISTS();
-    if (s.PATHFOUND != 1) return;
+    if (s.PATHFOUND != 1) {
+        net::noteDownloadNotRun();
+        return;
+    }
     console::printLine("ARCHIVE FILES CHECK..................... DOWNLOADING");
     platform().sleepMs(2000);
     s.REMOTEPATH = net::archiveServerRemotePath();

@@ -2,6 +2,8 @@
 // the credentials of the two archive servers, and the private wgetrc that bounds every wget run.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,7 +35,7 @@ std::string archiveServerRemotePath();
 // The REMOTEPATH of the folder downloads from the second server (remote folder "current").
 std::string secondServerRemotePath();
 
-// The timestamping mirror: wget -N -r -R "<reject>" robots=off ... index.html* <remotePath>.
+// The timestamping mirror: wget -N -r -R "<reject>" -e robots=off ... index.html* <remotePath>.
 std::string timestampingMirrorCommand(std::string_view rejectList, std::string_view remotePath);
 // The folder download: progress bar only, standard output discarded.
 std::string folderDownloadCommand(std::string_view remotePath);
@@ -51,6 +53,29 @@ int runBoundedWget(const std::string& commandLine);
 // True when the last runBoundedWget was stopped by the overall bound: what it left below the
 // working directory may be cut short, so a flow must not take it as the wallet's files.
 bool lastDownloadTimedOut();
+// wget's exit status of the last download (0 when it worked; kDownloadNotRun when the archive
+// refresh found no local archive folder and ran nothing).
+inline constexpr int kDownloadNotRun = -1;
+// Not wget's: a file arrived shorter than the server listed it (see cutShortFile).
+inline constexpr int kDownloadCutShort = -2;
+int lastDownloadStatus();
+void noteDownloadNotRun();
+// One regular file of an FTP listing (the .listing that wget keeps: "ls -l" lines).
+struct ListedFile {
+    std::string name;
+    std::uintmax_t size = 0;
+};
+std::optional<ListedFile> parseListingLine(std::string_view line);
+// Holds every file below folder against the .listing wget left beside it (recursive FTP
+// downloads go on after a transfer breaks off and still exit 0): the first file whose size
+// differs from the listed one, if any. Removes the .listing files.
+std::optional<std::string> cutShortFile(const std::string& folder);
+
+// What a wget exit status means, in a few words ("network unreachable" for 4, "login refused"
+// for 6, "server error" for 8, "time bound reached" when the overall bound stopped it, ...);
+// "" for 0. wgetFailureCause adds the status: "login refused (wget exit status 6)".
+std::string wgetProblem(int status);
+std::string wgetFailureCause(int status);
 
 }  // namespace net
 

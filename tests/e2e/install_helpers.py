@@ -146,3 +146,27 @@ def tree(*roots, skip=()):
                         digest = hashlib.sha256(f.read()).hexdigest()[:16]
                     out[p] = "file %o %s" % (st.st_mode & 0o7777, digest)
     return out
+
+
+SUMMARY_PROBLEMS = " INSTALLATION FINISHED WITH PROBLEMS: "
+CONTINUED = " " * 9
+
+
+def summary_items(rows):
+    """The summary's items as whole texts: a long one continues on indented rows (cut at a
+    blank, or inside a path that has none, where the row is full)."""
+    items, last_len, in_item = [], 0, False
+    for r in rows:
+        r = r.rstrip()
+        if r.startswith(CONTINUED):
+            if not in_item:
+                continue
+            items[-1] += ("" if last_len >= 80 else " ") + r[len(CONTINUED):]
+        elif r.startswith((" FAILED  ", " SKIPPED ")):
+            items.append(r)
+            in_item = True
+        else:
+            in_item = False
+            continue
+        last_len = len(r)
+    return items

@@ -162,11 +162,11 @@ def test_variant_a_installs_and_ends_the_program(tui):
     # Every sudo got the password on its standard input.
     assert all(e["stdin"] == "secret\n" for e in sb.log("sudo") if "-kS" in e["argv"])
 
-    # The archive refresh's wget argv as documented (robots=off kept as a bare word).
+    # The archive refresh's wget argv as documented (robots=off as a wgetrc command after -e).
     wget = sb.log("wget")
     assert len(wget) == 1
     assert wget[0]["argv"] == [
-        "-N", "-r", "-R", "", "robots=off", "-nH", "--level=0", "--no-parent",
+        "-N", "-r", "-R", "", "-e", "robots=off", "-nH", "--level=0", "--no-parent",
         "--reject=index.html*", "--user=" + sb.deploy["CORVANE_ARCHIVE_SERVER_ACCOUNT"],
         "--password=ferric3basin8",
         "ftp://%s/archive/wallet/current" % sb.deploy["CORVANE_ARCHIVE_SERVER_HOST"]]

@@ -129,14 +129,30 @@ def test_screen_and_the_order_1_2_3_4_5_7_make_a_working_installation(tui):
     tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER))
 
 
-def test_option_4_without_the_icon_in_home_wallet_says_so(tui):
+def test_option_4_looks_for_the_icon_it_names_and_writes_a_launcher_that_starts(tui):
+    """Option 4 checks exactly what its launcher names: before options 2 and 3 the icon of the
+    typed path is missing and nothing is written; after them, the launcher's Exec and Icon
+    are the files that option 3 put in place."""
     sb = tui.sb
     open_manual_menu(tui)
+    ip = os.path.join(sb.mounts[0], "elsewhere", "wallet")
     change_path(tui, os.path.join(sb.mounts[0], "elsewhere"))
     rows = press(tui, "4")
-    assert status(rows) == (" APPLICATION STATUS= SORRY, wallet.ico IS NOT PRESENT IN "
-                            + sb.home + "/wallet/")
+    assert status(rows) == " APPLICATION STATUS= SORRY, wallet.ico IS NOT PRESENT IN " + ip + "/"
     assert os.listdir(sb.desktop) == []
+    press(tui, "2")
+    press(tui, "3")
+    rows = press(tui, "4")
+    assert status(rows) == " APPLICATION STATUS= SUCCESS, wallet.desktop CREATED IN " + sb.desktop
+    launcher = os.path.join(sb.desktop, "Corvane wallet.desktop")
+    program = exec_program(launcher)
+    with open(launcher) as f:
+        icon = next(l for l in f if l.startswith("Icon="))[len("Icon="):].rstrip("\n")
+    assert (program, icon) == (os.path.join(ip, "wallet"), os.path.join(ip, "wallet.ico"))
+    with open(icon, "rb") as a, open(os.path.join(sb.ftp_root, "current", "wallet.ico"), "rb") as b:
+        assert a.read() == b.read()
+    subprocess.run([program], check=True, timeout=10)
+    assert len(sb.wallet_runs()) == 1
 
 
 @pytest.mark.parametrize("option", ["2", "3", "5", "6", "7"])

@@ -142,7 +142,7 @@ def test_wget_reaches_the_local_server_with_both_accounts(sandbox):
     account = sandbox.deploy["CORVANE_ARCHIVE_SERVER_ACCOUNT"]
     work = os.path.join(sandbox.home, "w")
     os.makedirs(work)
-    sh(sandbox, 'wget -N -r -R "" robots=off -nH --level=0 --no-parent --reject=index.html*  '
+    sh(sandbox, 'wget -N -r -R "" -e robots=off -nH --level=0 --no-parent --reject=index.html*  '
        '--user=%s --password=%s ftp://%s/archive/wallet/current' % (account, ARCHIVE_PASSWORD,
                                                                      host), cwd=work)
     assert listing(os.path.join(work, "archive/wallet/current")) == ARCHIVE_FILES
@@ -150,7 +150,7 @@ def test_wget_reaches_the_local_server_with_both_accounts(sandbox):
     assert entry["argv"][-1] == "ftp://%s/archive/wallet/current" % host
     assert entry["rewritten"][-1].startswith("ftp://127.0.0.1:")
     second = sandbox.deploy["CORVANE_SECOND_SERVER_HOST"]
-    sh(sandbox, "wget -r robots=off -nH --progress=bar:force  --level=0 --no-parent "
+    sh(sandbox, "wget -r -e robots=off -nH --progress=bar:force  --level=0 --no-parent "
        "--reject=index.html*  --user=%s --password=%s ftp://%s/current > /dev/null"
        % (SECOND_ACCOUNT, SECOND_PASSWORD, second), cwd=work)
     assert listing(os.path.join(work, "current")) == sorted(

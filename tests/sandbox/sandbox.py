@@ -241,10 +241,13 @@ class Sandbox:
         self.config["sudo"].update(values)
         self.save_config()
 
-    def set_tool(self, tool, rc=0, stdout="", stderr="", seconds=0):
-        """Canned answer of a log-only tool; `seconds` it takes before answering."""
+    def set_tool(self, tool, rc=0, stdout="", stderr="", seconds=0, fail_for=(), fail_rc=100):
+        """Canned answer of a log-only tool; `seconds` it takes before answering; a call
+        naming one of `fail_for` (a package) ends with `fail_rc` instead. For install, only rc
+        counts."""
         self.config["tools"][tool] = {"rc": rc, "stdout": stdout, "stderr": stderr,
-                                      "seconds": seconds}
+                                      "seconds": seconds, "fail_for": list(fail_for),
+                                      "fail_rc": fail_rc}
         self.save_config()
 
     def set_packages(self, **values):

@@ -45,9 +45,10 @@ TEST_F(ManualMenu, ScreenEndsWithTheStatusEntryWithoutALineBreak) {
 }
 
 TEST_F(ManualMenu, IconMissingMessagesNameTheFolderLookedIn) {
+    // Option 4 looks where the launcher it writes takes its icon from: the installation path.
     run({"4"});
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
-              "SORRY, wallet.ico IS NOT PRESENT IN " + home.path() + "/wallet/");
+              "SORRY, wallet.ico IS NOT PRESENT IN " + home.path() + "/apps/wallet/");
     run({"5"});
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
               "SORRY, wallet.ico IS NOT PRESENT IN " + home.path() + "/apps/wallet/");
@@ -126,9 +127,9 @@ TEST_F(ManualMenu, OptionsTwoAndSevenStopWhereTheirFolderCannotBeEntered) {
     // and wallet.cfg would be written there.
     writeFileBytes(home / "file", "x");
     const std::pair<const char*, const char*> cases[] = {
-        // key, the end of the folder named (the status cuts a long path at its front)
-        {"2", "/file/wallet/archive"},
-        {"7", "/file/wallet"},
+        // key, the end of what the status names: the file that stands in the way
+        {"2", "/file"},
+        {"7", "/file"},
     };
     const auto before = std::filesystem::current_path();
     for (const auto& [key, folder] : cases) {

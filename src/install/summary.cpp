@@ -1,0 +1,113 @@
+// The closing summary: its lines (pure), its pages, and the two ways it is shown.
+#include "install/summary.h"
+
+#include <unistd.h>
+
+#include "console/console.h"
+#include "core/shared_state.h"
+#include "host/run_log.h"
+#include "host/terminal.h"
+#include "host/whole_file.h"
+
+namespace install {
+
+namespace {
+
+constexpr std::string_view kIndent = "         ";  // continuation lines stand under the text
+
+// text cut into lines of at most kSummaryColumns: at a blank where there is one, else hard.
+void appendWrapped(std::vector<std::string>& out, const std::string& text) {
+    std::string rest = text;
+    bool first = true;
+    while (!rest.empty()) {
+        const std::string lead = first ? "" : std::string(kIndent);
+        const std::size_t room = kSummaryColumns - lead.size();
+        if (rest.size() <= room) {
+            out.push_back(lead + rest);
+            break;
+        }
+        std::size_t cut = rest.rfind(' ', room);
+        if (cut == std::string::npos || cut < room / 2) cut = room;
+        out.push_back(lead + rest.substr(0, cut));
+        rest = rest.substr(cut);
+        while (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
+        first = false;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> summaryLines(const Installation& in, const std::string& runLogPath) {
+    std::size_t failures = 0;
+    for (const StepResult& r : in.results) failures += r.state == StepState::Failed ? 1 : 0;
+    const std::size_t skips = in.results.size() - failures;
+    if (in.results.empty() && in.alreadyInstalled == 0) return {};
+    std::vector<std::string> out;
+    out.push_back(failures > 0
+                      ? " INSTALLATION FINISHED WITH PROBLEMS: " + std::to_string(failures) +
+                            " FAILED, " + std::to_string(skips) + " SKIPPED"
+                      : " INSTALLATION SUMMARY: " + std::to_string(skips) + " SKIPPED");
+    out.push_back(" ");
+    for (const StepResult& r : in.results) {
+        std::string text = r.state == StepState::Failed ? " FAILED  " : " SKIPPED ";
+        text += r.step;
+        if (!r.object.empty()) text += ": " + r.object;
+        if (!r.cause.empty()) text += " (" + r.cause + ")";
+        if (r.stops) text += ", installation stopped";
+        appendWrapped(out, text);
+    }
+    for (const std::string& note : in.notes) appendWrapped(out, " Note: " + note);
+    if (in.alreadyInstalled > 0) {
+        out.push_back(" ");
+        out.push_back(" " + std::to_string(in.alreadyInstalled) + " packages already installed");
+    }
+    if (!runLogPath.empty()) {
+        out.push_back(" ");
+        appendWrapped(out, " Run log: " + runLogPath);
+    }
+    return out;
+}
+
+std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string>& lines) {
+    std::vector<std::vector<std::string>> pages;
+    const std::size_t count = (lines.size() + kSummaryPageLines - 1) / kSummaryPageLines;
+    for (std::size_t p = 0; p < count; ++p) {
+        std::vector<std::string> page(
+            lines.begin() + p * kSummaryPageLines,
+            lines.begin() + std::min(lines.size(), (p + 1) * kSummaryPageLines));
+        page.resize(kSummaryPageLines, " ");
+        page.push_back(" ");
+        page.push_back(p + 1 < count ? " > PRESS ANY KEY FOR MORE (PAGE " + std::to_string(p + 1) +
+                                           " OF " + std::to_string(count) + ")"
+                                     : " > PRESS ANY KEY TO GO BACK TO THE MENU");
+        pages.push_back(std::move(page));
+    }
+    return pages;
+}
+
+std::string runLogPathIfLogging() { return S().LOGGINGENABLED == 1 ? runlog::runLogPath() : ""; }
+
+void showSummaryScreen(const std::vector<std::string>& lines) {
+    for (const auto& page : summaryPages(lines)) {
+        console::drawPage(page);
+        console::waitMenuKey();
+    }
+}
+
+void showInstallationSummary(Outcome outcome) {
+    const Installation& in = lastInstallation();
+    if (outcome == Outcome::Completed) return;
+    if (outcome == Outcome::Stopped && in.results.size() < 2) return;
+    const auto lines = summaryLines(in, runLogPathIfLogging());
+    if (!lines.empty()) showSummaryScreen(lines);
+}
+
+void printSummaryBelowTerminal(const std::vector<std::string>& lines) {
+    terminal::restore();
+    console::clearScreen();
+    std::string out;
+    for (const std::string& l : lines) out += l + "\n";
+    (void)writeAll(STDOUT_FILENO, out);
+}
+
+}  // namespace install

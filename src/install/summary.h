@@ -1,0 +1,41 @@
+// The closing summary of an installation: every step that failed or was skipped, with its
+// object and cause, the packages found installed, and the run log's path. Menus show it as a
+// paged screen; the installation that ends the program prints it below the restored terminal.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "install/steps.h"
+
+namespace install {
+
+inline constexpr std::size_t kSummaryColumns = 80;
+// Lines of a summary page above its blank line and its key line (a page is 23 rows, so the
+// last line break never scrolls an 80x24 terminal).
+inline constexpr std::size_t kSummaryPageLines = 21;
+
+// The summary's lines, each at most kSummaryColumns wide (long ones wrapped, continued
+// indented). Empty when there is nothing to say (no step failed or was skipped, no package
+// found installed). runLogPath: "" when logging is off.
+std::vector<std::string> summaryLines(const Installation& in, const std::string& runLogPath);
+
+// The lines cut into pages of kSummaryPageLines, each followed by a blank line and the key
+// line: " > PRESS ANY KEY FOR MORE (PAGE 1 OF 2)" or, on the last,
+// " > PRESS ANY KEY TO GO BACK TO THE MENU".
+std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string>& lines);
+
+// The run log's path while logging is on, else "".
+std::string runLogPathIfLogging();
+
+// Shows the pages one after the other, a key press each.
+void showSummaryScreen(const std::vector<std::string>& lines);
+// The summary of the installation that ran last, as a screen: after one that finished with
+// problems, or that stopped after other steps had failed or been skipped already (a stop
+// alone says all on the status line).
+void showInstallationSummary(Outcome outcome);
+// Restores the terminal, clears the screen and prints the lines (the program ends next).
+void printSummaryBelowTerminal(const std::vector<std::string>& lines);
+
+}  // namespace install
