@@ -336,6 +336,12 @@ StepResult installAllUsersLauncher(Installation& in) {
         markOnDesktop(in, p);  // the launcher stays on the desktop
         return skipped("all-users launcher", target, "no sudo password");
     }
+    // The launcher makes every user run the program at its path: refused when anybody but root
+    // or this user could put another program there.
+    if (pathOthersCanChange(in.program, getuid())) {
+        markOnDesktop(in, p);  // the launcher stays on the desktop
+        return failed("all-users launcher", in.program, "others can change it");
+    }
     // Root copies it from a private folder that only this user can change, so nothing another
     // user swaps in is read or written with root's rights.
     char folderTemplate[] = "/tmp/corvane-launcher-XXXXXX";

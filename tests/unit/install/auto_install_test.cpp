@@ -6,6 +6,7 @@
 
 #include "app/installWalletForLinux.h"
 #include "install/install_menu.h"
+#include "install/steps.h"
 #include "net/sha256.h"
 #include "test_support.h"
 
@@ -313,6 +314,27 @@ TEST_F(AutoInstall, ADownloadFolderThatCannotBeMadeStopsTheFlowBeforeWget) {
         EXPECT_EQ(fs::current_path(), dir.path() + "/start");
     }
     EXPECT_FALSE(fs::exists(dir.path() + "/start/current"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AutoInstall, NoLauncherForAllUsersStartsAProgramThatOthersCanChange) {
+    // The wallet lies in a folder that every user may write: root must not install a launcher
+    // that makes every user run whatever is put at its path.
+    const std::string shared = dir.path() + "/shared";
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::all);
+    S().APPLICATIONTEXTWALLETINSTALLATIONPATH = shared;
+    // The answer to the question before root: the fake's sample archive is not signed.
+    fake.keys.push_back(Key{KeyKind::Char, "y"});
+    EXPECT_EQ(install::runAutomaticInstallation(Variant::D), install::Outcome::WithProblems);
+    EXPECT_TRUE(linesStartingWith(kSudo + "install ").empty());
+    const auto& results = install::lastInstallation().results;
+    ASSERT_FALSE(results.empty());
+    EXPECT_EQ(results.back().object, shared + "/wallet");
+    EXPECT_EQ(results.back().cause, "others can change it");
 }
 
 }  // namespace
