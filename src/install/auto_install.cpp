@@ -21,6 +21,7 @@
 #include "host/shell.h"
 #include "host/whole_file.h"
 #include "install/launchers.h"
+#include "install/trust.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
 #include "privilege/privilege.h"
@@ -294,6 +295,7 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
         s.REMOTEPATH = net::secondServerRemotePath();
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     }
+    if (net::lastDownloadRefusal()) return stopWith(*net::lastDownloadRefusal());
     if (net::lastDownloadTimedOut()) {
         // What the stopped download left may be cut short: nothing of it is installed.
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = downloadTimedOutStatus(plan.labelledStatus);
@@ -307,6 +309,7 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
         net::checkWalletArchive(plan.sourceFolder, plan.tellersTarget.has_value());
     if (check.refused()) return stopWith(check.statusText());
     flow.status(check.statusText());
+    if (!mayInstallOlderArchive(check, plan.configFolder)) return stopWith(rollbackStatus(false));
 
     const auto icon = flow.copy(plan.sourceFolder + "/wallet.ico", plan.iconTarget);
     if (!icon) return stop();
@@ -314,6 +317,9 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
         return stop();
     }
     const std::string linuxFolder = plan.sourceFolder + "/Linux";
+    if (plan.installPackages && !mayHandPackagesToRoot(check, linuxFolder, walletPackages())) {
+        return stopWith(notAuthenticatedStatus(check, false));
+    }
     if (plan.installPackages) {
         for (const std::string& deb : walletPackages()) {
             const std::string package = linuxFolder + "/" + deb;
@@ -337,6 +343,9 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
     launchers::Placement placement = launchers::automaticPlacement(plan.launcherVariant, home);
     placement.program = *program;
     placement.icon = *icon;
+    if (plan.launcherVariant == 'D' && !mayInstallForAllUsers(check, *program)) {
+        return stopWith(notAuthenticatedStatus(check, false));
+    }
     flow.redrawThenStatus("Creating desktop shortcut");
     const std::string launcher = launchers::writeLauncher(placement);
     install::thisRun().desktopLauncherPath = launcher;

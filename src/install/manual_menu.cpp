@@ -13,6 +13,7 @@
 #include "host/shell.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"
+#include "install/trust.h"
 #include "install/typed_path.h"
 #include "net/archive_check.h"
 #include "net/downloads.h"
@@ -74,7 +75,9 @@ void downloadArchiveFolder() {
     s.REMOTEPATH = net::secondServerRemotePath();
     DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     enterFolder(remembered);
-    if (net::lastDownloadTimedOut())
+    if (net::lastDownloadRefusal())
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = *net::lastDownloadRefusal();
+    else if (net::lastDownloadTimedOut())
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::downloadTimedOutStatus(false);
     else
         s.APPLICATIONTEXTWALLETCURRENTSTATUS =
@@ -144,6 +147,12 @@ void allUsersMenuItem() {
     if (!entryExists(ip + "/wallet.ico")) {
         // Names the folder that was looked in.
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = launchers::iconMissingMessage(ip + "/");
+        return;
+    }
+    const net::ArchiveCheck check = net::checkWalletArchive(
+        install::manualArchiveFolder(install::thisRun().archiveFolder, ip) + "/current", false);
+    if (!install::mayInstallForAllUsers(check, ip + "/wallet")) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::notAuthenticatedStatus(check, false);
         return;
     }
     auto placement = launchers::manualAllUsersPlacement(s.CURRENTUSERHOMEPATH);

@@ -16,6 +16,7 @@
 #include "host/regular_file.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
+#include "net/download_guard.h"
 
 namespace net {
 
@@ -108,6 +109,7 @@ std::string boundedWgetrcContent(std::string_view userWgetrc) {
     if (!c.empty() && c.back() != '\n') c += '\n';
     c += "timeout = " + std::to_string(kWgetTimeoutSeconds) + "\n";
     c += "tries = " + std::to_string(kWgetTries) + "\n";
+    c += "retr_symlinks = on\n";
     return c;
 }
 
@@ -120,6 +122,17 @@ std::string userWgetrcPath() {
 namespace {
 
 bool gLastTimedOut = false;
+std::optional<std::string> gLastRefusal;
+
+// "Installation Stopped, " + why, within the narrowest status room of the flows (58 columns):
+// a long path keeps its end.
+std::string refusalStatus(const std::string& why) {
+    constexpr std::size_t kRoom = 58;
+    std::string text = "Installation Stopped, " + why;
+    if (text.size() > kRoom)
+        text = text.substr(0, 22) + "..." + text.substr(text.size() - (kRoom - 25));
+    return text;
+}
 
 int runWithin(const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
@@ -136,21 +149,40 @@ int runWithin(const std::string& commandLine, int seconds) {
 
 bool lastDownloadTimedOut() { return gLastTimedOut; }
 
+const std::optional<std::string>& lastDownloadRefusal() { return gLastRefusal; }
+
 int runBoundedWget(const std::string& commandLine) {
     gLastTimedOut = false;
+    gLastRefusal.reset();
+    auto refuse = [](const std::string& why) {
+        gLastRefusal = refusalStatus(why);
+        return kDownloadRefused;
+    };
+    const std::string folder = currentFolder();
+    if (folder.empty()) return refuse("Cannot Tell The Download Folder");
+    DownloadLock lock;
+    if (auto busy = lock.take(folder)) return refuse(*busy);
+    const LinkSweep links = removeLinksBelow(folder, downloadTopOf(commandLine));
+    if (!links.problem.empty()) return refuse("Link Not Removed " + links.problem);
     const int seconds = wgetTotalSeconds();
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());
-    if (fd < 0) return runWithin(commandLine, seconds);  // without the wgetrc's waits
+    // Without it the user's own settings would decide how links are handled.
+    if (fd < 0) return refuse("No Private wget Settings");
     ::close(fd);
     // The user's own wgetrc may well be a link (kept with the user's other settings).
     const std::string content = boundedWgetrcContent(
         host::readRegularFile(userWgetrcPath(), host::Links::Follow).value_or(""));
-    (void)replaceFile(tmpl, content, WriteRule{FileMode::Private});
+    if (replaceFile(tmpl, content, WriteRule{FileMode::Private}) != 0) {
+        std::remove(tmpl.c_str());
+        return refuse("No Private wget Settings");
+    }
     int status;
     {
         ScopedEnv env("WGETRC", tmpl);
+        lock.shareWithChildren(true);
         status = runWithin(commandLine, seconds);
+        lock.shareWithChildren(false);
     }
     std::remove(tmpl.c_str());
     return status;
