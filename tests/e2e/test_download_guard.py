@@ -16,17 +16,31 @@ TOP = "archive/wallet/current"
 DESKTOP_FILE = "corvane-update.desktop"
 
 
-def b_ended(rows):
-    """The installation menu after variant B, however it ended."""
-    return is_menu(rows) and any(w in rows[21] for w in ("Installation Complete",
-                                                         "Installation Stopped"))
+ENDINGS = (b"APPLICATION STATUS= Installation Complete", b"APPLICATION STATUS= Installation Stopped")
+
+
+def endings(tui):
+    return sum(tui.count_output(e) for e in ENDINGS)
 
 
 def run_variant_b(tui, timeout=90):
-    open_installation_menu(tui)
+    """Runs variant B (from the top menu or the installation menu); returns its last status
+    text (the menu redraws right after it)."""
+    if not is_menu(tui.rows()):
+        open_installation_menu(tui)
+    before = endings(tui)
     tui.send("3")
-    rows = tui.wait_for(b_ended, timeout=timeout, what="the end of variant B")
-    return rows[21].rstrip()
+    deadline = time.monotonic() + timeout
+    while endings(tui) <= before:
+        assert time.monotonic() < deadline, "variant B did not end\n" + tui.screen_text()
+        time.sleep(0.05)
+    out = tui.output()
+    at = max(out.rfind(e) for e in ENDINGS)
+    text = out[at:].split(b"\x1b")[0].split(b"\r")[0].split(b"\n")[0]
+    tui.wait_for(lambda rows: is_menu(rows) and rows[21].startswith(LABEL),
+                 timeout=30, what="the installation menu again")
+    tui.wait_ready()
+    return text.decode(errors="replace").rstrip()
 
 
 def serve_folder(sb):
