@@ -63,7 +63,12 @@ void giveTerminalTo(pid_t group) {
 void stopAlongWith(pid_t group) {
     if (gHandedTerminal) giveTerminalTo(getpgrp());
     raise(SIGTSTP);  // the terminal's handler puts the user's settings back while stopped
-    if (gHandedTerminal) giveTerminalTo(group);
+    // Continued in the foreground (fg), the terminal goes to the command again, also when it
+    // did not have it before (it stopped reading the terminal from the background).
+    if (isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+        giveTerminalTo(group);
+        gHandedTerminal = 1;
+    }
     killpg(group, SIGCONT);
 }
 

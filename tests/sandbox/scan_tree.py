@@ -41,13 +41,13 @@ def make_long_path_tree(top, entries=40_000, path_bytes=3_600):
     paths of path_bytes bytes. No entry is named wallet. Returns the deepest folder."""
     os.makedirs(top, exist_ok=True)
     deep = top
-    while len(deep) < path_bytes - 300:
-        deep = os.path.join(deep, "l" * min(240, path_bytes - 300 - len(deep)))
+    while len(deep) < path_bytes - 200:
+        deep = os.path.join(deep, "l" * max(1, min(240, path_bytes - 201 - len(deep))))
     os.makedirs(deep, exist_ok=True)
     made = sum(1 for _ in os.walk(top))  # the folders of the chain, top included
     fd = os.open(deep, os.O_RDONLY | os.O_DIRECTORY)
     try:
-        stem = "f" * (path_bytes - len(deep) - 8)
+        stem = "f" * (path_bytes - len(deep) - 7)  # the slash and six digits
         for i in range(entries - made):
             os.close(os.open("%s%06d" % (stem, i), os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd))
     finally:
