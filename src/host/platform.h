@@ -90,3 +90,9 @@ void setPlatform(Platform* p);
 
 // The real POSIX platform (one per process).
 Platform& realPlatform();
+
+// Ends the command the real platform runs now, if any: its whole process group (the shell,
+// timeout, wget, whatever it started) gets SIGTERM, and the terminal comes back to the
+// installer. Async-signal-safe: the terminal's restore calls it on every way out (exit, the
+// ending signals, a fatal error).
+void endRunningCommand();

@@ -40,9 +40,42 @@ int64_t monotonicMs() {
         .count();
 }
 
-// Waits for the child pid to end and returns its wait status. With whileRunning the wait
-// sleeps in poll() on a pidfd until the child ends or the callback's next time comes; without
-// a pidfd (old kernels) it sleeps the same times and looks with WNOHANG.
+// The process group of the command that runs now (0: none), and whether the terminal was
+// handed to it: what endRunningCommand needs, kept where a signal handler may read it.
+volatile sig_atomic_t gCommandGroup = 0;
+volatile sig_atomic_t gHandedTerminal = 0;
+
+// Gives the terminal's foreground to group (the command's, or the installer's own). SIGTTOU
+// is held off: the installer asks from the background when it takes the terminal back.
+void giveTerminalTo(pid_t group) {
+    sigset_t ttou, old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+    while (tcsetpgrp(STDIN_FILENO, group) != 0 && errno == EINTR) {
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// The command was stopped (Ctrl-Z reached its group): the installer takes the terminal back
+// and stops as well, as it did when both shared one group; once continued it gives the
+// terminal to the command again and continues it.
+void stopAlongWith(pid_t group) {
+    if (gHandedTerminal) giveTerminalTo(getpgrp());
+    raise(SIGTSTP);  // the terminal's handler puts the user's settings back while stopped
+    // Continued in the foreground (fg), the terminal goes to the command again, also when it
+    // did not have it before (it stopped reading the terminal from the background).
+    if (isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+        giveTerminalTo(group);
+        gHandedTerminal = 1;
+    }
+    killpg(group, SIGCONT);
+}
+
+// Waits for the child pid (leader of its own group) to end and returns its wait status. With
+// whileRunning the wait sleeps in poll() on a pidfd until the child ends or the callback's
+// next time comes; without a pidfd (old kernels) it sleeps the same times and looks with
+// WNOHANG. A stop of the child is answered by stopAlongWith.
 int waitForChild(pid_t pid, const std::function<int()>& whileRunning) {
     int ws = 0;
     if (whileRunning) {
@@ -56,8 +89,14 @@ int waitForChild(pid_t pid, const std::function<int()>& whileRunning) {
                 };
                 const int r = poll(&p, 1, next);
                 if (r > 0 || (r < 0 && errno != EINTR)) break;
+                if (waitpid(pid, &ws, WNOHANG | WUNTRACED) == pid && WIFSTOPPED(ws))
+                    stopAlongWith(pid);
             } else {
-                const pid_t w = waitpid(pid, &ws, WNOHANG);
+                const pid_t w = waitpid(pid, &ws, WNOHANG | WUNTRACED);
+                if (w == pid && WIFSTOPPED(ws)) {
+                    stopAlongWith(pid);
+                    continue;
+                }
                 if (w == pid) return ws;
                 if (w < 0 && errno != EINTR) return ws;
                 poll(nullptr, 0, next);
@@ -65,8 +104,14 @@ int waitForChild(pid_t pid, const std::function<int()>& whileRunning) {
         }
         if (pidfd >= 0) close(pidfd);
     }
-    while (waitpid(pid, &ws, 0) < 0) {
-        if (errno != EINTR) break;
+    while (true) {
+        const pid_t w = waitpid(pid, &ws, WUNTRACED);
+        if (w < 0 && errno == EINTR) continue;
+        if (w == pid && WIFSTOPPED(ws)) {
+            stopAlongWith(pid);
+            continue;
+        }
+        break;
     }
     return ws;
 }
@@ -112,21 +157,49 @@ public:
         sigemptyset(&empty);
         posix_spawnattr_setsigdefault(&attr, &defaults);
         posix_spawnattr_setsigmask(&attr, &empty);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        // The command and everything it starts form a process group of their own, which the
+        // installer ends on its every way out (endRunningCommand). When the installer has the
+        // terminal, the group gets it while it runs: the keyboard's signals (Ctrl-C, Ctrl-Z)
+        // go to the command, and a command may read the terminal (su asks there).
+        posix_spawnattr_setpgroup(&attr, 0);
+        const bool handTerminal = isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 35))
+        // In the child before it runs anything: no moment in which it reads the terminal from
+        // the background.
+        // The descriptor must still be the terminal then: standard input may be the pipe.
+        const int terminalFd = !options.input               ? STDIN_FILENO
+                               : isatty(STDOUT_FILENO) == 1 ? STDOUT_FILENO
+                                                            : -1;
+        if (handTerminal && terminalFd >= 0)
+            posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminalFd);
+#endif
+        posix_spawnattr_setflags(
+            &attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
-        // Like system(): the keyboard's interrupt goes to the command, not to the installer.
+        // A broken pipe to the command is not the installer's end. SIGTTOU is held off while
+        // the command owns the terminal, so the spinner may still draw beside it.
         struct sigaction ignore {
-        }, oldInt{}, oldQuit{}, oldPipe{};
+        }, oldPipe{};
         ignore.sa_handler = SIG_IGN;
         sigemptyset(&ignore.sa_mask);
-        sigaction(SIGINT, &ignore, &oldInt);
-        sigaction(SIGQUIT, &ignore, &oldQuit);
         sigaction(SIGPIPE, &ignore, &oldPipe);
+        sigset_t ttou, oldMask;
+        sigemptyset(&ttou);
+        sigaddset(&ttou, SIGTTOU);
+        sigprocmask(SIG_BLOCK, &ttou, &oldMask);
 
         pid_t pid = -1;
         int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, envp.data());
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
+        if (rc == 0) {
+            gCommandGroup = pid;
+            gHandedTerminal = handTerminal ? 1 : 0;
+            if (handTerminal) {
+                giveTerminalTo(pid);
+                killpg(pid, SIGCONT);  // in case it read the terminal before it was its own
+            }
+        }
         if (pipeFds[0] >= 0) close(pipeFds[0]);
         if (pipeFds[1] >= 0) {
             if (rc == 0) writeAll(pipeFds[1], *options.input);
@@ -143,8 +216,10 @@ public:
                 interrupted = WTERMSIG(ws) == SIGINT;
             }
         }
-        sigaction(SIGINT, &oldInt, nullptr);
-        sigaction(SIGQUIT, &oldQuit, nullptr);
+        if (gHandedTerminal) giveTerminalTo(getpgrp());
+        gCommandGroup = 0;
+        gHandedTerminal = 0;
+        sigprocmask(SIG_SETMASK, &oldMask, nullptr);
         sigaction(SIGPIPE, &oldPipe, nullptr);
         terminal::enterRaw();
         // The user pressed Ctrl-C: the whole flow stops, not just this command.
@@ -304,6 +379,18 @@ private:
 Platform* gOverride = nullptr;
 
 }  // namespace
+
+void endRunningCommand() {
+    const pid_t group = gCommandGroup;
+    if (group <= 0) return;
+    const int saved = errno;
+    gCommandGroup = 0;
+    if (gHandedTerminal) giveTerminalTo(getpgrp());  // the restore that follows needs it
+    gHandedTerminal = 0;
+    killpg(group, SIGTERM);
+    killpg(group, SIGCONT);  // a stopped group gets the SIGTERM only when it runs
+    errno = saved;
+}
 
 Platform& realPlatform() {
     static PosixPlatform p;

@@ -13,6 +13,8 @@
 #include <exception>
 #include <initializer_list>
 
+#include "host/platform.h"
+
 namespace terminal {
 namespace {
 
@@ -26,6 +28,7 @@ volatile sig_atomic_t gWanted = kSaved;
 volatile sig_atomic_t gContinued = 0;
 
 void onSignal(int sig) {
+    endRunningCommand();  // nothing the installer started outlives it
     restore();
     signal(sig, SIG_DFL);
     raise(sig);
@@ -103,11 +106,15 @@ void onStop(int) {
     errno = saved;
 }
 
-void atExitRestore() { restore(); }
+void atExitRestore() {
+    endRunningCommand();
+    restore();
+}
 
 // An exception nobody caught (or another std::terminate): the terminal first, then one line,
 // then the abort that would have come anyway.
 [[noreturn]] void onTerminate() {
+    endRunningCommand();
     restore();
     const char* what = "no exception";
     if (std::exception_ptr e = std::current_exception()) {

@@ -133,6 +133,9 @@ void userMenuItem() {
 
 void allUsersMenuItem() {
     Installation in = manualInstallation();
+    // What vouches for the program the launcher will start for every user: the archive it
+    // came from (with no archive at all, nothing does, and the user is asked).
+    in.check = net::checkWalletArchive(in.plan.sourceFolder, false);
     writeManualLauncher(in, launchers::manualAllUsersPlacement(S().CURRENTUSERHOMEPATH),
                         {{"before root", true, install::beforeArchiveGoesToRoot},
                          {"all-users launcher", false, install::installAllUsersLauncher}});

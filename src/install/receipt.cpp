@@ -182,6 +182,8 @@ int save(const std::string& folder, const Receipt& r) {
     Receipt all;
     if (auto old = load(folder)) all = std::move(*old);
     merge(all, r);
+    // The archive installed last decides: after a rollback the older signature time stands.
+    all.signedAt = r.signedAt;
     return replaceFile(joinPath(folder, kFileName), format(all), WriteRule{});
 }
 

@@ -22,6 +22,7 @@
 #include "host/shell.h"
 #include "host/whole_file.h"
 #include "install/desktop_trust.h"
+#include "install/trust.h"
 #include "net/downloads.h"
 #include "net/sha256.h"
 #include "provision/provisioning.h"
@@ -165,6 +166,13 @@ StepResult downloadArchive(Installation& in) {
         s.REMOTEPATH = net::secondServerRemotePath();
         DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
     }
+    if (const auto& refused = net::lastDownloadRefusal()) {
+        // wget did not run (the folder is locked by another download, a link could not be
+        // removed, no private settings): the refusal says why.
+        StepResult r = failed("download", folder, *refused);
+        r.stopStatus = *refused;
+        return r;
+    }
     const int st = net::lastDownloadStatus();
     int shown = st;
     if (st == 0 && !isFolder(in.plan.sourceFolder)) shown = net::kDownloadNotRun;
@@ -185,7 +193,12 @@ StepResult checkArchive(Installation& in) {
     in.check = net::checkWalletArchive(in.plan.sourceFolder, in.plan.tellersTarget.has_value());
     if (!in.check->refused()) {
         status(in, in.check->statusText());
-        return done("check the archive");
+        if (mayInstallOlderArchive(*in.check, in.plan.configFolder))
+            return done("check the archive");
+        StepResult r = failed("check the archive", in.plan.sourceFolder,
+                              "signed before the installed archive");
+        r.stopStatus = rollbackStatus(false);
+        return r;
     }
     StepResult r = failed("check the archive", in.check->file, in.check->reason);
     r.stopStatus = in.check->statusText();
@@ -203,7 +216,24 @@ StepResult copyTellers(Installation& in) {
                     nullptr);
 }
 
-StepResult beforeArchiveGoesToRoot(Installation&) { return done("before root"); }
+namespace {
+launchers::Placement placementOf(const Installation& in);
+}  // namespace
+
+StepResult beforeArchiveGoesToRoot(Installation& in) {
+    // Nothing of an archive that no good signature authenticated reaches root unasked.
+    if (!in.check) return done("before root");
+    const bool allUsers = placementOf(in).after == launchers::After::MoveToAllUsers;
+    const bool asked =
+        in.plan.installPackages
+            ? mayHandPackagesToRoot(*in.check, in.plan.sourceFolder + "/Linux", walletPackages())
+            : !allUsers || mayInstallForAllUsers(*in.check, in.program);
+    if (asked) return done("before root");
+    StepResult r = failed("before root", in.plan.sourceFolder,
+                          "not authenticated (" + unauthenticatedReason(*in.check) + ")");
+    r.stopStatus = notAuthenticatedStatus(*in.check, false);
+    return r;
+}
 
 StepResult installArchivePackages(Installation& in) {
     std::vector<StepResult> items;
@@ -447,6 +477,7 @@ StepResult provisionPackages(Installation& in) {
 StepResult saveReceipt(Installation& in) {
     const std::string folder = in.plan.configFolder;
     if (in.laid.entries.empty()) return done("receipt");
+    if (in.check) recordSignature(in.laid, *in.check);
     const int err = receipt::save(folder, in.laid);
     if (err != 0) return failed("receipt", folder + "/" + receipt::kFileName, errnoText(err));
     return done("receipt", folder + "/" + receipt::kFileName);

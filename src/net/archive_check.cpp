@@ -2,16 +2,17 @@
 // a private copy of the very bytes that are then parsed, and each listed file hashed in-process.
 #include "net/archive_check.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
-#include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_status.h"
-#include "host/regular_file.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
 #include "net/sha256.h"
@@ -92,6 +93,57 @@ private:
     std::string path_;
 };
 
+std::string sizeName(std::size_t bytes) {
+    return bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB"
+                                  : std::to_string(bytes >> 10) + " KiB";
+}
+
+// A regular file of at most maxBytes (a link is not followed, a FIFO not waited on). The
+// reason when it cannot be had: "unreadable", or "larger than N KiB/MiB" (read no further).
+struct Bounded {
+    std::optional<std::string> bytes;
+    std::string problem;
+};
+
+Bounded readBounded(const std::string& path, std::size_t maxBytes) {
+    Bounded r;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        r.problem = "unreadable";
+        return r;
+    }
+    const std::string tooLarge = "larger than " + sizeName(maxBytes);
+    if (st.st_size < 0 || static_cast<std::size_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        r.problem = tooLarge;
+        return r;
+    }
+    // One byte more than allowed: a file that grew since fstat shows it.
+    std::string out(maxBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            r.problem = "unreadable";
+            return r;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got > maxBytes) {
+        r.problem = tooLarge;
+        return r;
+    }
+    out.resize(got);
+    r.bytes = std::move(out);
+    return r;
+}
+
 ArchiveCheck refuse(std::string file, std::string reason) {
     ArchiveCheck c;
     c.verdict = ArchiveVerdict::Refused;
@@ -102,20 +154,75 @@ ArchiveCheck refuse(std::string file, std::string reason) {
 
 // gpgv on private copies: the sums checked are exactly the bytes parsed afterwards, whatever
 // happens to the downloaded file meanwhile.
+// Returns the problem, or nothing and the signature's time in signedAt.
 std::optional<std::string> checkSignature(const std::string& sumsBytes,
                                           const std::string& signaturePath,
-                                          const std::string& keyring) {
-    const auto signature = host::readRegularFile(signaturePath);
-    if (!signature) return std::string("unreadable");
+                                          const std::string& keyring,
+                                          std::optional<std::int64_t>& signedAt) {
+    const Bounded signature = readBounded(signaturePath, kSignatureMaxBytes);
+    if (!signature.bytes) return signature.problem;
     PrivateFolder tmp;
     if (!tmp.ok() || !writeFile(tmp / kSumsFileName, sumsBytes) ||
-        !writeFile(tmp / kSignatureFileName, *signature)) {
+        !writeFile(tmp / kSignatureFileName, *signature.bytes)) {
         return std::string("cannot be checked");
     }
     const std::string statusFile = tmp / "gpgv-status";
     const int rc = runCommand(
         gpgvCommand(keyring, tmp / kSignatureFileName, tmp / kSumsFileName, statusFile), true);
-    return signatureProblem(rc, host::readRegularFile(statusFile).value_or(""));
+    // gpgv writes a few lines; more than the bound is not gpgv's answer.
+    const std::string status = readBounded(statusFile, kSignatureMaxBytes).bytes.value_or("");
+    auto problem = signatureProblem(rc, status);
+    if (!problem) signedAt = signatureTime(status);
+    return problem;
+}
+
+bool isKeyword(std::string_view line, std::string_view keyword) {
+    const std::string prefix = "[GNUPG:] " + std::string(keyword);
+    return line.substr(0, prefix.size()) == prefix &&
+           (line.size() == prefix.size() || line[prefix.size()] == ' ');
+}
+
+// The blank-separated fields of a status line after "[GNUPG:] KEYWORD".
+std::vector<std::string_view> fieldsOf(std::string_view line) {
+    std::vector<std::string_view> fields;
+    forEachLine(
+        line,
+        [&](std::string_view f) {
+            if (!f.empty()) fields.push_back(f);
+        },
+        ' ');
+    if (fields.size() >= 2) fields.erase(fields.begin(), fields.begin() + 2);
+    return fields;
+}
+
+std::optional<std::int64_t> parseTimestamp(std::string_view text) {
+    auto digits = [](std::string_view d) {
+        if (d.empty()) return false;
+        for (char c : d)
+            if (c < '0' || c > '9') return false;
+        return true;
+    };
+    auto number = [](std::string_view d) {
+        std::int64_t v = 0;
+        for (char c : d) v = v * 10 + (c - '0');
+        return v;
+    };
+    const auto t = text.find('T');
+    if (t == std::string_view::npos) {
+        if (!digits(text) || text.size() > 18) return std::nullopt;
+        return number(text);
+    }
+    // 20261209T051500: UTC.
+    const std::string_view date = text.substr(0, t), time = text.substr(t + 1);
+    if (date.size() != 8 || time.size() != 6 || !digits(date) || !digits(time)) return std::nullopt;
+    struct tm tmv {};
+    tmv.tm_year = static_cast<int>(number(date.substr(0, 4))) - 1900;
+    tmv.tm_mon = static_cast<int>(number(date.substr(4, 2))) - 1;
+    tmv.tm_mday = static_cast<int>(number(date.substr(6, 2)));
+    tmv.tm_hour = static_cast<int>(number(time.substr(0, 2)));
+    tmv.tm_min = static_cast<int>(number(time.substr(2, 2)));
+    tmv.tm_sec = static_cast<int>(number(time.substr(4, 2)));
+    return static_cast<std::int64_t>(::timegm(&tmv));
 }
 
 }  // namespace
@@ -169,21 +276,36 @@ SumsParse parseSha256Sums(std::string_view text) {
 }
 
 std::optional<std::string> signatureProblem(int exitCode, std::string_view statusLines) {
-    bool good = false, bad = false, unknown = false;
+    bool goodSig = false, validSig = false, bad = false, unknown = false;
+    bool expiredKey = false, revokedKey = false, expiredSig = false;
     for (const std::string_view line : splitLines(statusLines)) {
-        auto is = [&](std::string_view keyword) {
-            const std::string prefix = "[GNUPG:] " + std::string(keyword);
-            return line.substr(0, prefix.size()) == prefix &&
-                   (line.size() == prefix.size() || line[prefix.size()] == ' ');
-        };
-        if (is("VALIDSIG") || is("GOODSIG")) good = true;
+        auto is = [&](std::string_view keyword) { return isKeyword(line, keyword); };
+        if (is("GOODSIG")) goodSig = true;
+        if (is("VALIDSIG")) validSig = true;
         if (is("BADSIG")) bad = true;
         if (is("NO_PUBKEY") || is("ERRSIG")) unknown = true;
+        if (is("EXPKEYSIG")) expiredKey = true;
+        if (is("REVKEYSIG")) revokedKey = true;
+        if (is("EXPSIG")) expiredSig = true;
     }
     if (exitCode == 127) return std::string("gpgv not found");
     if (bad) return std::string("bad signature");
     if (unknown) return std::string("unknown signer");
-    if (exitCode != 0 || !good) return std::string("signature not valid");
+    if (revokedKey) return std::string("revoked key");
+    if (expiredKey) return std::string("expired key");
+    if (expiredSig) return std::string("expired signature");
+    if (exitCode != 0 || !goodSig || !validSig) return std::string("signature not valid");
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> signatureTime(std::string_view statusLines) {
+    for (const std::string_view line : splitLines(statusLines)) {
+        if (!isKeyword(line, "VALIDSIG")) continue;
+        // VALIDSIG <fingerprint> <creation date> <creation timestamp> <expiry> ...
+        const auto fields = fieldsOf(line);
+        if (fields.size() < 3) return std::nullopt;
+        return parseTimestamp(fields[2]);
+    }
     return std::nullopt;
 }
 
@@ -228,22 +350,25 @@ ArchiveCheck checkArchiveFolder(const std::string& folder, const std::string& ke
     if (sumsKind == FileKind::Absent && !signedArchive) return ArchiveCheck{};
     if (sumsKind == FileKind::Absent) return refuse(kSumsFileName, "missing");
 
-    const auto sumsBytes = host::readRegularFile(sumsPath);
-    if (!sumsBytes) return refuse(kSumsFileName, "unreadable");
+    const Bounded sumsRead = readBounded(sumsPath, kSumsMaxBytes);
+    if (!sumsRead.bytes) return refuse(kSumsFileName, sumsRead.problem);
+    const std::string& sumsBytes = *sumsRead.bytes;
+    std::optional<std::int64_t> signedAt;
     if (signedArchive) {
         if (kindOf(keyring) != FileKind::Regular) return refuse(kSignatureFileName, "no keyring");
-        if (auto problem = checkSignature(*sumsBytes, signaturePath, keyring)) {
+        if (auto problem = checkSignature(sumsBytes, signaturePath, keyring, signedAt)) {
             return refuse(kSignatureFileName, *problem);
         }
     }
 
-    const SumsParse sums = parseSha256Sums(*sumsBytes);
+    const SumsParse sums = parseSha256Sums(sumsBytes);
     if (sums.badLine != 0) {
         return refuse(kSumsFileName,
                       "line " + std::to_string(sums.badLine) + ": " + sums.badReason);
     }
     ArchiveCheck check;
     check.verdict = signedArchive ? ArchiveVerdict::SignedAndChecked : ArchiveVerdict::SumsChecked;
+    check.signedAt = signedAt;
     for (const SumsEntry& e : sums.entries) {
         const std::string path = folder + "/" + e.path;
         const auto digest = sha256OfRegularFile(path);
@@ -266,11 +391,24 @@ ArchiveCheck checkWalletArchive(const std::string& folder, bool tellersNeeded) {
     return checkArchiveFolder(folder, archiveKeyringPath(), required);
 }
 
-std::string archiveKeyringPath() {
-    const std::string configured = CORVANE_ARCHIVE_KEYRING;
+std::string keyringPathFor(const std::string& configured, const std::string& executableFolder) {
     if (configured.empty() || configured.front() == '/') return configured;
-    const std::string& folder = S().THISPROGRAMEXECUTABLEFILEPATH;
-    return folder.empty() ? configured : folder + "/" + configured;
+    // Without its own folder a relative keyring names nothing trustworthy: none at all, so a
+    // signed archive is refused ("no keyring") rather than checked against a stray file.
+    if (executableFolder.empty()) return {};
+    return executableFolder == "/" ? "/" + configured : executableFolder + "/" + configured;
+}
+
+std::string executableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.is_absolute()) return {};
+    const std::string folder = exe.parent_path().string();
+    return folder.empty() ? std::string("/") : folder;
+}
+
+std::string archiveKeyringPath() {
+    return keyringPathFor(CORVANE_ARCHIVE_KEYRING, executableFolder());
 }
 
 }  // namespace net

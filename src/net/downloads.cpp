@@ -19,6 +19,7 @@
 #include "host/regular_file.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
+#include "net/download_guard.h"
 
 namespace net {
 
@@ -114,6 +115,7 @@ std::string boundedWgetrcContent(std::string_view userWgetrc) {
     c += "tries = " + std::to_string(kWgetTries) + "\n";
     // The server's listings stay, so that what arrived can be held against what it listed.
     c += "remove_listing = off\n";
+    c += "retr_symlinks = on\n";
     return c;
 }
 
@@ -127,6 +129,17 @@ namespace {
 
 bool gLastTimedOut = false;
 int gLastStatus = 0;
+std::optional<std::string> gLastRefusal;
+
+// "Installation Stopped, " + why, within the narrowest status room of the flows (58 columns):
+// a long path keeps its end.
+std::string refusalStatus(const std::string& why) {
+    constexpr std::size_t kRoom = 58;
+    std::string text = "Installation Stopped, " + why;
+    if (text.size() > kRoom)
+        text = text.substr(0, 22) + "..." + text.substr(text.size() - (kRoom - 25));
+    return text;
+}
 
 int runWithin(const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
@@ -238,22 +251,42 @@ std::string wgetFailureCause(int status) {
     return problem == statusText ? problem : problem + " (" + statusText + ")";
 }
 
+const std::optional<std::string>& lastDownloadRefusal() { return gLastRefusal; }
+
 int runBoundedWget(const std::string& commandLine) {
     gLastTimedOut = false;
     gLastStatus = 0;
+    gLastRefusal.reset();
+    auto refuse = [](const std::string& why) {
+        gLastRefusal = refusalStatus(why);
+        gLastStatus = kDownloadRefused;
+        return kDownloadRefused;
+    };
+    const std::string folder = currentFolder();
+    if (folder.empty()) return refuse("Cannot Tell The Download Folder");
+    DownloadLock lock;
+    if (auto busy = lock.take(folder)) return refuse(*busy);
+    const LinkSweep links = removeLinksBelow(folder, downloadTopOf(commandLine));
+    if (!links.problem.empty()) return refuse("Link Not Removed " + links.problem);
     const int seconds = wgetTotalSeconds();
     std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
     int fd = mkstemp(tmpl.data());
-    if (fd < 0) return runWithin(commandLine, seconds);  // without the wgetrc's waits
+    // Without it the user's own settings would decide how links are handled.
+    if (fd < 0) return refuse("No Private wget Settings");
     ::close(fd);
     // The user's own wgetrc may well be a link (kept with the user's other settings).
     const std::string content = boundedWgetrcContent(
         host::readRegularFile(userWgetrcPath(), host::Links::Follow).value_or(""));
-    (void)replaceFile(tmpl, content, WriteRule{FileMode::Private});
+    if (replaceFile(tmpl, content, WriteRule{FileMode::Private}) != 0) {
+        std::remove(tmpl.c_str());
+        return refuse("No Private wget Settings");
+    }
     int status;
     {
         ScopedEnv env("WGETRC", tmpl);
+        lock.shareWithChildren(true);
         status = runWithin(commandLine, seconds);
+        lock.shareWithChildren(false);
     }
     std::remove(tmpl.c_str());
     return status;

@@ -41,7 +41,9 @@ std::string timestampingMirrorCommand(std::string_view rejectList, std::string_v
 std::string folderDownloadCommand(std::string_view remotePath);
 
 // Content of the private wgetrc: the user's own wgetrc text, then the timeout and tries lines
-// (later lines win in a wgetrc, so the bound holds whatever the user's file says).
+// and retr_symlinks = on (later lines win in a wgetrc, so these hold whatever the user's file
+// says). retr_symlinks on: a link that the server lists is fetched as the file it names (or
+// not at all), never made as a link here that a later run would write through.
 std::string boundedWgetrcContent(std::string_view userWgetrc);
 // The wgetrc the user's wget would read: $WGETRC when set, else $HOME/.wgetrc.
 std::string userWgetrcPath();
@@ -49,7 +51,15 @@ std::string userWgetrcPath();
 // Runs a wget command line with WGETRC pointing to a private bounded wgetrc for the duration
 // of the call (the previous WGETRC is restored and the private file removed afterwards), and
 // stops it after wgetTotalSeconds() in all. Returns wget's status (124 when stopped).
+// Before wget starts: the download lock of the working directory is taken (net/download_guard.h)
+// and every link where wget will write is removed. When either fails, or the private wgetrc
+// cannot be made, wget does not run: kDownloadRefused, and lastDownloadRefusal() says why.
+inline constexpr int kDownloadRefused = -3;
 int runBoundedWget(const std::string& commandLine);
+// Why the last runBoundedWget did not run wget, as the stop status (without the status line's
+// label, at most 58 columns): "Installation Stopped, Download Busy (Process N)", "...Link Not
+// Removed PATH", "...Cannot Lock PATH", "...No Private wget Settings". Nothing when it ran.
+const std::optional<std::string>& lastDownloadRefusal();
 // True when the last runBoundedWget was stopped by the overall bound: what it left below the
 // working directory may be cut short, so a flow must not take it as the wallet's files.
 bool lastDownloadTimedOut();

@@ -16,9 +16,11 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "core/text.h"
+#include "host/fatal.h"
 #include "host/file_status.h"
+#include "host/platform.h"
+#include "host/regular_file.h"
 #include "host/shell.h"
-#include "host/shell_capture.h"
 #include "storage/storage_survey.h"
 
 namespace storage {
@@ -188,20 +190,66 @@ std::string partitionDoneLine(std::string_view mountFolder, std::string_view dev
                              (wallets == 1 ? " WALLET" : " WALLETS"));
 }
 
+void WalletListing::take(std::string_view entry) {
+    if (isWalletEntry(entry)) wallets_.emplace_back(entry);
+}
+
+void WalletListing::feed(std::string_view piece) {
+    while (!piece.empty()) {
+        const auto end = piece.find('\0');
+        if (end == std::string_view::npos) {
+            partial_.append(piece);
+            return;
+        }
+        ++entries_;
+        if (partial_.empty()) {
+            take(piece.substr(0, end));
+        } else {
+            partial_.append(piece.substr(0, end));
+            take(partial_);
+            partial_.clear();
+        }
+        piece.remove_prefix(end + 1);
+    }
+}
+
+void WalletListing::finish() {
+    if (!partial_.empty()) take(partial_);
+    std::string().swap(partial_);
+}
+
 std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount) {
-    std::vector<std::string> found;
     if (entryCount) *entryCount = 0;
-    if (!enterFolder(folder)) return found;
-    // The pause is the recursive listing's; the names are split at zero bytes in the same pass
-    // that tests them, so only the listing itself is ever held. find's complaints about
-    // folders it may not read would scroll over the progress screen: they go to a file.
-    const std::string& listing = captureBytesThroughScratchFile(
-        listingCommand(workingFolderPath()) + " 2> " + kListingErrorFile, kListingPauseMs);
-    found = walletEntriesOf(listing);
-    if (entryCount)
-        *entryCount = static_cast<std::size_t>(std::count(listing.begin(), listing.end(), '\0'));
-    std::string().swap(S().COMMANDLINEOUTPUT);
-    return found;
+    if (!enterFolder(folder)) return {};
+    auto& s = S();
+    const std::string listed = workingFolderPath();
+    const std::string& programFolder = s.THISPROGRAMEXECUTABLEFILEPATH;
+    constexpr const char* kScratch = "tempout.txt";
+    const std::string scratch = programFolder + "/" + kScratch;
+    // Run from the program folder, as every capture is: find's complaints about folders it
+    // may not read would scroll over the progress screen, so they go to a file there.
+    auto enterProgramFolder = [&] {
+        if (workingFolderPath() != programFolder && ::chdir(programFolder.c_str()) != 0)
+            fatalFileError(scratch, std::strerror(errno));
+    };
+    enterProgramFolder();
+    // An old scratch file must never be read as this listing.
+    if (::unlink(kScratch) != 0 && errno != ENOENT) fatalFileError(scratch, std::strerror(errno));
+    s.COMMANDLINEINPUT = listingCommand(listed) + " 2> " + kListingErrorFile;
+    std::string().swap(s.COMMANDLINEOUTPUT);
+    runCommand(s.COMMANDLINEINPUT + " > " + kScratch, /*cLocale=*/true);
+    platform().sleepMs(kListingPauseMs);  // the recursive listing's pause
+    enterProgramFolder();
+    // The names are split at zero bytes as the pieces come in: only the wallets found (and
+    // one name at a time) are held, however much the partition holds.
+    WalletListing listing;
+    if (host::readRegularFile(kScratch, [&](std::string_view piece) { listing.feed(piece); }) ||
+        entryExists(kScratch))
+        ::unlink(kScratch);
+    listing.finish();
+    if (!listed.empty() && listed != programFolder) (void)::chdir(listed.c_str());
+    if (entryCount) *entryCount = listing.entries();
+    return listing.wallets();
 }
 
 void ScanProgress::begin(const std::string& folder, const std::string& device) {

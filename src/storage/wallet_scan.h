@@ -30,6 +30,24 @@ bool isKernelFolder(std::string_view folder);
 std::string listingCommand(std::string_view folder);
 // The wallet entries of a zero-separated listing, in order.
 std::vector<std::string> walletEntriesOf(std::string_view listing);
+
+// The same, read as a stream: pieces of a zero-separated listing go in as they come, split
+// wherever; only the wallet entries and the one entry not yet ended are kept, so memory is
+// bounded by what is found (and the longest name), not by the listing.
+class WalletListing {
+public:
+    void feed(std::string_view piece);
+    // The end of the listing: an entry without its zero byte is tested too.
+    void finish();
+    const std::vector<std::string>& wallets() const { return wallets_; }
+    std::size_t entries() const { return entries_; }  // zero bytes seen
+
+private:
+    void take(std::string_view entry);
+    std::vector<std::string> wallets_;
+    std::size_t entries_ = 0;
+    std::string partial_;
+};
 // The installation folder of a picked wallet: the path without its "/wallet" ending.
 std::string walletFolderOf(std::string_view pickedPath);
 
@@ -51,9 +69,10 @@ inline constexpr const char* kNoWalletsStatus = "NO WALLETS FOUND, NEW INSTALLAT
 std::string selectedWalletStatus(std::string_view installationPath);
 
 // Lists `folder` recursively (entering it first) and returns its wallet entries; the listing is
-// released before returning. Nothing when the folder cannot be entered. entryCount, when
-// given, receives the number of entries listed. find's own error lines go to the capture's
-// error file (kListingErrorFile in the program folder), not to the screen.
+// read back from the scratch file as a stream (WalletListing), never held whole. Nothing when the
+// folder cannot be entered. entryCount, when given, receives the number of entries listed. find's
+// own error lines go to the capture's error file (kListingErrorFile in the program folder), not to
+// the screen.
 std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount = nullptr);
 inline constexpr const char* kListingErrorFile = "temperr.txt";
 

@@ -3,6 +3,7 @@
 # verified; an altered, truncated or strangely signed one stops the flow before anything is
 # copied, made executable or given to dpkg; an archive without sums installs as it always did.
 import os
+import time
 
 import pytest
 
@@ -13,6 +14,7 @@ from test_manual_menu import MENU_ROWS, change_path, press, status
 LABEL = "APPLICATION STATUS= "
 VERIFIED = "archive verified (signed SHA256SUMS)"
 NOT_VERIFIED = "archive not verified (no SHA256SUMS)"
+UNVERIFIED_QUESTION = " Install these packages without verification? [y/N]"
 
 
 def refused(file, reason):
@@ -30,10 +32,34 @@ def made_executable(sb):
     return [a[1] for a in sudo_commands(sb, "chmod") if len(a) == 2 and a[0] == "a+x"]
 
 
-# (what the server holds, how to make it, the status text, whether it installs)
+DAY = 86400
+
+
+def pad_file(sb, name, size, top="archive/wallet/current"):
+    """Makes the server's file name exactly size bytes (blank lines after its content)."""
+    path = os.path.join(sb.ftp_root, top, name)
+    with open(path, "ab") as f:
+        f.write(b"\n" * (size - os.path.getsize(path)))
+
+
+# (what the server holds, how to make it, the status text, whether it installs). An archive
+# without a good signature installs only after the y of apt's question (the question has its
+# own tests in test_trust.py).
 VARIANT_A_CASES = [
     ("signed and correct", lambda sb: None, VERIFIED, True),
     ("no sums", lambda sb: sb.unsign_archive(), NOT_VERIFIED, True),
+    ("signed by an expired key of the keyring",
+     lambda sb: sb.sign_archive(key="expired", trusted=True, key_expires="1d",
+                                at=int(time.time()) - 3 * DAY),
+     refused("SHA256SUMS.gpg", "expired key"), False),
+    ("an expired signature by a key of the keyring",
+     lambda sb: sb.sign_archive(key="dated", trusted=True, at=int(time.time()) - 3 * DAY,
+                                sig_expires="1d"),
+     refused("SHA256SUMS.gpg", "expired signature"), False),
+    ("sums larger than 1 MiB", lambda sb: pad_file(sb, "SHA256SUMS", (1 << 20) + 1),
+     refused("SHA256SUMS", "larger than 1 MiB"), False),
+    ("a signature larger than 64 KiB", lambda sb: pad_file(sb, "SHA256SUMS.gpg", (64 << 10) + 1),
+     refused("SHA256SUMS.gpg", "larger than 64 KiB"), False),
     ("one byte of the program changed", lambda sb: sb.alter_archive_file("Linux/wallet"),
      refused("Linux/wallet", "sum mismatch"), False),
     ("sums signed by another key", lambda sb: sb.sign_archive(key="stranger"),
@@ -60,6 +86,9 @@ def test_variant_a_installs_only_an_archive_that_passes(tui, name, prepare, text
     open_installation_menu(tui)
     tui.send("2")
     current = os.path.join(ap, "archive/wallet/current")
+    if installs and text != VERIFIED:
+        tui.wait_for(UNVERIFIED_QUESTION, timeout=90)
+        tui.send("y")
     if installs:
         assert tui.exit_status(timeout=150) == 0
         # Said once, between the download and the copies.

@@ -364,18 +364,22 @@ class Sandbox:
             return None
         return os.path.join(self.program_dir, configured)
 
-    def _gpg(self, key, *commands):
-        """Runs gpg commands (argument lists) with the throwaway key `key`, made at first use;
-        the agent gpg starts is stopped once they are done."""
+    def _gpg(self, key, *commands, key_expires="never", at=None):
+        """Runs gpg commands (argument lists) with the throwaway key `key`, made at first use
+        (expiring after key_expires: "never", "1d", ...); the agent gpg starts is stopped once
+        they are done. at: the time (epoch seconds) gpg believes it is, for keys made and
+        signatures made in the past (--faked-system-time)."""
         home = os.path.join(self.gnupg, key)
         if not os.path.isdir(home):
             os.makedirs(home, mode=0o700)
             commands = (["--quick-generate-key", "Corvane %s <%s@corvane.example>" % (key, key),
-                         "ed25519", "sign", "never"],) + commands
+                         "ed25519", "sign", key_expires],) + commands
+        faked = ["--faked-system-time", "%d!" % at] if at is not None else []
         try:
             for args in commands:
                 r = subprocess.run(["gpg", "--homedir", home, "--batch", "--quiet", "--no-tty",
-                                    "--passphrase", "", "--pinentry-mode", "loopback", *args],
+                                    "--passphrase", "", "--pinentry-mode", "loopback", *faked,
+                                    *args],
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, timeout=60)
                 if r.returncode != 0:
@@ -398,20 +402,36 @@ class Sandbox:
         with open(os.path.join(folder, "SHA256SUMS"), "wb") as f:
             f.write(out)
 
-    def sign_archive(self, key="maker", tops=ARCHIVE_TOPS):
+    def sign_archive(self, key="maker", tops=ARCHIVE_TOPS, trusted=None, key_expires="never",
+                     at=None, sig_expires=None):
         """Writes SHA256SUMS in each archive folder and signs it with `key` ("maker" is the
-        key whose keyring the binary gets; any other name is a stranger's key)."""
+        key whose keyring the binary gets; any other name is a stranger's key, unless trusted
+        says the binary gets its keyring too). key_expires: the key's expiry when it is made;
+        at: when (epoch seconds) the key and the signature are made; sig_expires: the
+        signature's own expiry ("1d")."""
+        if trusted is None:
+            trusted = key == "maker"
         commands = []
         for top in tops:
             self.write_sums(top)
             sums = os.path.join(self.ftp_root, top, "SHA256SUMS")
             if os.path.exists(sums + ".gpg"):
                 os.unlink(sums + ".gpg")
-            commands.append(["--detach-sign", "-o", sums + ".gpg", sums])
-        keyring = self.keyring_path() if key == "maker" else None
-        exported = self._gpg(key, *commands, *([["--export"]] if keyring else []))
+            expiry = ["--default-sig-expire", sig_expires] if sig_expires else []
+            commands.append(expiry + ["--detach-sign", "-o", sums + ".gpg", sums])
+        keyring = self.keyring_path() if trusted else None
+        exported = self._gpg(key, *commands, *([["--export"]] if keyring else []),
+                             key_expires=key_expires, at=at)
         if keyring:
             self._write(keyring, exported, 0o644)
+
+    def strip_signature(self, tops=ARCHIVE_TOPS):
+        """Removes SHA256SUMS.gpg only: the sums stay, as after a man in the middle dropped
+        the signature."""
+        for top in tops:
+            path = os.path.join(self.ftp_root, top, "SHA256SUMS.gpg")
+            if os.path.exists(path):
+                os.unlink(path)
 
     def unsign_archive(self, tops=ARCHIVE_TOPS):
         """Removes SHA256SUMS and its signature: an archive as it was before signing."""

@@ -33,3 +33,23 @@ def ensure_scan_tree(entries=200_000):
     except OSError:
         shutil.rmtree(work, ignore_errors=True)
     return path
+
+
+def make_long_path_tree(top, entries=40_000, path_bytes=3_600):
+    """Below top: a chain of folders with long names, then in the deepest one files so that
+    the tree holds `entries` entries (as find counts them, top included), nearly all with
+    paths of path_bytes bytes. No entry is named wallet. Returns the deepest folder."""
+    os.makedirs(top, exist_ok=True)
+    deep = top
+    while len(deep) < path_bytes - 200:
+        deep = os.path.join(deep, "l" * max(1, min(240, path_bytes - 201 - len(deep))))
+    os.makedirs(deep, exist_ok=True)
+    made = sum(1 for _ in os.walk(top))  # the folders of the chain, top included
+    fd = os.open(deep, os.O_RDONLY | os.O_DIRECTORY)
+    try:
+        stem = "f" * (path_bytes - len(deep) - 7)  # the slash and six digits
+        for i in range(entries - made):
+            os.close(os.open("%s%06d" % (stem, i), os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd))
+    finally:
+        os.close(fd)
+    return deep

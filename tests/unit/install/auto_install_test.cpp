@@ -64,6 +64,7 @@ protected:
         S().CURRENTTERMINALEMULATOREXECUTABLEFILENAME = "gnome-terminal";
         fake.existingSystemPaths = {"/usr/bin/xterm", "/usr/bin/gnome-terminal",
                                     "/usr/bin/xfce4-terminal"};
+        answerQuestionsYes();
         // wget mirrors the remote folder below the working directory.
         fake.onRun = [this](const RecordedCommand& c) {
             if (c.commandLine.rfind("wget ", 0) != 0) return 0;
@@ -80,6 +81,13 @@ protected:
             }
             return 0;
         };
+    }
+    // The archives of these tests are not signed: the question before root (the packages,
+    // the launcher for all users) is answered y, once it is drawn. For one run.
+    void answerQuestionsYes() {
+        fake.keys.clear();
+        fake.keys.push_back(Key{KeyKind::Timeout, ""});
+        fake.pressKey("y");
     }
     std::vector<std::string> linesStartingWith(const std::string& prefix) const {
         std::vector<std::string> v;
@@ -149,6 +157,7 @@ TEST_F(AutoInstall, VariantARunTwiceAppendsASecondSetOfRecords) {
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
               install::Outcome::Completed);
     fs::current_path(dir.path() + "/start");
+    answerQuestionsYes();
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
               install::Outcome::Completed);
     const std::string cfg = readFileBytes(home + "/wallet/wallet.cfg");

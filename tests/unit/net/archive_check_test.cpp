@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <tuple>
 
 #include "net/sha256.h"
 #include "test_support.h"
@@ -76,10 +77,26 @@ TEST(GpgvAnswers, GoodOnlyWithExitZeroAndAValidSignatureLine) {
         {1, valid, "signature not valid"},                    // a good line, a failed run
         {0, "[GNUPG:] GOODSIGX 1\n", "signature not valid"},  // keyword must stand whole
         {2, "[GNUPG:] NEWSIG\n[GNUPG:] BADSIG 1 M\n" + valid, "bad signature"},
+        // gpgv's answers for a signature that checks out but is not good, VALIDSIG included.
+        {0, "[GNUPG:] KEYEXPIRED 1\n[GNUPG:] EXPKEYSIG 45A6 Maker\n[GNUPG:] VALIDSIG 99F7 x\n",
+         "expired key"},
+        {0, "[GNUPG:] KEYREVOKED\n[GNUPG:] REVKEYSIG 45A6 Maker\n[GNUPG:] VALIDSIG 99F7 x\n",
+         "revoked key"},
+        {0, "[GNUPG:] EXPSIG 45A6 Maker\n[GNUPG:] VALIDSIG 99F7 x\n", "expired signature"},
+        {0, "[GNUPG:] VALIDSIG 99F7 x\n", "signature not valid"},  // VALIDSIG alone
     };
     for (const Case& c : cases) {
         EXPECT_EQ(net::signatureProblem(c.rc, c.status), c.problem) << c.rc << " " << c.status;
     }
+    // The signature's creation time: VALIDSIG's third field, in seconds or ISO 8601 (UTC).
+    const std::pair<std::string, std::optional<std::int64_t>> times[] = {
+        {valid, std::nullopt},  // "x": no time
+        {"[GNUPG:] VALIDSIG 99F7 2026-12-09 1796793300 0 4 0 22 10 00 99F7\n", 1796793300},
+        {"[GNUPG:] VALIDSIG 99F7 2026-12-09 20261209T051500 0 4 0 22 10 00 99F7\n", 1796793300},
+        {"[GNUPG:] GOODSIG 1 M\n", std::nullopt},
+        {"[GNUPG:] VALIDSIG 99F7 2026-12-09 12ab 0\n", std::nullopt},
+    };
+    for (const auto& [status, time] : times) EXPECT_EQ(net::signatureTime(status), time) << status;
     EXPECT_EQ(net::gpgvCommand("/k/ring.gpg", "/t/S.gpg", "/t/S", "/t/status"),
               "gpgv --status-fd 1 --keyring /k/ring.gpg -- /t/S.gpg /t/S > /t/status 2> /dev/null");
 }
@@ -108,7 +125,8 @@ struct ArchiveFolder {
     void sign() { writeFileBytes(folder + "/SHA256SUMS.gpg", "signature"); }
 };
 
-const char kGoodSignature[] = "[GNUPG:] GOODSIG 1 M\n[GNUPG:] VALIDSIG 1 x\n";
+const char kGoodSignature[] =
+    "[GNUPG:] GOODSIG 1 M\n[GNUPG:] VALIDSIG 1 2026-12-09 1796793300 0 4 0 22 10 00 1\n";
 
 class ArchiveCheck : public WithFakePlatform {
 protected:
@@ -186,6 +204,20 @@ TEST_F(ArchiveCheck, VerdictForEachStateOfTheArchive) {
          0, "", ArchiveVerdict::Refused, "wallet.ico", "not a regular file", 0},
         {"needed file not listed", [](ArchiveFolder& a) { a.writeSums({"wallet.ico"}); }, 0, "",
          ArchiveVerdict::Refused, "Linux/wallet", "not in SHA256SUMS", 0},
+        {"sums larger than 1 MiB",
+         [](ArchiveFolder& a) {
+             writeFileBytes(a.folder + "/SHA256SUMS",
+                            readFileBytes(a.folder + "/SHA256SUMS") + std::string(1 << 20, '\n'));
+         },
+         0, "", ArchiveVerdict::Refused, "SHA256SUMS", "larger than 1 MiB", 0},
+        {"signature larger than 64 KiB",
+         [](ArchiveFolder& a) {
+             writeFileBytes(a.folder + "/SHA256SUMS.gpg", std::string((64 << 10) + 1, 'x'));
+         },
+         0, kGoodSignature, ArchiveVerdict::Refused, "SHA256SUMS.gpg", "larger than 64 KiB", 0},
+        {"signed by an expired key", [](ArchiveFolder& a) { a.sign(); }, 0,
+         "[GNUPG:] EXPKEYSIG 1 M\n[GNUPG:] VALIDSIG 1 2026-12-09 1796793300 0 4 0 22 10 00 1\n",
+         ArchiveVerdict::Refused, "SHA256SUMS.gpg", "expired key", 1},
         {"malformed sums",
          [](ArchiveFolder& a) {
              writeFileBytes(a.folder + "/SHA256SUMS",
@@ -205,6 +237,10 @@ TEST_F(ArchiveCheck, VerdictForEachStateOfTheArchive) {
         EXPECT_EQ(check.file, c.file);
         EXPECT_EQ(check.reason, c.reason);
         EXPECT_EQ(fake.commands.size(), c.gpgvRuns);
+        // Only a good signature authenticates, and only then is its time known.
+        EXPECT_EQ(check.authenticated(), c.verdict == ArchiveVerdict::SignedAndChecked);
+        EXPECT_EQ(check.signedAt,
+                  check.authenticated() ? std::optional<std::int64_t>(1796793300) : std::nullopt);
         for (const auto& cmd : fake.commands) {
             EXPECT_TRUE(cmd.cLocale);
             EXPECT_EQ(cmd.commandLine.rfind("gpgv --status-fd 1 --keyring " + a.keyring + " ", 0),
@@ -233,6 +269,25 @@ TEST_F(ArchiveCheck, GpgvChecksACopyOfTheSumsThatAreThenUsedAndItIsRemoved) {
     EXPECT_EQ(copied, readFileBytes(a.folder + "/SHA256SUMS"));
     EXPECT_NE(copyPath.rfind(a.folder, 0), 0u);  // not the downloaded file itself
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(copyPath).parent_path()));
+}
+
+TEST(ArchiveKeyring, ARelativeKeyringIsReadBesideTheExecutableItself) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"/usr/share/corvane-installer/archive-keyring.gpg", "/opt/x",
+         "/usr/share/corvane-installer/archive-keyring.gpg"},
+        {"archive-keyring.gpg", "/home/u/installer", "/home/u/installer/archive-keyring.gpg"},
+        {"archive-keyring.gpg", "/", "/archive-keyring.gpg"},
+        {"archive-keyring.gpg", "", ""},  // no folder known: no keyring, never the cwd's file
+        {"", "/opt/x", ""},
+    };
+    for (const auto& [configured, folder, expected] : cases)
+        EXPECT_EQ(net::keyringPathFor(configured, folder), expected) << configured << " " << folder;
+    // The folder of this very executable, whatever the folder of the installer's own files.
+    S().THISPROGRAMEXECUTABLEFILEPATH = "/somewhere/state";
+    EXPECT_EQ(net::executableFolder(),
+              std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+    EXPECT_EQ(net::archiveKeyringPath().rfind("/somewhere/state", 0), std::string::npos);
+    resetSharedState();
 }
 
 TEST(ArchiveCheckResult, FilesTheSumsDoNotListAreNotInstalled) {

@@ -36,10 +36,12 @@ TEST(WgetCommands, CommandLinesByteForByte) {
 }
 
 TEST(WgetCommands, PrivateWgetrcKeepsTheUsersLinesAndEndsWithTheBound) {
-    const std::string bound = "timeout = 20\ntries = 2\nremove_listing = off\n";
+    const std::string bound = "timeout = 20\ntries = 2\nremove_listing = off\nretr_symlinks = on\n";
     EXPECT_EQ(net::boundedWgetrcContent(""), bound);
     EXPECT_EQ(net::boundedWgetrcContent("passive_ftp = on\n"), "passive_ftp = on\n" + bound);
     EXPECT_EQ(net::boundedWgetrcContent("tries = 0"), "tries = 0\n" + bound);
+    // The user's own link handling never holds for the download.
+    EXPECT_EQ(net::boundedWgetrcContent("retr_symlinks = off\n"), "retr_symlinks = off\n" + bound);
 }
 
 class ArchiveRefresh : public WithFakePlatform {};
@@ -82,7 +84,9 @@ TEST_F(ArchiveRefresh, ExistingFolderDownloadsWithABoundedWgetrc) {
     EXPECT_TRUE(line.ends_with("/archive/wallet/current")) << line;
     EXPECT_EQ(S().REMOTEPATH.rfind(" --user=", 0), 0u);
     EXPECT_TRUE(line.ends_with(S().REMOTEPATH)) << line;
-    EXPECT_EQ(seenContent, "passive_ftp = on\ntimeout = 20\ntries = 2\nremove_listing = off\n");
+    EXPECT_EQ(
+        seenContent,
+        "passive_ftp = on\ntimeout = 20\ntries = 2\nremove_listing = off\nretr_symlinks = on\n");
     // However slowly the server sends, the run ends after 30 minutes.
     EXPECT_EQ(fake.commands[0].timeLimitSeconds, 1800);
     // The user's WGETRC is back and the private file gone.

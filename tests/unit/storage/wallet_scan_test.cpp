@@ -222,3 +222,24 @@ TEST(ScanProgressLines, NameThePartitionAndItsCountsWithinOneRow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WalletListing, AStreamSplitAnywhereFindsWhatTheWholeListingHolds) {
+    std::string listing;
+    for (const char* entry : {"/m/", "/m/a", "/m/a/wallet", "/m/a/wallet/wallet", "/m/b/xwallet",
+                              "/m/c/wallet", "/m/c/wallet.ico"})
+        listing += std::string(entry) + '\0';
+    listing += "/m/d/wallet";  // the last entry without its zero byte
+    const auto whole = storage::walletEntriesOf(listing);
+    for (std::size_t piece = 1; piece <= listing.size(); ++piece) {
+        storage::WalletListing stream;
+        for (std::size_t at = 0; at < listing.size(); at += piece)
+            stream.feed(std::string_view(listing).substr(at, piece));
+        stream.finish();
+        EXPECT_EQ(stream.wallets(), whole) << piece;
+        EXPECT_EQ(stream.entries(), 7u) << piece;
+    }
+}
+
+}  // namespace
