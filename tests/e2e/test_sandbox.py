@@ -7,7 +7,8 @@ import subprocess
 
 import pytest
 
-from sandbox import SECOND_ACCOUNT, SECOND_PASSWORD, ARCHIVE_PASSWORD, fixture_text, format_df
+from sandbox import (SECOND_ACCOUNT, SECOND_PASSWORD, ARCHIVE_PASSWORD, descendants, fixture_text,
+                     format_df)
 
 FIXTURE_DF_ROWS = [
     ("/dev/nvme0n1p2", "458G", "113G", "323G", "26%", "/"),
@@ -170,20 +171,6 @@ def test_wget_fails_when_it_should(sandbox, situation):
            % (SECOND_ACCOUNT, password, sandbox.deploy["CORVANE_SECOND_SERVER_HOST"]))
     assert r.returncode != 0
     assert not os.path.exists(os.path.join(sandbox.program_dir, "current"))
-
-
-def descendants(pid):
-    out, todo = [], [pid]
-    while todo:
-        p = todo.pop()
-        try:
-            with open("/proc/%d/task/%d/children" % (p, p)) as f:
-                kids = [int(k) for k in f.read().split()]
-        except OSError:
-            kids = []
-        out += kids
-        todo += kids
-    return out
 
 
 def installer_below(pid):

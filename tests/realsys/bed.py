@@ -19,7 +19,8 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "tests", "sandbox"))
 import package_list  # noqa: E402
 from sandbox import (ARCHIVE_PASSWORD, ARCHIVE_TOPS, DEB_FILES, PROGRAM_NAME,  # noqa: E402
-                     SECOND_ACCOUNT, SECOND_PASSWORD, read_cmake_cache, tiny_ico)
+                     SECOND_ACCOUNT, SECOND_PASSWORD, descendants, read_cmake_cache,
+                     tiny_ico)
 
 TESTER = "tester"
 TESTER_PASSWORD = "Tr0ut-basin"
@@ -268,7 +269,7 @@ class Bed:
         """The host pid of a process inside the bed's namespaces (the holder's child)."""
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline:
-            for pid in self._descendants(self.holder.pid):
+            for pid in descendants(self.holder.pid):
                 try:
                     if os.readlink("/proc/%d/ns/pid" % pid) != os.readlink("/proc/self/ns/pid"):
                         return pid
@@ -276,20 +277,6 @@ class Bed:
                     continue
             time.sleep(0.02)
         raise RuntimeError("the bed's first process was not found")
-
-    @staticmethod
-    def _descendants(pid):
-        out, todo = [], [pid]
-        while todo:
-            p = todo.pop()
-            try:
-                with open("/proc/%d/task/%d/children" % (p, p)) as f:
-                    kids = [int(k) for k in f.read().split()]
-            except OSError:
-                kids = []
-            out += kids
-            todo += kids
-        return out
 
     def members(self):
         """Host pids of every process in the bed's PID namespace."""

@@ -531,3 +531,18 @@ class Sandbox:
                 except OSError:
                     pass
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def descendants(pid):
+    """Every process below pid (children first found first), read from /proc."""
+    out, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        try:
+            with open("/proc/%d/task/%d/children" % (p, p)) as f:
+                kids = [int(k) for k in f.read().split()]
+        except OSError:
+            kids = []
+        out += kids
+        todo += kids
+    return out
