@@ -18,6 +18,7 @@
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/file_status.h"
+#include "host/no_follow.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
@@ -218,6 +219,15 @@ StepResult copyTellers(Installation& in) {
 
 namespace {
 launchers::Placement placementOf(const Installation& in);
+
+// Whether anybody but root and this user could put another program at path: the program and
+// every folder above it, or, for a program not there yet, the folders that will hold it.
+bool othersCouldPlaceProgram(const std::string& program) {
+    if (entryExists(program)) return pathOthersCanChange(program, getuid());
+    const host::FolderWalk walk =
+        host::walkToFolder(program.substr(0, program.find_last_of('/')), getuid());
+    return !walk.folder.valid() || !walk.othersCanChange.empty();
+}
 }  // namespace
 
 StepResult beforeArchiveGoesToRoot(Installation& in) {
@@ -368,7 +378,7 @@ StepResult installAllUsersLauncher(Installation& in) {
     }
     // The launcher makes every user run the program at its path: refused when anybody but root
     // or this user could put another program there.
-    if (pathOthersCanChange(in.program, getuid())) {
+    if (othersCouldPlaceProgram(in.program)) {
         markOnDesktop(in, p);  // the launcher stays on the desktop
         return failed("all-users launcher", in.program, "others can change it");
     }
