@@ -43,6 +43,9 @@ struct CommandOptions {
     // Called right after the command starts and then again, while it runs, each time the
     // number of milliseconds it returned has passed (the spinner and progress lines turn).
     std::function<int()> whileRunning = {};
+    // The command is meant to end the installer (the first-time setup logs the user out): it
+    // is not ended when the installer ends while it runs.
+    bool outlivesInstaller = false;
 };
 
 // Thrown by run() when the command died of SIGINT (the user pressed Ctrl-C): the flow that ran

@@ -40,10 +40,12 @@ int64_t monotonicMs() {
         .count();
 }
 
-// The process group of the command that runs now (0: none), and whether the terminal was
-// handed to it: what endRunningCommand needs, kept where a signal handler may read it.
+// The process group of the command that runs now (0: none; minus its shell's pid when it runs
+// in the installer's own group), and whether the terminal was handed to it: what
+// endRunningCommand needs, kept where a signal handler may read it.
 volatile sig_atomic_t gCommandGroup = 0;
 volatile sig_atomic_t gHandedTerminal = 0;
+volatile sig_atomic_t gCommandOutlives = 0;  // CommandOptions::outlivesInstaller
 
 // Gives the terminal's foreground to group (the command's, or the installer's own). SIGTTOU
 // is held off: the installer asks from the background when it takes the terminal back.
@@ -161,8 +163,14 @@ public:
         // installer ends on its every way out (endRunningCommand). When the installer has the
         // terminal, the group gets it while it runs: the keyboard's signals (Ctrl-C, Ctrl-Z)
         // go to the command, and a command may read the terminal (su asks there).
+        // A process group outside the installer's PID namespace reads as 0 (so does the
+        // terminal's foreground group then): the terminal could be handed over but never taken
+        // back, so the command stays in the installer's own group, which has the terminal.
+        const pid_t ownGroup = getpgrp();
+        const bool onTerminal = isatty(STDIN_FILENO) == 1;
+        const bool handTerminal = onTerminal && ownGroup > 0 && tcgetpgrp(STDIN_FILENO) == ownGroup;
+        const bool groupOfItsOwn = handTerminal || !onTerminal;
         posix_spawnattr_setpgroup(&attr, 0);
-        const bool handTerminal = isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 35))
         // In the child before it runs anything: no moment in which it reads the terminal from
         // the background.
@@ -173,8 +181,8 @@ public:
         if (handTerminal && terminalFd >= 0)
             posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminalFd);
 #endif
-        posix_spawnattr_setflags(
-            &attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                            (groupOfItsOwn ? POSIX_SPAWN_SETPGROUP : 0));
 
         // A broken pipe to the command is not the installer's end. SIGTTOU is held off while
         // the command owns the terminal, so the spinner may still draw beside it.
@@ -193,7 +201,8 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         if (rc == 0) {
-            gCommandGroup = pid;
+            gCommandGroup = groupOfItsOwn ? pid : -pid;
+            gCommandOutlives = options.outlivesInstaller ? 1 : 0;
             gHandedTerminal = handTerminal ? 1 : 0;
             if (handTerminal) {
                 giveTerminalTo(pid);
@@ -218,6 +227,7 @@ public:
         }
         if (gHandedTerminal) giveTerminalTo(getpgrp());
         gCommandGroup = 0;
+        gCommandOutlives = 0;
         gHandedTerminal = 0;
         sigprocmask(SIG_SETMASK, &oldMask, nullptr);
         sigaction(SIGPIPE, &oldPipe, nullptr);
@@ -382,13 +392,23 @@ Platform* gOverride = nullptr;
 
 void endRunningCommand() {
     const pid_t group = gCommandGroup;
-    if (group <= 0) return;
+    if (group == 0) return;
     const int saved = errno;
     gCommandGroup = 0;
     if (gHandedTerminal) giveTerminalTo(getpgrp());  // the restore that follows needs it
     gHandedTerminal = 0;
-    killpg(group, SIGTERM);
-    killpg(group, SIGCONT);  // a stopped group gets the SIGTERM only when it runs
+    if (gCommandOutlives) {
+        errno = saved;
+        return;
+    }
+    if (group < 0) {
+        // A command in the installer's own group (see runCommand): only its shell can be told.
+        kill(-group, SIGTERM);
+        kill(-group, SIGCONT);
+    } else {
+        killpg(group, SIGTERM);
+        killpg(group, SIGCONT);  // a stopped group gets the SIGTERM only when it runs
+    }
     errno = saved;
 }
 

@@ -270,8 +270,13 @@ void runStartupSudoProcedure() {
         // and the top screen says that the setup failed and what to do instead.
         int su = 0;
         try {
-            su = runCommand(firstTimeSetupCommand(
-                s.CURRENTOSACCOUNTUSERNAME, platform().systemPathExists("/usr/sbin/adduser")));
+            // su ends this process with the user's others (skill): it is not ended with it.
+            CommandOptions options;
+            options.outlivesInstaller = true;
+            su = runShellCommand(
+                firstTimeSetupCommand(s.CURRENTOSACCOUNTUSERNAME,
+                                      platform().systemPathExists("/usr/sbin/adduser")),
+                options);
         } catch (const FlowInterrupted&) {
             su = 128 + SIGINT;  // Ctrl-C at su's prompt: the setup did not run
         }

@@ -88,7 +88,8 @@ def test_variant_b_then_the_picked_wallet_reinstalled_then_uninstalled(bed, tui)
     # The application-menu folder the installation made for the launcher is the desktop's
     # (other programs put their launchers there too): it stays, empty.
     left = sorted(set(after) - set(before) - set(USER_MENU_FOLDERS))
-    assert left == [HOME + "/wallet.cfg"], left
+    # Key 9 keeps wallet.cfg, and the receipt that now lists only it.
+    assert left == [HOME + "/wallet.cfg", HOME + "/wallet.receipt"], left
     assert not [p for p in after if p.startswith(USER_MENU_FOLDERS[-1] + "/")]
     assert not sorted(set(before) - set(after))
     tui.send("0")
