@@ -68,19 +68,6 @@ VariantPlan planFor(Variant v, const std::string& ip);
 // of the menu that started it (the menu hands it in; the flow knows no menu).
 using ProgressScreen = std::function<std::vector<std::string>()>;
 
-// Runs the variant's steps. Completed: every step ran and none failed (the status is the
-// final text as ever; after variant A the caller ends the program). WithProblems: every step
-// ran but some failed; the status says the installation finished with problems and the
-// summary (see summary.h) names them. Stopped: a step the others need failed (folders,
-// download, archive check, program copy); the status says which and why. The working
-// directory is back where the flow started. Without a progress screen a Redraw flow shows
-// its status on the status line alone.
-Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {});
-
-// Ends the program after variant A, through the normal exit path: exit status 0 when no step
-// failed, else 1 after the summary's lines are printed below the restored terminal.
-[[noreturn]] void endProgramAfterInstallation();
-
 // The file that cp writes when told to copy from to to: to itself, or to/<name of from>
 // when to is an existing folder.
 std::string copyDestination(const std::string& from, const std::string& to);

@@ -7,6 +7,7 @@
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "install/auto_install.h"
+#include "install/installation_flow.h"
 #include "install/removal.h"
 #include "install/summary.h"
 #include "install/typed_path.h"

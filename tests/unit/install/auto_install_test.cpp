@@ -1,6 +1,7 @@
 // The automatic installation: the variants' plans, a whole run of variants A and B against a
 // fake wget that fills the archive, the records, and the bounded stop on a missing file.
 #include "install/auto_install.h"
+#include "install/installation_flow.h"
 
 #include <filesystem>
 
