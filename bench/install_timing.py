@@ -35,8 +35,9 @@ def one_run(binary):
             tui.send("1")
             tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
             marks = []
-            start = time.monotonic()
             tui.send("2")
+            tui.answer_plan("y")  # the clock starts at the plan's yes
+            start = time.monotonic()
             for name, marker, _ in PHASES:
                 if marker is None:  # the program's end
                     status = tui.exit_status(timeout=180)

@@ -83,6 +83,7 @@ def new_way(tui, runlog, start_kwargs, timeout=600):
     tui.send("1")
     tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=20)
     tui.send("2")
+    tui.answer_plan("y", timeout=60)
     began = tui.wait_output_count(PROVISIONING_STARTS, 1, timeout=timeout, poll=0.005)
     tui.exit_status(timeout=timeout)
     wall = time.monotonic() - began

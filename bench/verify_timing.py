@@ -36,8 +36,9 @@ def one_run(binary, signed):
             tui.start()
             tui.send("1")
             tui.wait_for(lambda rows: rows[0].startswith(" MAIN MENU-INSTALLATION"), timeout=10)
-            start = time.monotonic()
             tui.send("2")
+            tui.answer_plan("y")
+            start = time.monotonic()
             downloading = tui.wait_output_count(DOWNLOADING, 1, timeout=180, poll=0.002)
             verdict = tui.wait_output_count(VERDICTS[signed], 1,
                                             timeout=180 - (downloading - start), poll=0.002)

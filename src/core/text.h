@@ -1,7 +1,9 @@
-// Small text helpers that every layer uses: the one line splitter and the one trim.
+// Small text helpers that every layer uses: the one line splitter, the one trim and the one
+// word wrap.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,4 +40,27 @@ inline std::string_view trimEnd(std::string_view text, std::string_view chars = 
 }
 inline std::string_view trim(std::string_view text, std::string_view chars = " ") {
     return trimEnd(trimStart(text, chars), chars);
+}
+
+// text cut into lines of at most columns: at a blank where there is one in the second half of
+// the room, else hard; the lines after the first open with indent blanks.
+inline std::vector<std::string> wrapped(std::string_view text, std::size_t columns,
+                                        std::size_t indent) {
+    std::vector<std::string> out;
+    if (indent >= columns) indent = 0;
+    bool first = true;
+    while (!text.empty()) {
+        const std::size_t lead = first ? 0 : indent;
+        const std::size_t room = columns - lead;
+        if (text.size() <= room) {
+            out.push_back(std::string(lead, ' ') + std::string(text));
+            break;
+        }
+        std::size_t cut = text.rfind(' ', room);
+        if (cut == std::string_view::npos || cut < room / 2) cut = room;
+        out.push_back(std::string(lead, ' ') + std::string(text.substr(0, cut)));
+        text = trimStart(text.substr(cut));
+        first = false;
+    }
+    return out;
 }

@@ -46,6 +46,9 @@ struct CommandOptions {
     // The command is meant to end the installer (the first-time setup logs the user out): it
     // is not ended when the installer ends while it runs.
     bool outlivesInstaller = false;
+    // An elevated command: where the installer acts as root for another user (see
+    // actForUser), it runs as root; every other command runs as that user.
+    bool asRoot = false;
 };
 
 // Thrown by run() when the command died of SIGINT (the user pressed Ctrl-C): the flow that ran

@@ -12,6 +12,7 @@ namespace {
 
 std::function<int()> gTicker;
 uint64_t gTerminalCommands = 0;
+Elevation gElevation = Elevation::Password;
 
 }  // namespace
 
@@ -48,8 +49,15 @@ int runCommand(const std::string& commandLine, bool cLocale) {
 
 uint64_t terminalCommandsRun() { return gTerminalCommands; }
 
+void setElevation(Elevation e) { gElevation = e; }
+Elevation elevation() { return gElevation; }
+bool canElevate() { return gElevation != Elevation::Password || !S().SUDOPASSWORD.empty(); }
+
 std::string elevatedCommandLine(std::string_view command) {
-    return std::string(kSudoReadsPassword) + std::string(kNullInputWrapper) + std::string(command);
+    const char* sudo = gElevation == Elevation::Password              ? kSudoReadsPassword
+                       : gElevation == Elevation::SudoWithoutPassword ? kSudoWithoutPassword
+                                                                      : "";
+    return std::string(sudo) + std::string(kNullInputWrapper) + std::string(command);
 }
 
 std::string elevatedInput(std::string_view password) {
@@ -59,6 +67,8 @@ std::string elevatedInput(std::string_view password) {
 
 int runElevated(const std::string& command, bool cLocale) {
     ++gTerminalCommands;
-    return runShellCommand(elevatedCommandLine(command),
-                           CommandOptions{elevatedInput(S().SUDOPASSWORD), cLocale, 0, {}});
+    CommandOptions options{std::nullopt, cLocale, 0, {}};
+    if (gElevation == Elevation::Password) options.input = elevatedInput(S().SUDOPASSWORD);
+    options.asRoot = true;
+    return runShellCommand(elevatedCommandLine(command), options);
 }

@@ -52,6 +52,17 @@ inline constexpr const char* kSudoReadsPassword = "sudo -kS -p '' ";
 inline constexpr const char* kNullInputWrapper = "sh -c 'exec \"$@\" </dev/null' sh ";
 std::string elevatedCommandLine(std::string_view command);
 int runElevated(const std::string& command, bool cLocale = false);
+
+// How the elevated runner gets root's rights: with the password on sudo's standard input (the
+// menus, and a command given --password-stdin), with sudo -n (a command run by a user whose
+// sudo needs no password now: cached credentials, a NOPASSWD rule), or as it is (a command run
+// by root, for the user named on its command line).
+enum class Elevation { Password, SudoWithoutPassword, AlreadyRoot };
+void setElevation(Elevation e);
+Elevation elevation();
+// Whether elevated commands can run at all: a password is known, or none is needed.
+bool canElevate();
+inline constexpr const char* kSudoWithoutPassword = "sudo -n ";
 // What runElevated writes to the shell's stdin: the password up to any line break, then a
 // line feed (sudo reads exactly one line).
 std::string elevatedInput(std::string_view password);

@@ -8,6 +8,7 @@
 #include "core/shared_state.h"
 #include "install/auto_install.h"
 #include "install/installation_flow.h"
+#include "install/plan_screen.h"
 #include "install/removal.h"
 #include "install/summary.h"
 #include "install/typed_path.h"
@@ -38,8 +39,16 @@ void changeInstallationPath() {
 }
 
 void installAndExit() {
-    const Outcome outcome =
-        runAutomaticInstallation(Variant::A, [] { return installationMenuLines(true); });
+    // Nothing changes before the user said yes to the plan.
+    const PlanAnswer answer = askPlan(Variant::A, S().APPLICATIONTEXTWALLETINSTALLATIONPATH);
+    if (answer == PlanAnswer::Back) {
+        gStoppedStatus = std::string("APPLICATION STATUS= ") + kPlanDeclinedStatus;
+        return;
+    }
+    RunChoices choices;
+    choices.systemPackages = answer != PlanAnswer::WithoutSystemPackages;
+    const Outcome outcome = runAutomaticInstallation(
+        Variant::A, [] { return installationMenuLines(true); }, choices);
     if (outcome != Outcome::Stopped) endProgramAfterInstallation();
     showInstallationSummary(outcome);
     gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;

@@ -62,7 +62,8 @@ Outcome finish(Installation& in, bool ran) {
 
 }  // namespace
 
-Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen) {
+Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen,
+                                 const RunChoices& choices) {
     SharedState& s = S();
     Installation& in = lastInstallation();
     in = Installation{};
@@ -71,13 +72,14 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
     in.startFolder = currentFolder();
     in.statusColumns = statusTextColumns(in.plan);
     in.progressScreen = &progressScreen;
+    in.systemPackages = choices.systemPackages;
     s.CURRENTWALLETARCHIVEPATH = in.plan.archivePath;
     if (in.plan.applicationPath) s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *in.plan.applicationPath;
 
     // The spinner turns while each of the flow's commands runs.
     ScopedCommandTicker spinner(console::spinWhileCommandRuns);
     s.ZXINKEY.clear();
-    const bool ran = runSteps(in, stepsOf(v));
+    const bool ran = runSteps(in, stepsOf(v, choices.allUsers), choices.observer);
     const Outcome outcome = finish(in, ran);
     in.progressScreen = nullptr;
     return outcome;

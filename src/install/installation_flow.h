@@ -3,6 +3,7 @@
 #pragma once
 
 #include "install/auto_install.h"
+#include "install/steps.h"
 
 namespace install {
 
@@ -13,7 +14,13 @@ namespace install {
 // download, archive check, program copy); the status says which and why. The working
 // directory is back where the flow started. Without a progress screen a Redraw flow shows
 // its status on the status line alone.
-Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {});
+struct RunChoices {
+    bool systemPackages = true;  // false: the provisioning step is skipped (the plan's f)
+    bool allUsers = false;       // variant A: the launcher for all users too
+    StepObserver observer;       // told how each step ended (the commands print it)
+};
+Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {},
+                                 const RunChoices& choices = {});
 
 // Ends the program after variant A, through the normal exit path: exit status 0 when no step
 // failed, else 1 after the summary's lines are printed below the restored terminal.

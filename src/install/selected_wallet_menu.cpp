@@ -6,6 +6,7 @@
 #include "core/shared_state.h"
 #include "install/auto_install.h"
 #include "install/installation_flow.h"
+#include "install/plan_screen.h"
 #include "install/summary.h"
 #include "install/typed_path.h"
 #include "storage/wallet_scan.h"
@@ -18,7 +19,16 @@ void installWith(install::Variant v) {
 }
 
 void installForThisUser() { installWith(install::Variant::C); }
-void installForAllUsers() { installWith(install::Variant::D); }
+// Root installs the launcher for all users: only after the user said yes to the plan.
+void installForAllUsers() {
+    SharedState& s = S();
+    if (install::askPlan(install::Variant::D, s.APPLICATIONTEXTWALLETINSTALLATIONPATH) ==
+        install::PlanAnswer::Back) {
+        s.APPLICATIONTEXTWALLETCURRENTSTATUS = install::kPlanDeclinedStatus;
+        return;
+    }
+    installWith(install::Variant::D);
+}
 
 }  // namespace
 

@@ -104,7 +104,7 @@ std::string makeOneFolder(const std::string& folder) {
     if (err != EACCES && err != EPERM && err != EROFS) return errnoText(err);
     const std::string mkdirLine = rootMkdirCommand(folder);
     if (const int st = runElevated(mkdirLine); st != 0) return exitCause("sudo mkdir", st);
-    if (const int st = runElevated(rootChownCommand(folder, getuid(), getgid())); st != 0)
+    if (const int st = runElevated(rootChownCommand(folder, geteuid(), getegid())); st != 0)
         return exitCause("sudo chown", st);
     return canEnterFolder(folder) ? "" : "cannot enter it after sudo mkdir";
 }
@@ -223,9 +223,9 @@ launchers::Placement placementOf(const Installation& in);
 // Whether anybody but root and this user could put another program at path: the program and
 // every folder above it, or, for a program not there yet, the folders that will hold it.
 bool othersCouldPlaceProgram(const std::string& program) {
-    if (entryExists(program)) return pathOthersCanChange(program, getuid());
+    if (entryExists(program)) return pathOthersCanChange(program, geteuid());
     const host::FolderWalk walk =
-        host::walkToFolder(program.substr(0, program.find_last_of('/')), getuid());
+        host::walkToFolder(program.substr(0, program.find_last_of('/')), geteuid());
     return !walk.folder.valid() || !walk.othersCanChange.empty();
 }
 }  // namespace
@@ -257,7 +257,7 @@ StepResult installArchivePackages(Installation& in) {
         }
         // Root installs it: refused when anybody but root or this user could have put
         // another file there.
-        if (pathOthersCanChange(package, getuid())) {
+        if (pathOthersCanChange(package, geteuid())) {
             items.push_back(failed("install package", package, "others can change it"));
             continue;
         }
@@ -360,7 +360,7 @@ StepResult writeUserLaunchers(Installation& in) {
     if (!in.placement || desktopOfOption4) thisRun().desktopLauncherPath = file;
     platform().sleepMs(1000);  // lets a desktop that watches the folder pick the file up first
     if (p.after != launchers::After::MoveToAllUsers) markOnDesktop(in, p);
-    if (p.after != launchers::After::CopyToUserMenu || s.SUDOPASSWORD.empty()) return r;
+    if (p.after != launchers::After::CopyToUserMenu || !canElevate()) return r;
     const std::string menu = launchers::userMenuFolder(s.CURRENTUSERHOMEPATH);
     if (const std::string cause = launcherFolder(in, menu); !cause.empty())
         return failed("write launcher", menu, cause);
@@ -372,7 +372,7 @@ StepResult installAllUsersLauncher(Installation& in) {
     if (p.after != launchers::After::MoveToAllUsers) return done("all-users launcher");
     const std::string target =
         std::string(launchers::kAllUsersMenuFolder) + "/" + launchers::kAllUsersLauncherName;
-    if (S().SUDOPASSWORD.empty()) {
+    if (!canElevate()) {
         markOnDesktop(in, p);  // the launcher stays on the desktop
         return skipped("all-users launcher", target, "no sudo password");
     }
@@ -464,6 +464,7 @@ StepResult recordInstallation(Installation& in) {
 
 StepResult provisionPackages(Installation& in) {
     if (!in.plan.provisionPackages) return done("system packages");
+    if (!in.systemPackages) return skipped("system packages", "", "left out, as you chose");
     console::clearScreen();
     const provision::ProvisionReport report = provision::provisionSystemPackages();
     console::clearScreen();
@@ -498,7 +499,7 @@ Installation& lastInstallation() {
     return installation;
 }
 
-std::vector<Step> stepsOf(Variant v) {
+std::vector<Step> stepsOf(Variant v, bool forAllUsers) {
     const Step folders{"make folders", true, makeFolders};
     const Step wget{"copy wget", false, copyLocalWget};
     const Step download{"download", true, downloadArchive};
@@ -516,6 +517,22 @@ std::vector<Step> stepsOf(Variant v) {
     const Step laid{"receipt", false, saveReceipt};
     switch (v) {
         case Variant::A:
+            if (forAllUsers) {
+                // The launcher for all users is written as variant D writes it, once the user's
+                // own launchers stand.
+                const Step allUsersLaunchers{"all-users launcher", false, [](Installation& in) {
+                                                 in.placement = launchers::automaticPlacement(
+                                                     'D', S().CURRENTUSERHOMEPATH);
+                                                 StepResult r = writeUserLaunchers(in);
+                                                 if (r.state != StepState::Failed)
+                                                     r = installAllUsersLauncher(in);
+                                                 in.placement.reset();
+                                                 return r;
+                                             }};
+                return {folders,           wget,     download,  check,      icon,
+                        beforeRoot,        packages, program,   executable, launchers,
+                        allUsersLaunchers, record,   provision, laid};
+            }
             return {folders, wget,       download,  check,  icon,      beforeRoot, packages,
                     program, executable, launchers, record, provision, laid};
         case Variant::D:
@@ -527,9 +544,11 @@ std::vector<Step> stepsOf(Variant v) {
     }
 }
 
-bool runSteps(Installation& in, const std::vector<Step>& steps) {
+bool runSteps(Installation& in, const std::vector<Step>& steps, const StepObserver& observer) {
     for (const Step& step : steps) {
+        const std::size_t firstItem = in.results.size();
         StepResult r = step.run(in);
+        if (observer) observer(step, r, in, firstItem);
         const bool stop = step.needed && r.state == StepState::Failed;
         // An itemised result was kept object by object already.
         if (r.state != StepState::Done && !r.itemised) {

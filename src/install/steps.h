@@ -58,6 +58,8 @@ struct Installation {
     const ProgressScreen* progressScreen = nullptr;
     // The launcher of a manual option (else the variant's own placement).
     std::optional<launchers::Placement> placement;
+    // False when the user chose, at the plan, to leave the system packages out.
+    bool systemPackages = true;
 
     bool anyFailed() const;
 };
@@ -92,12 +94,18 @@ StepResult saveReceipt(Installation& in);
 // The installation that ran last (or runs now): what the summary reads.
 Installation& lastInstallation();
 
-// The steps of a variant, in order.
-std::vector<Step> stepsOf(Variant v);
+// The steps of a variant, in order. forAllUsers: the launcher for all users too, as variant D
+// installs it (variant A only; the user's own launchers stay).
+std::vector<Step> stepsOf(Variant v, bool forAllUsers = false);
+
+// Told after each step how it ended; an itemised step's objects are in.results from
+// firstItem on.
+using StepObserver = std::function<void(const Step& step, const StepResult& result,
+                                        const Installation& in, std::size_t firstItem)>;
 
 // Runs the steps; false when a needed one failed (the flow stopped there). Every result that
 // is not "done" is kept in in.results.
-bool runSteps(Installation& in, const std::vector<Step>& steps);
+bool runSteps(Installation& in, const std::vector<Step>& steps, const StepObserver& observer = {});
 
 // Copies from to to (see copyAndVerify); a source and target that are the same file are
 // left alone (skipped), a missing source or a failed write is a failure naming the file.

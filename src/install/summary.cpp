@@ -5,6 +5,7 @@
 
 #include "console/console.h"
 #include "core/shared_state.h"
+#include "core/text.h"
 #include "host/run_log.h"
 #include "host/terminal.h"
 #include "host/whole_file.h"
@@ -13,26 +14,11 @@ namespace install {
 
 namespace {
 
-constexpr std::string_view kIndent = "         ";  // continuation lines stand under the text
+constexpr std::size_t kIndent = 9;  // continuation lines stand under the text
 
-// text cut into lines of at most kSummaryColumns: at a blank where there is one, else hard.
 void appendWrapped(std::vector<std::string>& out, const std::string& text) {
-    std::string rest = text;
-    bool first = true;
-    while (!rest.empty()) {
-        const std::string lead = first ? "" : std::string(kIndent);
-        const std::size_t room = kSummaryColumns - lead.size();
-        if (rest.size() <= room) {
-            out.push_back(lead + rest);
-            break;
-        }
-        std::size_t cut = rest.rfind(' ', room);
-        if (cut == std::string::npos || cut < room / 2) cut = room;
-        out.push_back(lead + rest.substr(0, cut));
-        rest = rest.substr(cut);
-        while (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
-        first = false;
-    }
+    for (std::string& line : wrapped(text, kSummaryColumns, kIndent))
+        out.push_back(std::move(line));
 }
 
 }  // namespace
@@ -69,6 +55,11 @@ std::vector<std::string> summaryLines(const Installation& in, const std::string&
 }
 
 std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string>& lines) {
+    return pagesEndingWith(lines, " > PRESS ANY KEY TO GO BACK TO THE MENU");
+}
+
+std::vector<std::vector<std::string>> pagesEndingWith(const std::vector<std::string>& lines,
+                                                      const std::string& lastLine) {
     std::vector<std::vector<std::string>> pages;
     const std::size_t count = (lines.size() + kSummaryPageLines - 1) / kSummaryPageLines;
     for (std::size_t p = 0; p < count; ++p) {
@@ -79,7 +70,7 @@ std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string
         page.push_back(" ");
         page.push_back(p + 1 < count ? " > PRESS ANY KEY FOR MORE (PAGE " + std::to_string(p + 1) +
                                            " OF " + std::to_string(count) + ")"
-                                     : " > PRESS ANY KEY TO GO BACK TO THE MENU");
+                                     : lastLine);
         pages.push_back(std::move(page));
     }
     return pages;

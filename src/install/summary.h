@@ -25,6 +25,9 @@ std::vector<std::string> summaryLines(const Installation& in, const std::string&
 // line: " > PRESS ANY KEY FOR MORE (PAGE 1 OF 2)" or, on the last,
 // " > PRESS ANY KEY TO GO BACK TO THE MENU".
 std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string>& lines);
+// The same pages with another line in place of the last page's key line (a question).
+std::vector<std::vector<std::string>> pagesEndingWith(const std::vector<std::string>& lines,
+                                                      const std::string& lastLine);
 
 // The run log's path while logging is on, else "".
 std::string runLogPathIfLogging();

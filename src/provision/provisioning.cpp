@@ -274,6 +274,16 @@ SystemPackages askSystem(const std::vector<std::string>& names) {
     return system;
 }
 
+// Every name the run may install: the terminal emulators', then the groups'.
+std::vector<std::string> namesOfTheRun(const std::string& release) {
+    std::vector<std::string> names;
+    for (const TerminalPackage& t : terminalPackages()) names.emplace_back(t.package);
+    for (const PackageGroup& g : packageGroups()) {
+        for (const std::string& p : g.packages) names.push_back(withKernelRelease(p, release));
+    }
+    return names;
+}
+
 // The running kernel's release, as start-up found it (its capture keeps the line feed).
 std::string kernelRelease() {
     constexpr std::string_view kBlanks = " \t\r\n";
@@ -384,7 +394,7 @@ void PROCESSCHECK64() { (void)provision::provisionSystemPackages(); }
 
 provision::ProvisionReport provision::provisionSystemPackages() {
     SharedState& s = S();
-    if (s.SUDOPASSWORD.empty()) {
+    if (!canElevate()) {
         console::clearScreen();
         s.SUDOPASSWORD = console::promptSecret("ENTER YOUR SUDO PASSWORD TO CONTINUE ");
     }
@@ -396,12 +406,7 @@ provision::ProvisionReport provision::provisionSystemPackages() {
     run.command(kAptUpdateCommand);
 
     const std::string release = kernelRelease();
-    std::vector<std::string> names;
-    for (const TerminalPackage& t : terminalPackages()) names.emplace_back(t.package);
-    for (const PackageGroup& g : packageGroups()) {
-        for (const std::string& p : g.packages) names.push_back(withKernelRelease(p, release));
-    }
-    const SystemPackages system = askSystem(names);
+    const SystemPackages system = askSystem(namesOfTheRun(release));
 
     for (const TerminalPackage& t : terminalPackages()) {
         if (platform().systemPathExists(t.executable) || run.seen(t.package)) continue;
@@ -458,3 +463,101 @@ provision::ProvisionReport provision::provisionSystemPackages() {
     }
     return run.report;
 }
+
+namespace provision {
+
+const std::vector<SystemChange>& systemChanges() {
+#define SYSTEM_CHANGE(package, what) {package, what},
+    static const std::vector<SystemChange> kChanges = {
+#include "provision/system_changes.def"
+    };
+#undef SYSTEM_CHANGE
+    return kChanges;
+}
+
+std::string aptEstimateCommand(const std::vector<std::string>& names) {
+    // --print-uris resolves and sizes the download as the user, without the lock; what it
+    // says on stderr (a package it cannot find) is not for the screen.
+    return "apt-get -y --print-uris install" + joinedNames(names) + " 2>/dev/null";
+}
+
+AptEstimate readAptEstimate(std::string_view output) {
+    AptEstimate e;
+    // The text between a line's opening and its closing words, blanks trimmed.
+    auto between = [](std::string_view line, std::string_view open, std::string_view close) {
+        if (!line.starts_with(open)) return std::string_view();
+        const std::string_view rest = line.substr(open.size());
+        const std::size_t end = rest.find(close);
+        return end == std::string_view::npos ? std::string_view() : trim(rest.substr(0, end));
+    };
+    forEachLine(output, [&](std::string_view line) {
+        line = trim(line, " \t\r");
+        // "Need to get 0 B/30.9 kB of archives.": what is not in apt's cache yet, first.
+        if (const auto size = between(line, "Need to get ", " of archives"); !size.empty())
+            e.downloadSize = std::string(trim(size.substr(0, size.find('/'))));
+        if (const auto disk = between(line, "After this operation, ", " of additional");
+            !disk.empty())
+            e.diskSpace = std::string(disk);
+        const std::size_t newly = line.find(" newly installed");
+        if (newly == std::string_view::npos) return;
+        const std::size_t comma = line.rfind(", ", newly);
+        const std::string_view count =
+            line.substr(comma == std::string_view::npos ? 0 : comma + 2,
+                        newly - (comma == std::string_view::npos ? 0 : comma + 2));
+        if (count.empty() || count.find_first_not_of("0123456789") != std::string_view::npos)
+            return;
+        e.newlyInstalled = static_cast<std::size_t>(std::stoull(std::string(count)));
+    });
+    return e;
+}
+
+PackageOutlook outlookFor(const SystemPackages& system, std::string_view release,
+                          const std::vector<bool>& terminalPresent) {
+    PackageOutlook out;
+    std::set<std::string> seen;
+    auto take = [&](const std::string& name, bool reinstallWhenThere) {
+        if (!seen.insert(name).second) return;
+        const auto state = stateWithoutInstall(system, name);
+        if (!state || (reinstallWhenThere && state == PackageState::AlreadyInstalled)) {
+            out.toInstall.push_back(name);
+        } else if (state == PackageState::AlreadyInstalled) {
+            ++out.alreadyInstalled;
+        } else {
+            out.unavailable.push_back({name, *state, 0});
+        }
+    };
+    const auto& terminals = terminalPackages();
+    for (std::size_t i = 0; i < terminals.size(); ++i) {
+        // A terminal emulator whose program is gone is installed again, as the run does.
+        if (i < terminalPresent.size() && terminalPresent[i]) continue;
+        take(terminals[i].package, /*reinstallWhenThere=*/true);
+    }
+    for (const PackageGroup& g : packageGroups()) {
+        for (const std::string& entry : g.packages) {
+            const std::string name = withKernelRelease(entry, release);
+            const bool willInstall = !seen.count(name) && !stateWithoutInstall(system, name);
+            take(name, false);
+            if (willInstall && g.debconfBefore) out.acceptsFontLicence = true;
+        }
+    }
+    for (const SystemChange& c : systemChanges()) {
+        for (const std::string& name : out.toInstall) {
+            if (name == c.package) out.changes.push_back(c);
+        }
+    }
+    return out;
+}
+
+PackageOutlook lookAhead() {
+    const std::string release = kernelRelease();
+    std::vector<bool> present;
+    for (const TerminalPackage& t : terminalPackages())
+        present.push_back(platform().systemPathExists(t.executable));
+    PackageOutlook out = outlookFor(askSystem(namesOfTheRun(release)), release, present);
+    if (!out.toInstall.empty())
+        out.estimate =
+            readAptEstimate(captureThroughScratchFile(aptEstimateCommand(out.toInstall)));
+    return out;
+}
+
+}  // namespace provision

@@ -134,6 +134,43 @@ std::set<std::string> namesProvided(std::string_view showpkgOutput, std::string_
 std::optional<PackageState> stateWithoutInstall(const SystemPackages& system,
                                                 std::string_view package);
 
+// ---- What an installation would do, told before it runs (nothing is installed).
+
+// A package of the list that changes the system beyond laying files (system_changes.def).
+struct SystemChange {
+    const char* package;
+    const char* what;  // what it does once installed, in a few words
+};
+const std::vector<SystemChange>& systemChanges();
+
+// What apt says of installing names together, without installing: apt-get --print-uris.
+std::string aptEstimateCommand(const std::vector<std::string>& names);
+struct AptEstimate {
+    std::optional<std::size_t> newlyInstalled;  // with what they need ("N newly installed")
+    std::string downloadSize;                   // "57.3 MB" ("Need to get"); empty: not said
+    std::string diskSpace;                      // "212 MB" ("After this operation")
+};
+AptEstimate readAptEstimate(std::string_view output);
+
+// The provisioning run told ahead: which names it would ask apt-get to install (in the order
+// of the list, each once), which it would leave because they are there, which it could not
+// install and why, the system changes among them, and whether it answers the font licence.
+struct PackageOutlook {
+    std::vector<std::string> toInstall;
+    std::size_t alreadyInstalled = 0;
+    std::vector<PackageResult> unavailable;  // NotAvailable or NeedsI386
+    std::vector<SystemChange> changes;       // of toInstall
+    bool acceptsFontLicence = false;
+    AptEstimate estimate;
+};
+
+// Pure: the outlook for what the system has, the running kernel's release, and which
+// terminal emulators' programs are present (indexed as terminalPackages()).
+PackageOutlook outlookFor(const SystemPackages& system, std::string_view release,
+                          const std::vector<bool>& terminalPresent);
+// Asks the system (as the user, the same queries as the run) and apt for the estimate.
+PackageOutlook lookAhead();
+
 // Provisions the terminal emulators and the four groups (what PROCESSCHECK64 does) and says
 // how each package ended.
 ProvisionReport provisionSystemPackages();

@@ -67,6 +67,7 @@ def run_installation(tui, variant, kind):
         open_installation_menu(tui)
         if variant == "A":
             tui.send("2")
+            tui.answer_plan("y")
             assert tui.exit_status(timeout=150) == 0
         else:
             done = tui.count_output(COMPLETE_B.encode())
@@ -79,6 +80,8 @@ def run_installation(tui, variant, kind):
         tui.send("5")
         tui.wait_for(SELECTED_LAST_ENTRY)
     tui.send("2" if variant == "C" else "3")
+    if variant == "D":
+        tui.answer_plan("y")
     tui.wait_for(lambda rows: "Installation Complete, Awating user input" in status_at_row_21(rows)
                  and SELECTED_LAST_ENTRY in rows, FLOW_TIMEOUT, what="the installation's end")
     tui.send("0")

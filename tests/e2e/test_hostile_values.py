@@ -177,6 +177,7 @@ def test_typed_paths_are_read_against_the_start_folder_or_refused():
         tui.wait_for(lambda rows: rows[0].startswith(TOP_HEADER), what="the top screen")
         open_installation_menu(tui)
         tui.send("2")  # variant A: installs and ends the program
+        tui.answer_plan("y")
         assert tui.exit_status(timeout=150) == 0, tui.screen_text()
         ap = os.path.join(sb.program_dir, want)
         assert os.access(os.path.join(ap, "wallet"), os.X_OK)

@@ -96,6 +96,7 @@ def test_package_below_a_folder_others_can_write_is_refused_before_dpkg(tui):
     tui.start()
     open_installation_menu(tui)
     tui.send("2")
+    tui.answer_plan("y")
     # The package fails alone: the rest of the installation goes on, the summary names it.
     assert tui.exit_status(timeout=150) == 1
     items = summary_items(tui.rows())

@@ -47,6 +47,7 @@ def test_a_failed_step_ends_with_the_summary_naming_it_never_complete(tui, what)
     if variant == "A":
         open_installation_menu(tui)
         tui.send("2")
+        tui.answer_plan("y")
         # The summary stays in the terminal after the program ended, with exit status 1.
         assert tui.exit_status(timeout=200) == 1
         summary = tui.rows()
@@ -54,6 +55,7 @@ def test_a_failed_step_ends_with_the_summary_naming_it_never_complete(tui, what)
         tui.send("5")
         tui.wait_for(SELECTED_LAST_ENTRY)
         tui.send("3")
+        tui.answer_plan("y")
         summary = tui.wait_for(lambda rows: rows[0].startswith(SUMMARY_PROBLEMS), FLOW_TIMEOUT,
                                what="the summary screen")
         assert summary[22].rstrip() == " > PRESS ANY KEY TO GO BACK TO THE MENU"

@@ -78,6 +78,7 @@ def test_variant_d_installs_into_a_typed_folder_with_the_launcher_for_all_users(
     ip = os.path.join(sb.mounts[1], "apps", "wallet")
     tui.wait_for(" CURRENT PATH= " + ip)
     tui.send("3")
+    tui.answer_plan("y")
     wait_for_status(tui, "  APPLICATION STATUS= Installation Complete, Awating user input")
     assert_installed(sb, ip)
     # Root installs the launcher for all users from a private copy, owned by root, mode 0644;

@@ -8,7 +8,8 @@ import time
 import pytest
 
 from sandbox import DEB_FILES
-from test_install import AWAITING, is_menu, open_installation_menu, sudo_commands
+from test_install import (AWAITING, apt_runs, dpkg_runs_but_queries, is_menu,
+                          open_installation_menu, sudo_commands)
 from test_manual_menu import MENU_ROWS, change_path, press, status
 
 LABEL = "APPLICATION STATUS= "
@@ -85,6 +86,7 @@ def test_variant_a_installs_only_an_archive_that_passes(tui, name, prepare, text
     tui.start()
     open_installation_menu(tui)
     tui.send("2")
+    tui.answer_plan("y")
     current = os.path.join(ap, "archive/wallet/current")
     if installs and text != VERIFIED:
         tui.wait_for(UNVERIFIED_QUESTION, timeout=90)
@@ -105,13 +107,13 @@ def test_variant_a_installs_only_an_archive_that_passes(tui, name, prepare, text
                         timeout=90, what="the refusal in the installation menu")
     assert rows[15].startswith(" > PRESS 7..")
     # Nothing left the archive: no dpkg, no chmod, no copy, no launcher, no record.
-    assert sb.log("dpkg") == [] and sudo_commands(sb, "dpkg") == []
+    assert dpkg_runs_but_queries(sb) == [] and sudo_commands(sb, "dpkg") == []
     assert made_executable(sb) == []
     assert read(os.path.join(ap, "wallet")) == users_wallet
     assert not os.path.exists(os.path.join(ap, "wallet.ico"))
     assert not os.path.exists(os.path.join(ap, "wallet.cfg"))
     assert not os.path.exists(os.path.join(sb.desktop, "Corvane wallet.desktop"))
-    assert sb.log("apt-get") == []
+    assert apt_runs(sb) == []
     # The download itself is kept for the user to look at.
     assert os.path.isfile(os.path.join(current, "SHA256SUMS"))
     # The program goes on: the next key redraws the menu with the waiting text.

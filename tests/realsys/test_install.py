@@ -52,6 +52,7 @@ def variant_a(base):
         session.wait_for(lambda rows: rows[0].startswith(INSTALL_MENU_TITLE)
                          and rows[21].rstrip() == AWAITING, what="the installation menu")
         session.send("2")
+        session.answer_plan("y", timeout=60)
         result.status = session.exit_status(timeout=VARIANT_A_TIMEOUT)
         result.screen = session.screen_text()
         result.after = snapshot(bed)

@@ -105,6 +105,7 @@ def test_variant_d_launcher_for_all_users_is_roots_and_key_6_removes_it(bed, tui
     tui.type_line(HOME + "/apps")
     tui.wait_for(" CURRENT PATH= %s/apps/wallet" % HOME, timeout=20)
     tui.send("3")
+    tui.answer_plan("y")
     tui.wait_output_count("Installation Complete, Awating user input", 1, timeout=FLOW_TIMEOUT)
     tui.wait_for(SELECTED_MENU_LAST, timeout=20)
     st = os.lstat(bed.path(ALL_USERS_LAUNCHER))

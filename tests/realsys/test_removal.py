@@ -124,6 +124,7 @@ def test_variant_d_then_uninstall_leaves_no_launcher_that_starts_nothing(bed, tu
     tui.type_line(home + "/apps")
     tui.wait_for(" CURRENT PATH= %s/apps/wallet" % home, timeout=20)
     tui.send("3")
+    tui.answer_plan("y")
     tui.wait_output_count("Installation Complete, Awating user input", 1, timeout=120)
     tui.wait_for(SELECTED_MENU_LAST, timeout=20)
     assert os.path.isfile(bed.path(launcher))

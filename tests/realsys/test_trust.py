@@ -68,6 +68,7 @@ def test_a_planted_package_runs_as_root_only_after_yes(planted, answer):
     session.wait_for(lambda rows: rows[0].startswith(INSTALL_MENU_TITLE),
                      what="the installation menu")
     session.send("2")
+    session.answer_plan("y", timeout=60)
     rows = session.wait_for(QUESTION, timeout=180)
     assert any(r.rstrip() == "   " + DEB_FILES[1] for r in rows)
     assert not os.path.exists(bed.path(MARKER))

@@ -354,6 +354,7 @@ def test_packaged_keyring_verifies_the_signed_sample_archive(installed_bed):
         tui.send("1")
         tui.wait_for(lambda rows: "PRESS 2" in "".join(rows), what="the installation menu")
         tui.send("2")
+        tui.answer_plan("y", timeout=60)
         tui.wait_output_count(VERIFIED, 1, timeout=120)
     finally:
         tui.close()

@@ -12,6 +12,9 @@ import uuid
 WIDTH, HEIGHT = 80, 24
 TOP_HEADER = " WALLET LINUX INSTALLER 0.10.61 ALPHA"
 PASSWORD_PROMPT = "PLEASE ENTER YOUR USER PASSWORD >>> "
+# The plan before a root-level installation: its further pages, the keys of its question.
+PLAN_MORE = " > PRESS ANY KEY FOR MORE (PAGE "
+PLAN_KEYS = ("? [y/f/N]", "? [y/N]")
 
 
 # System calls in which the program waits for the keyboard: poll, ppoll, select, pselect6,
@@ -114,6 +117,22 @@ class TmuxSession:
                 self.wait_ready()
             self.keys.append("<%s>" % name)
             self.tmux("send-keys", "-t", "corvane", name)
+
+    def answer_plan(self, key="y", timeout=30.0):
+        """Reads the plan shown before a root-level installation as a user would: a key for
+        each further page, then key at its question. Returns the rows of every page."""
+        pages = []
+        while True:
+            rows = self.wait_for(lambda rows: any(r.rstrip().endswith(PLAN_KEYS) or
+                                                  r.startswith(PLAN_MORE) for r in rows),
+                                 timeout, what="the plan's question")
+            pages.append(rows)
+            if any(r.startswith(PLAN_MORE) for r in rows):
+                self.send(" ")
+                self.wait_change(rows)
+                continue
+            self.send(key)
+            return pages
 
     def waiting_for_input(self):
         """True when the program sleeps in a keyboard wait (poll/select/read)."""

@@ -78,6 +78,12 @@ struct FakeApt {
                 if (!v->second.empty()) out += v->second + " 1.0-1 (= )\n";
             }
             answer(c, out);
+        } else if (line.rfind("apt-get -y --print-uris install", 0) == 0) {
+            const auto names = namesAfter(line, "install");
+            answer(c, "0 upgraded, " + std::to_string(names.size() * 3) +
+                          " newly installed, 0 to remove and 7 not upgraded.\n"
+                          "Need to get 0 B/41.2 MB of archives.\n"
+                          "After this operation, 160 MB of additional disk space will be used.\n");
         } else if (line == kSudo + "apt-get update") {
             return updateStatus;
         } else if (line.rfind("apt-get -s install ", 0) == 0) {
@@ -503,3 +509,102 @@ TEST_F(Provisioning, EmptyPasswordIsAskedWithoutEchoAndPausesEndOnAKey) {
 }
 
 }  // namespace
+
+// The plan shown before the installation tells what the run then does: the same names to
+// install, the same ones left because they are there or cannot be installed; the system
+// changes and the font licence only when their packages are among those to install.
+TEST_F(Provisioning, TheLookAheadTellsWhatTheRunThenDoes) {
+    using provision::PackageState;
+    struct Case {
+        std::set<std::string> installed;
+        std::set<std::string> unavailable;
+        std::vector<std::string> foreign;
+        std::set<std::string> changes;
+        bool fonts;
+    };
+    const std::vector<Case> cases = {
+        {{"binutils", "curl", "ttf-mscorefonts-installer", "openssh-server"},
+         {"realpath", "ntp", "r8168-dkms"},
+         {},
+         {"dkms"},
+         false},
+        {{}, {}, {"i386"}, {"openssh-server", "ntp", "dkms", "r8168-dkms"}, true},
+    };
+    for (const Case& k : cases) {
+        resetState();
+        fake.commands.clear();
+        S().THISPROGRAMEXECUTABLEFILEPATH = tmp.path();
+        S().OSKERNELVERSION = kRelease;
+        S().SUDOPASSWORD = "pw";
+        fake.existingSystemPaths = {"/usr/bin/gnome-terminal"};  // xterm's program is gone
+        apt = FakeApt{};
+        apt.installed = k.installed;
+        apt.installed.insert("xterm");
+        apt.unavailable = k.unavailable;
+        apt.foreign = k.foreign;
+        fake.onRun = [this](const RecordedCommand& c) { return apt(c); };
+
+        const provision::PackageOutlook o = provision::lookAhead();
+        // Only questions as the user: nothing is installed, nothing runs as root.
+        for (const auto& line : fake.commandLines()) EXPECT_NE(line.rfind(kSudo, 0), 0u) << line;
+        EXPECT_EQ(
+            fake.commandLines().back(), "apt-get -y --print-uris install" + [&] {
+                std::string n;
+                for (const auto& p : o.toInstall) n += " " + p;
+                return n;
+            }() + " 2>/dev/null > tempout.txt");
+        EXPECT_EQ(o.estimate.newlyInstalled, o.toInstall.size() * 3);
+        EXPECT_EQ(o.estimate.downloadSize, "0 B");
+        EXPECT_EQ(o.estimate.diskSpace, "160 MB");
+        std::set<std::string> changes;
+        for (const auto& c : o.changes) changes.insert(c.package);
+        EXPECT_EQ(changes, k.changes);
+        EXPECT_EQ(o.acceptsFontLicence, k.fonts);
+
+        const auto report = provision::provisionSystemPackages();
+        std::vector<std::string> attempted;
+        std::size_t already = 0;
+        std::vector<std::string> left, leftAhead;
+        for (const auto& r : report.packages) {
+            if (r.state == PackageState::Installed) attempted.push_back(r.name);
+            if (r.state == PackageState::AlreadyInstalled) ++already;
+            if (r.state == PackageState::NotAvailable || r.state == PackageState::NeedsI386)
+                left.push_back(r.name + " " + provision::packageStateText(r));
+        }
+        for (const auto& r : o.unavailable)
+            leftAhead.push_back(r.name + " " + provision::packageStateText(r));
+        EXPECT_EQ(o.toInstall, attempted);
+        EXPECT_EQ(o.toInstall.front(), "xterm");  // installed again: its program is gone
+        EXPECT_EQ(o.alreadyInstalled, already);
+        EXPECT_EQ(leftAhead, left);
+    }
+}
+
+TEST(AptEstimate, ReadsWhatAptPrintsAndNothingElse) {
+    struct Case {
+        const char* output;
+        std::optional<std::size_t> newly;
+        const char* download;
+        const char* disk;
+    };
+    const Case cases[] = {
+        {"Reading package lists...\nThe following NEW packages will be installed:\n  cowsay\n"
+         "0 upgraded, 2 newly installed, 0 to remove and 132 not upgraded.\n"
+         "Need to get 30.9 kB of archives.\n"
+         "After this operation, 136 kB of additional disk space will be used.\n"
+         "'http://deb.debian.org/debian/pool/main/c/cowsay/cowsay_3.03_all.deb' cowsay.deb 21372 "
+         "MD5Sum:331c\n",
+         2, "30.9 kB", "136 kB"},
+        {"1 upgraded, 213 newly installed, 0 to remove and 0 not upgraded.\n"
+         "Need to get 12.5 MB/57.3 MB of archives.\n",
+         213, "12.5 MB", ""},
+        {"E: Unable to locate package nothere\n", std::nullopt, "", ""},
+        {"", std::nullopt, "", ""},
+    };
+    for (const Case& c : cases) {
+        const provision::AptEstimate e = provision::readAptEstimate(c.output);
+        EXPECT_EQ(e.newlyInstalled, c.newly) << c.output;
+        EXPECT_EQ(e.downloadSize, c.download) << c.output;
+        EXPECT_EQ(e.diskSpace, c.disk) << c.output;
+    }
+}
