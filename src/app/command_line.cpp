@@ -3,6 +3,8 @@
 
 #include <optional>
 
+#include "app/commands.h"
+
 namespace {
 constexpr const char* kProgram = "installWalletForLinux";
 }
@@ -37,6 +39,7 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
 std::string usageText() {
     // Every line within 80 columns.
     return "Usage: installWalletForLinux [--help | --version]\n"
+           "       installWalletForLinux install|uninstall|scan [OPTION...]\n"
            "\n"
            "Installs the Corvane desktop wallet for the current user from an interactive,\n"
            "text-mode menu (80x24 terminal). Start it as that user, without sudo: it runs\n"
@@ -57,6 +60,9 @@ std::string usageText() {
            "An installation writes below its path (default: your home folder), with the\n"
            "record wallet.cfg and the receipt wallet.receipt (what it laid, so that a\n"
            "removal takes only that), and its launchers; see the manual.\n"
+           "\n"
+           "\n" +
+           commandsUsageText() +
            "\n"
            "Options:\n"
            "  --help     print this help and exit\n"

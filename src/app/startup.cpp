@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/commands.h"
 #include "app/menu_driver.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
@@ -75,15 +76,28 @@ bool makePrivateFolder(const std::string& folder) {
     for (const auto& path : pathPrefixes(folder)) {
         if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
-    return isFolder(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
+    return isFolder(folder) && euidaccess(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 namespace {
 
+// The first --help or --version among a command's words, which answers instead of the command.
+const char* answersFirst(const std::vector<std::string_view>& args) {
+    for (std::string_view a : args) {
+        if (a == "--") break;
+        if (a == "--help") return "--help";
+        if (a == "--version") return "--version";
+    }
+    return nullptr;
+}
+
 // Answers --help, --version and unknown words; returns the exit status, or -1 to run.
 int answerCommandLine(int argc, char** argv) {
     std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    CommandLine cl = parseCommandLine(args);
+    // A command for scripts: no menu, no terminal needed (--help and --version still answer).
+    const bool command = !args.empty() && isCommandWord(args.front());
+    if (command && !answersFirst(args)) return runCommandLine(parseCommand(args), argv[0]);
+    CommandLine cl = command ? parseCommandLine({answersFirst(args)}) : parseCommandLine(args);
     switch (cl.action) {
         case CommandLineAction::Help:
             std::cout << usageText() << std::flush;
@@ -114,35 +128,26 @@ int answerCommandLine(int argc, char** argv) {
 
 }  // namespace
 
-int runInstaller(int argc, char** argv) {
-    if (int status = answerCommandLine(argc, argv); status >= 0) return status;
-    // Kept before start-up may move to the state folder: a typed relative path means the
-    // folder the user started the program from.
-    const std::string startFolder = currentFolder();
-
+bool prepareToRun(const char* argv0, const std::string& startFolder, std::string& why) {
     // Its own files: beside the program when it may write there (the start folder keeps its
     // documented role then); otherwise all of them in the state folder, which also becomes
     // the start folder so that nothing lands wherever the user happened to be.
-    const std::string programFolder = executableFolder(argc > 0 ? argv[0] : nullptr);
+    const std::string programFolder = executableFolder(argv0);
     std::string fileFolder = programFolder;
-    if (access(programFolder.c_str(), W_OK | X_OK) != 0) {
+    if (euidaccess(programFolder.c_str(), W_OK | X_OK) != 0) {
         fileFolder =
             fileFolderFor(programFolder, false, envOrEmpty("XDG_STATE_HOME"), envOrEmpty("HOME"));
         if (fileFolder.empty()) {
-            std::cerr << "installWalletForLinux: cannot keep its files: " << programFolder
-                      << " is not writable and HOME is not set\n";
-            return 1;
+            why =
+                "cannot keep its files: " + programFolder + " is not writable and HOME is not set";
+            return false;
         }
         if (!makePrivateFolder(fileFolder) || chdir(fileFolder.c_str()) != 0) {
-            std::cerr << "installWalletForLinux: cannot keep its files: " << programFolder
-                      << " is not writable and " << fileFolder
-                      << " cannot be made: " << std::strerror(errno) << "\n";
-            return 1;
+            why = "cannot keep its files: " + programFolder + " is not writable and " + fileFolder +
+                  " cannot be made: " + std::strerror(errno);
+            return false;
         }
     }
-
-    terminal::install();
-    terminal::enterRaw();
     auto& s = S();
     install::startFolder() = startFolder;
     s.TEMPORARYDYNAMICARRAY.resetToOneEmpty();
@@ -157,9 +162,27 @@ int runInstaller(int argc, char** argv) {
     s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "unknown";
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = "unknown";
     s.THISPROGRAMEXECUTABLEFILEPATH = fileFolder;
-    s.THISPROGRAMEXECUTABLEFILENAME = invocationFileName(argc > 0 ? argv[0] : "");
+    s.THISPROGRAMEXECUTABLEFILENAME = invocationFileName(argv0 != nullptr ? argv0 : "");
     s.CURRENTUSERHOMEPATH = envOrEmpty("HOME");
     s.CURRENTOSACCOUNTUSERHOMEPATH = s.CURRENTUSERHOMEPATH;
+    return true;
+}
+
+int runInstaller(int argc, char** argv) {
+    if (int status = answerCommandLine(argc, argv); status >= 0) return status;
+    // Kept before start-up may move to the state folder: a typed relative path means the
+    // folder the user started the program from.
+    const std::string startFolder = currentFolder();
+    std::string why;
+    const bool prepared = prepareToRun(argc > 0 ? argv[0] : nullptr, startFolder, why);
+    if (!prepared) {
+        std::cerr << "installWalletForLinux: " << why << "\n";
+        return 1;
+    }
+
+    terminal::install();
+    terminal::enterRaw();
+    auto& s = S();
     GETOSTYPE();
     if (s.SUDOPASSWORD.empty()) runStartupSudoProcedure();
     s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME = detectTerminalEmulator();

@@ -23,6 +23,11 @@ std::string fileFolderFor(std::string_view programFolder, bool programFolderWrit
 // it ends up an existing folder this user can write.
 bool makePrivateFolder(const std::string& folder);
 
+// What the menus and the commands share at start: the folder of the installer's own files
+// (made when it must be, and entered then) and the shared state's start values. False, with
+// why, when the files have no place.
+bool prepareToRun(const char* argv0, const std::string& startFolder, std::string& why);
+
 // The start-up sequence (shared state, detection, sudo access, terminal emulator, then the
 // menu driver); returns the exit status.
 int runInstaller(int argc, char** argv);

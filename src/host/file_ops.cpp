@@ -218,7 +218,7 @@ void createMissingFolders(const std::string& path) {
             setOwnFolderMode(prefix, kFolderMode);  // the user's mask may have taken bits
         } else if (errno == EACCES || errno == EPERM || errno == EROFS) {
             runElevated(rootMkdirCommand(prefix));
-            runElevated(rootChownCommand(prefix, getuid(), getgid()));
+            runElevated(rootChownCommand(prefix, geteuid(), getegid()));
         }
         if (!canEnterFolder(prefix)) return;
     }

@@ -31,5 +31,5 @@ bool isRegularFile(const std::string& path) {
 }
 
 bool canEnterFolder(const std::string& path) {
-    return !path.empty() && isFolder(path) && ::access(path.c_str(), X_OK) == 0;
+    return !path.empty() && isFolder(path) && ::euidaccess(path.c_str(), X_OK) == 0;
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/file_status.h"
+#include "host/identity.h"
 #include "host/key_decoder.h"
 #include "host/platform.h"
 #include "host/terminal.h"
@@ -197,7 +198,13 @@ public:
         sigprocmask(SIG_BLOCK, &ttou, &oldMask);
 
         pid_t pid = -1;
-        int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, envp.data());
+        int rc = EPERM;
+        {
+            // Acting for a user: the command runs as the user, an elevated one as root.
+            const host::SpawnIdentity identity(options.asRoot);
+            if (identity.ok())
+                rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, envp.data());
+        }
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         if (rc == 0) {

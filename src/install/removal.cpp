@@ -254,7 +254,7 @@ struct Probe {
     std::string name;       // the item's name in it
 };
 
-unsigned user() { return getuid(); }
+unsigned user() { return geteuid(); }
 
 // Reads the regular file name in folder (not through a link, a FIFO not waited on), at most
 // limit bytes, handing each piece to sink; false when it is not a regular file, cannot be read
@@ -692,6 +692,20 @@ void runRemoval(What what, const char* title) {
 }
 
 }  // namespace
+
+Report removeInstallation(const std::string& installPath, const std::string& home, bool keepRecord,
+                          bool dryRun) {
+    const Plan plan = makePlan(installPath, home, keepRecord ? What::KeepConfig : What::Everything);
+    const Survey before = survey(plan, home);
+    Report report;
+    report.going = before.going;
+    report.kept = before.kept;
+    if (dryRun || before.going.empty()) return report;
+    Outcome out = carryOut(plan, before, home);
+    for (const Kept& k : out.kept) addKept(report.kept, k);
+    report.stopped = out.stopped;
+    return report;
+}
 
 }  // namespace removal
 

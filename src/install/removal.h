@@ -60,6 +60,17 @@ struct Kept {
 std::vector<std::string> confirmationLines(const std::vector<Entry>& present,
                                            const std::vector<Kept>& kept);
 
+// A removal without the question (the command line's uninstall: the command is the consent):
+// what goes (or would go, with dryRun, which changes nothing), what stays and why, and the
+// status of a removal that stopped (empty when it went through).
+struct Report {
+    std::vector<Entry> going;
+    std::vector<Kept> kept;
+    std::string stopped;
+};
+Report removeInstallation(const std::string& installPath, const std::string& home, bool keepRecord,
+                          bool dryRun);
+
 // Whether a launcher's text starts program: its Exec line ends with the program as the
 // launcher writer puts it there (after a terminal's option, or alone).
 bool launcherStarts(std::string_view launcherText, std::string_view program);

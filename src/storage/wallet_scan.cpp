@@ -372,6 +372,16 @@ void selectAmong(const std::vector<std::string>& paths) {
 
 }  // namespace
 
+std::vector<std::string> storage::surveyAndFindWallets() {
+    auto& s = S();
+    ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();
+    s.LOCATIONDYNAMICARRAY.clear();
+    s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = 0;
+    if (s.STORAGENUMBEROFDIRECTACCESSSCSIDRIVEMOUNTEDPARTITIONSDETECTED >= 1)
+        scanRecordedPartitions();
+    return foundPaths();
+}
+
 void runWalletScan() {
     auto& s = S();
     ENUMERATESTORAGEHARDWAREDIRECTACCESSSCSIDRIVESANDPARTITIONSWITHSPINNERFEEDBACK();

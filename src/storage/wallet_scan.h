@@ -136,6 +136,10 @@ struct ScanOutcome {
 };
 ScanOutcome& lastScan();
 
+// The storage survey, then every recorded partition listed: the wallets found, in order (a
+// wallet reached along two paths once), with no selection.
+std::vector<std::string> surveyAndFindWallets();
+
 }  // namespace storage
 
 // The wallet scan (top menu key "4").
