@@ -26,12 +26,13 @@ ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyft
 
 # The root: sudo, wget, gpgv (Debian 13's apt no longer brings it), procps (skill), passwd
 # (su), adduser and desktop-file-utils as the installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
-# tests, so memory faults that only real tools' output can cause are caught here too.
+# tests, so memory faults that only real tools' output can cause are caught here too;
+# ansible-core runs the fleet example inside the root (ansible-playbook -c local).
 roots=""
 for suite in ${CORVANE_REAL_SUITES:-bookworm trixie}; do
     status=0
     tarball=$(scripts/debian-root.sh "$suite" sudo wget gpgv procps passwd adduser \
-        desktop-file-utils libasan8 libubsan1) || status=$?
+        desktop-file-utils libasan8 libubsan1 ansible-core) || status=$?
     if [ "$status" -eq 3 ]; then
         echo "real-system tests skipped: the package archive cannot be reached to make the root"
         exit 0

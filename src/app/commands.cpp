@@ -422,6 +422,36 @@ int chooseElevation(const Command& c, Output& out) {
     return 0;
 }
 
+// The command once its identity is taken: its files' folder, root's rights, the path.
+int runPrepared(const Command& c, const char* argv0, Output& out) {
+    const std::string startFolder = currentFolder();
+    std::string why;
+    if (!prepareToRun(argv0, startFolder, why)) {
+        out.error(why);
+        return 1;
+    }
+    if (const int status = chooseElevation(c, out); status != 0) return status;
+    GETOSTYPE();
+    std::string ip = S().CURRENTUSERHOMEPATH;
+    if (!c.path.empty()) {
+        const install::TypedPath taken = install::checkedPath(c.path, startFolder);
+        if (!taken.path) {
+            out.error("--path " + c.path + ": " + taken.refusal);
+            return 2;
+        }
+        ip = *taken.path;
+    }
+    switch (c.verb) {
+        case Verb::Install:
+            return runInstall(c, ip, out);
+        case Verb::Uninstall:
+            return runUninstall(c, ip, out);
+        case Verb::Scan:
+            break;
+    }
+    return runScan(c, out);
+}
+
 }  // namespace
 
 int runCommandLine(const Command& c, const char* argv0) {
@@ -452,37 +482,10 @@ int runCommandLine(const Command& c, const char* argv0) {
             return 2;
         }
     }
-    const std::string startFolder = currentFolder();
-    std::string why;
-    if (!prepareToRun(argv0, startFolder, why)) {
-        out.error(why);
-        return 1;
-    }
     Headless headless(realPlatform());
     setPlatform(&headless);
-    if (const int status = chooseElevation(c, out); status != 0) return status;
-    GETOSTYPE();
-    std::string ip = S().CURRENTUSERHOMEPATH;
-    if (!c.path.empty()) {
-        const install::TypedPath taken = install::checkedPath(c.path, startFolder);
-        if (!taken.path) {
-            out.error("--path " + c.path + ": " + taken.refusal);
-            return 2;
-        }
-        ip = *taken.path;
-    }
-    int status = 0;
-    switch (c.verb) {
-        case Verb::Install:
-            status = runInstall(c, ip, out);
-            break;
-        case Verb::Uninstall:
-            status = runUninstall(c, ip, out);
-            break;
-        case Verb::Scan:
-            status = runScan(c, out);
-            break;
-    }
+    const int status = runPrepared(c, argv0, out);
     setPlatform(nullptr);
+    host::stopActing();
     return status;
 }

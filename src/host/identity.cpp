@@ -4,6 +4,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -58,6 +59,15 @@ std::string actForUser(const std::string& name) {
 }
 
 const std::optional<ActingFor>& actingFor() { return gActing; }
+
+void stopActing() {
+    if (!gActing) return;
+    const gid_t rootGroup = 0;
+    if (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0 || setgroups(1, &rootGroup) != 0)
+        std::abort();
+    prctl(PR_SET_DUMPABLE, 1);
+    gActing.reset();
+}
 
 SpawnIdentity::SpawnIdentity(bool asRoot) {
     if (!gActing) return;

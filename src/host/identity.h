@@ -25,6 +25,9 @@ struct ActingFor {
 // user", "is root"), or "" once acting for them. Only root can.
 std::string actForUser(const std::string& name);
 const std::optional<ActingFor>& actingFor();
+// Root again, wholly, once the work for the user is done (the end of the program may need to
+// look at the process, as a leak checker does).
+void stopActing();
 
 // Around the start of one command while acting for a user: the process is, for that moment,
 // root for an elevated command or wholly the user for any other (the command's real, effective

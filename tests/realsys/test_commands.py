@@ -1,0 +1,83 @@
+# The install command on a real Debian system: run by root for tester (--user), and by tester
+# with the password on standard input; either way every file it makes in tester's home is
+# tester's, the archive's packages are installed by the real dpkg, and the desktop launcher
+# starts the installed wallet.
+import os
+import shlex
+
+import pytest
+
+from bed import (DEB_FILES, TESTER, TESTER_PASSWORD, WALLET_RUNS, desktop_exec, package_states,
+                 snapshot, user_ids)
+
+HOME = "/home/" + TESTER
+PROGRAM = HOME + "/installer/installWalletForLinux"
+LAUNCHER = HOME + "/Desktop/Corvane wallet.desktop"
+
+
+def wallet_runs(bed):
+    try:
+        with open(bed.path(WALLET_RUNS), encoding="utf-8") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+@pytest.mark.parametrize("how", ["root --user tester", "tester --password-stdin"])
+def test_install_command_makes_only_the_users_files_and_the_launcher_starts_the_wallet(bed, how):
+    before = snapshot(bed, HOME)
+    if how.startswith("root"):
+        r = bed.run("cd / && %s install --user %s --no-packages" % (PROGRAM, TESTER),
+                    check=False, timeout=300)
+    else:
+        r = bed.run("cd && %s install --password-stdin --no-packages" % PROGRAM, user=TESTER,
+                    check=False, timeout=300, stdin=TESTER_PASSWORD + "\n")
+    assert r.returncode == 0, r.stdout + r.stderr
+    assert "[ ok ] install the archive's packages" in r.stdout.splitlines()
+    assert TESTER_PASSWORD not in r.stdout + r.stderr
+
+    uid, gid = user_ids(bed, TESTER)
+    after = snapshot(bed, HOME)
+    made = {p: e for p, e in after.items() if before.get(p) != e}
+    for path in (HOME + "/wallet/wallet", HOME + "/wallet/wallet.cfg", LAUNCHER):
+        assert path in made, path
+    foreign = sorted(p for p, e in made.items() if (e[1], e[2]) != (uid, gid))
+    assert not foreign, foreign
+    assert not os.path.exists(bed.path(HOME + "/installer/sudoPassword.txt"))
+    archive = package_states(bed, [d.split("_")[0] for d in DEB_FILES])
+    assert set(archive.values()) == {"install ok installed"}, archive
+
+    with open(bed.path(LAUNCHER), encoding="utf-8") as f:
+        folder, argv = desktop_exec(f.read())
+    runs = wallet_runs(bed)
+    ran = bed.run("cd %s && exec %s" % (shlex.quote(folder or HOME), shlex.join(argv)),
+                  user=TESTER, check=False, timeout=30)
+    assert ran.returncode == 0, (argv, ran.stderr)
+    assert wallet_runs(bed)[len(runs):] == ["sample wallet ran: %s/wallet/wallet " % HOME]
+
+
+PLAYBOOK = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__)))), "docs", "examples", "install-wallet.yml")
+
+
+def test_the_ansible_example_installs_for_the_user_and_a_second_run_changes_nothing(bed):
+    with open(PLAYBOOK, encoding="utf-8") as f:
+        playbook = f.read()
+    with open(bed.path("/root/install-wallet.yml"), "w", encoding="utf-8") as f:
+        f.write(playbook)
+    with open(bed.path("/root/hosts.ini"), "w", encoding="utf-8") as f:
+        f.write("[desktops]\nlocalhost ansible_connection=local "
+                "ansible_python_interpreter=/usr/bin/python3\n")
+    before = snapshot(bed, HOME)
+    play = ("cd /root && ansible-playbook -i hosts.ini install-wallet.yml -e wallet_user=%s "
+            "-e installer=%s -e wallet_packages=false" % (TESTER, PROGRAM))
+    r = bed.run(play, check=False, timeout=300)
+    assert r.returncode == 0, r.stdout + r.stderr
+    assert "[ ok ] receipt: %s/wallet/wallet.receipt" % HOME in r.stdout
+    uid, gid = user_ids(bed, TESTER)
+    made = {p: e for p, e in snapshot(bed, HOME).items() if before.get(p) != e}
+    assert HOME + "/wallet/wallet" in made and LAUNCHER in made
+    assert not sorted(p for p, e in made.items() if (e[1], e[2]) != (uid, gid))
+    # The receipt stands: the play has nothing to do.
+    again = bed.run(play, check=False, timeout=300)
+    assert again.returncode == 0 and "changed=0" in again.stdout, again.stdout + again.stderr
