@@ -22,17 +22,19 @@ fi
 # iproute2: loopback in the beds' network namespace; dpkg-dev: dpkg-scanpackages for the
 # package index.
 # gnupg: the maker's signature of the sample archive.
-ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyftpdlib util-linux
+ensure_packages iproute2 dpkg-dev gnupg tmux python3 python3-pytest python3-pyftpdlib util-linux \
+    ansible-core
 
 # The root: sudo, wget, gpgv (Debian 13's apt no longer brings it), procps (skill), passwd
 # (su), adduser and desktop-file-utils as the installer uses them; libasan8 and libubsan1 run the same sanitizer build as the sandbox
 # tests, so memory faults that only real tools' output can cause are caught here too;
-# ansible-core runs the fleet example inside the root (ansible-playbook -c local).
+# python3 runs the modules of the fleet example, played from here by ansible-core through a
+# connection into the root (tests/realsys/ansible).
 roots=""
 for suite in ${CORVANE_REAL_SUITES:-bookworm trixie}; do
     status=0
     tarball=$(scripts/debian-root.sh "$suite" sudo wget gpgv procps passwd adduser \
-        desktop-file-utils libasan8 libubsan1 ansible-core) || status=$?
+        desktop-file-utils libasan8 libubsan1 python3) || status=$?
     if [ "$status" -eq 3 ]; then
         echo "real-system tests skipped: the package archive cannot be reached to make the root"
         exit 0

@@ -2,8 +2,10 @@
 # with the password on standard input; either way every file it makes in tester's home is
 # tester's, the archive's packages are installed by the real dpkg, and the desktop launcher
 # starts the installed wallet.
+import json
 import os
 import shlex
+import subprocess
 
 import pytest
 
@@ -56,28 +58,35 @@ def test_install_command_makes_only_the_users_files_and_the_launcher_starts_the_
     assert wallet_runs(bed)[len(runs):] == ["sample wallet ran: %s/wallet/wallet " % HOME]
 
 
-PLAYBOOK = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__)))), "docs", "examples", "install-wallet.yml")
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+PLAYBOOK = os.path.join(REPO, "docs", "examples", "install-wallet.yml")
+CONNECTIONS = os.path.join(REPO, "tests", "realsys", "ansible", "connection_plugins")
 
 
-def test_the_ansible_example_installs_for_the_user_and_a_second_run_changes_nothing(bed):
-    with open(PLAYBOOK, encoding="utf-8") as f:
-        playbook = f.read()
-    with open(bed.path("/root/install-wallet.yml"), "w", encoding="utf-8") as f:
-        f.write(playbook)
-    with open(bed.path("/root/hosts.ini"), "w", encoding="utf-8") as f:
-        f.write("[desktops]\nlocalhost ansible_connection=local "
-                "ansible_python_interpreter=/usr/bin/python3\n")
+def test_the_ansible_example_installs_for_the_user_and_a_second_run_changes_nothing(bed, tmp_path):
+    """The playbook as shipped, played by Debian's ansible-playbook from outside into the bed
+    (its connection: the bed's own way in, as root), the program at its place in the bed."""
+    enter = bed.enter(None, {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "HOME": "/root",
+                             "LANG": "C.UTF-8"})
+    inventory = tmp_path / "hosts.ini"
+    inventory.write_text("[desktops]\ndesktop1 ansible_connection=bed "
+                         "ansible_python_interpreter=/usr/bin/python3 bed_enter=%s\n"
+                         % shlex.quote(json.dumps(enter)))
+    env = dict(os.environ, ANSIBLE_CONNECTION_PLUGINS=CONNECTIONS, ANSIBLE_NOCOLOR="1",
+               ANSIBLE_HOST_KEY_CHECKING="False", ANSIBLE_LOCAL_TEMP=str(tmp_path / "local"),
+               ANSIBLE_REMOTE_TEMP="/root/.ansible/tmp")
+    play = ["ansible-playbook", "-i", str(inventory), PLAYBOOK, "-e", "wallet_user=" + TESTER,
+            "-e", "installer=" + PROGRAM, "-e", "wallet_packages=false"]
     before = snapshot(bed, HOME)
-    play = ("cd /root && ansible-playbook -i hosts.ini install-wallet.yml -e wallet_user=%s "
-            "-e installer=%s -e wallet_packages=false" % (TESTER, PROGRAM))
-    r = bed.run(play, check=False, timeout=300)
+    r = subprocess.run(play, env=env, capture_output=True, text=True, timeout=300)
     assert r.returncode == 0, r.stdout + r.stderr
-    assert "[ ok ] receipt: %s/wallet/wallet.receipt" % HOME in r.stdout
+    assert "[ ok ] receipt: %s/wallet/wallet.receipt" % HOME in r.stdout, r.stdout
     uid, gid = user_ids(bed, TESTER)
     made = {p: e for p, e in snapshot(bed, HOME).items() if before.get(p) != e}
     assert HOME + "/wallet/wallet" in made and LAUNCHER in made
     assert not sorted(p for p, e in made.items() if (e[1], e[2]) != (uid, gid))
+    archive = package_states(bed, [d.split("_")[0] for d in DEB_FILES])
+    assert set(archive.values()) == {"install ok installed"}, archive
     # The receipt stands: the play has nothing to do.
-    again = bed.run(play, check=False, timeout=300)
+    again = subprocess.run(play, env=env, capture_output=True, text=True, timeout=300)
     assert again.returncode == 0 and "changed=0" in again.stdout, again.stdout + again.stderr
