@@ -10,6 +10,7 @@
 
 #include "console/console.h"
 #include "console/menu.h"
+#include "core/build_config.h"
 #include "core/shared_state.h"
 #include "host/file_status.h"
 #include "host/platform.h"
@@ -132,7 +133,7 @@ void runGeneralHelp() {
         {"1",
          " > PRESS 1.. TO VIEW GETTING THE INSTALLER",
          "GETTING THE INSTALLER",
-         {std::string("Download the installer from ") + CORVANE_WEB_SITE}},
+         {std::string("Download the installer from ") + build_config::kWebSite}},
         {"2", " > PRESS 2.. TO VIEW LAUNCHING THE INSTALLER", "LAUNCHING THE INSTALLER",
          kManualHelpBody},
         {"3",

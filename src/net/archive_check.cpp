@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/build_config.h"
 #include "core/text.h"
 #include "host/file_status.h"
 #include "host/shell.h"
@@ -408,7 +409,7 @@ std::string executableFolder() {
 }
 
 std::string archiveKeyringPath() {
-    return keyringPathFor(CORVANE_ARCHIVE_KEYRING, executableFolder());
+    return keyringPathFor(build_config::kArchiveKeyring, executableFolder());
 }
 
 }  // namespace net
