@@ -53,9 +53,9 @@ failed=0
 /usr/bin/python3 scripts/folder-graph.py || failed=1
 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/scripts || failed=1
 
-cmake --preset asan -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
-cmake --build --preset asan -j "$JOBS"
-ctest --preset asan || failed=1
+cmake --preset sanitize -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+cmake --build --preset sanitize -j "$JOBS"
+ctest --preset sanitize || failed=1
 
 # The release, built with a throwaway maker's key (its GNUPGHOME goes to the tests, which sign
 # the sample archive with it and check that the packaged installer verifies it), then the
