@@ -44,9 +44,11 @@ bool onPath(const std::string& name) {
     std::string_view rest = path ? path : "";
     while (true) {
         const std::size_t colon = rest.find(':');
-        std::string folder(rest.substr(0, colon));
-        if (folder.empty()) folder = ".";
-        if (::access((folder + "/" + name).c_str(), X_OK) == 0) return true;
+        std::string candidate(rest.substr(0, colon));
+        if (candidate.empty()) candidate = ".";
+        candidate += '/';
+        candidate += name;
+        if (::access(candidate.c_str(), X_OK) == 0) return true;
         if (colon == std::string_view::npos) return false;
         rest.remove_prefix(colon + 1);
     }
@@ -80,6 +82,7 @@ void showPage(const std::string& title, const std::string& heading,
 void runHelpSubmenu(const std::string& title, const std::vector<HelpPage>& pages,
                     const std::string& back, const std::string& pageTitle) {
     std::vector<console::MenuEntry> entries;
+    entries.reserve(pages.size() + 1);
     for (const auto& p : pages)
         entries.push_back({p.key, p.entry, [&] { showPage(pageTitle, p.heading, p.body); }});
     entries.push_back({"0", back});
