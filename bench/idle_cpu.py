@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 # Idle cost and start-up time of the installer, side by side with a reference loop that polls
 # the keyboard the way the original design did (1 ms sleeps in the top menu, no sleep at all in
-# the submenus). Runs the release build in the sandbox under tmux.
-# Usage: bench/idle_cpu.py [BINARY] [--seconds N]   (default build/release/installWalletForLinux)
+# the submenus). Runs the bench build in the sandbox under tmux.
+# Usage: bench/idle_cpu.py [BINARY] [--seconds N]   (default build/bench/installWalletForLinux)
 import argparse
 import fcntl
 import os
@@ -109,10 +109,10 @@ def build_reference(folder):
 def ensure_binary(path):
     if os.path.exists(path):
         return path
-    print("building the release build ...", file=sys.stderr)
-    subprocess.run(["cmake", "--preset", "release"], cwd=REPO, check=True,
+    print("building the bench build ...", file=sys.stderr)
+    subprocess.run(["cmake", "--preset", "bench"], cwd=REPO, check=True,
                    stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", "--preset", "release", "-j2", "--target",
+    subprocess.run(["cmake", "--build", "--preset", "bench", "-j2", "--target",
                     "installWalletForLinux"], cwd=REPO, check=True, stdout=subprocess.DEVNULL)
     return path
 
@@ -286,7 +286,7 @@ def startup_figures(binary, runs=7):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("binary", nargs="?",
-                    default=os.path.join(REPO, "build", "release", "installWalletForLinux"))
+                    default=os.path.join(REPO, "build", "bench", "installWalletForLinux"))
     ap.add_argument("--seconds", type=float, default=10.0)
     args = ap.parse_args()
     binary = ensure_binary(os.path.abspath(args.binary))

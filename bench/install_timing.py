@@ -53,7 +53,7 @@ def one_run(binary):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("binary", nargs="?",
-                    default=os.path.join(REPO, "build", "release", "installWalletForLinux"))
+                    default=os.path.join(REPO, "build", "bench", "installWalletForLinux"))
     ap.add_argument("--runs", type=int, default=1)
     args = ap.parse_args()
     runs = [one_run(os.path.abspath(args.binary)) for _ in range(args.runs)]

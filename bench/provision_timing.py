@@ -196,7 +196,7 @@ def group_against_each(base, names):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("binary", nargs="?",
-                    default=os.path.join(REPO, "build", "asan", "installWalletForLinux"))
+                    default=os.path.join(REPO, "build", "sanitize", "installWalletForLinux"))
     ap.add_argument("--real-root", help="cached Debian root tarball (scripts/debian-root.sh)")
     args = ap.parse_args()
     binary = os.path.abspath(args.binary)

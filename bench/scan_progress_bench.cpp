@@ -3,8 +3,8 @@
 // scan's own routine, alternately with the progress screen's ticker in force (ten looks a
 // second at the growing listing, the line rewritten, the spinner) and without any ticker. The
 // capture's documented 2 s pause is counted, not slept.
-// Run: cmake --preset release && cmake --build --preset release &&
-// build/release/scan_progress_bench Goal: progress_to_plain below 1.02 (best of the runs each way).
+// Run: cmake --preset bench && cmake --build --preset bench &&
+// build/bench/scan_progress_bench Goal: progress_to_plain below 1.02 (best of the runs each way).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>

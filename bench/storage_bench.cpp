@@ -8,7 +8,7 @@
 //   listing), read as a stream, against the same listing held whole as the scan once did;
 // - the survey's own work for 100 partitions on 26 drives with instant tools (every command
 //   answers at once from memory), which leaves the parsing and the profile-file updates.
-// Run: cmake --preset release && cmake --build --preset release && build/release/storage_bench
+// Run: cmake --preset bench && cmake --build --preset bench && build/bench/storage_bench
 // Goals: scan_to_find <= 1.25, peak_MB below peak_limit_MB (3 x listing + 10 MB), survey
 // under 100 ms; long paths: stream_peak_MB below 10, whatever whole_peak_MB (measured on the
 // 2-core machine: listing 137.3 MB, whole 137.6 MB, stream 0.3 MB). capture_ms shows the

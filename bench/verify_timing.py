@@ -28,7 +28,7 @@ def one_run(binary, signed):
             sb.unsign_archive()
         elif not sb.keyring_path():
             raise SystemExit("%s reads its keyring outside the sandbox; build it with "
-                             "-DCORVANE_ARCHIVE_KEYRING=archive-keyring.gpg (release preset)"
+                             "-DCORVANE_ARCHIVE_KEYRING=archive-keyring.gpg (bench preset)"
                              % binary)
         sb.start_ftp()
         tui = TmuxSession(sb)
@@ -51,7 +51,7 @@ def one_run(binary, signed):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("binary", nargs="?",
-                    default=os.path.join(REPO, "build", "release", "installWalletForLinux"))
+                    default=os.path.join(REPO, "build", "bench", "installWalletForLinux"))
     ap.add_argument("--pairs", type=int, default=3)
     args = ap.parse_args()
     binary = os.path.abspath(args.binary)

@@ -4,6 +4,7 @@
 #   bin/installWalletForLinux
 #   share/man/man1/installWalletForLinux.1.gz
 #   share/doc/corvane-installer/{README.md,copyright,changelog.gz}   (README.md: the user's guide)
+#   share/doc/corvane-installer/examples/install-wallet.yml
 #   share/lintian/overrides/corvane-installer
 #   share/corvane-installer/archive-keyring.gpg   (when a maker's key is given)
 # and the control file of the package, package/control in the build folder.
@@ -39,6 +40,9 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/README.user.md
 install(FILES ${PROJECT_BINARY_DIR}/doc/README.md ${PROJECT_SOURCE_DIR}/packaging/copyright
               ${PROJECT_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The fleet example: an Ansible playbook over the command for scripts.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/examples/install-wallet.yml
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The program is static on purpose (one file for every Debian and Ubuntu release), which
 # lintian reports unless told so.

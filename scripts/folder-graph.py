@@ -4,6 +4,8 @@
 Prints every arrow between folders with the number of #include "..." lines behind it, then the
 cycles among folders and among files (a header and its .cpp count as one file, so that
 a.cpp -> b.h and b.cpp -> a.h is a circle), and the arrows that do not point to a lower layer.
+A header that CMake writes into the build folder (configure_file) stands in src/ as its
+template, the header's path with ".in" added, and counts as the header.
 Exits 1 when there is any of those, 0 otherwise.
 
 Usage: scripts/folder-graph.py [SRC_DIR]   (default: src/ of this repository)
@@ -25,7 +27,9 @@ LAYERS = [
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
-SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc")
+SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".h.in")
+# Added to a header's path by its template in src/ (the generated header is in the build folder).
+TEMPLATE_SUFFIX = ".in"
 
 
 def layer_of():
@@ -49,10 +53,12 @@ def includes(src, rel, problems):
                 continue
             target = m.group(1)
             beside = os.path.normpath(os.path.join(os.path.dirname(rel), target))
-            if os.path.isfile(os.path.join(src, target)):
-                found.append(os.path.normpath(target))
-            elif os.path.isfile(os.path.join(src, beside)):
-                found.append(beside)
+            for candidate in (os.path.normpath(target), beside,
+                              os.path.normpath(target) + TEMPLATE_SUFFIX,
+                              beside + TEMPLATE_SUFFIX):
+                if os.path.isfile(os.path.join(src, candidate)):
+                    found.append(candidate)
+                    break
             else:
                 problems.append(f"{rel}:{number}: include \"{target}\" is not a file of src/")
     return found
@@ -64,6 +70,8 @@ def folder(rel):
 
 
 def module(rel):
+    if rel.endswith(TEMPLATE_SUFFIX):
+        rel = rel[:-len(TEMPLATE_SUFFIX)]
     return os.path.splitext(rel)[0]
 
 

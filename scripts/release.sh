@@ -66,7 +66,7 @@ rm -f "$out/installWalletForLinux" "$out"/corvane-installer_*.deb
 launcher=""
 if command -v ccache >/dev/null 2>&1; then launcher=ccache; fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_STATIC=ON \
-    -DCORVANE_TESTS=OFF -DCORVANE_PACKAGE_KEYRING="$keyring" \
+    -DCORVANE_WERROR=ON -DCORVANE_TESTS=OFF -DCORVANE_PACKAGE_KEYRING="$keyring" \
     -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" >"$build/configure.log"
 cmake --build "$build" -j "${JOBS:-2}" >"$build/build.log" 2>&1 || {
     cat "$build/build.log"

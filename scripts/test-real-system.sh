@@ -9,7 +9,7 @@
 #   scripts/test-real-system.sh [PYTEST-ARGS...]
 #
 # Exits 0 with a printed reason (and runs nothing) when not root or when the package archive
-# cannot be reached to make the root; the binary is build/asan/installWalletForLinux (or
+# cannot be reached to make the root; the binary is build/sanitize/installWalletForLinux (or
 # $CORVANE_BINARY).
 set -eu
 cd "$(dirname "$0")/.."
@@ -45,7 +45,7 @@ for suite in ${CORVANE_REAL_SUITES:-bookworm trixie}; do
     roots="$roots $suite=$tarball"
 done
 
-binary=${CORVANE_BINARY:-build/asan/installWalletForLinux}
+binary=${CORVANE_BINARY:-build/sanitize/installWalletForLinux}
 if [ ! -x "$binary" ]; then
     echo "real-system tests: no installer binary at $binary (build it first)" >&2
     exit 1

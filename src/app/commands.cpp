@@ -125,6 +125,25 @@ std::string stepLine(std::string_view mark, std::string_view text) {
     return std::string(mark) + " " + console::shownText(text) + "\n";
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence that starts at text[i] (a byte of 0x80 or
+// above), or 0 when none does.
+std::size_t utf8SequenceAt(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    const unsigned char c = byte(0);
+    const std::size_t n = c >= 0xf5 ? 0 : c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
+    if (n == 0 || i + n > text.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((byte(k) & 0xc0) != 0x80) return 0;
+    // No overlong form, no surrogate, nothing above U+10FFFF.
+    if ((c == 0xe0 && byte(1) < 0xa0) || (c == 0xed && byte(1) >= 0xa0)) return 0;
+    if ((c == 0xf0 && byte(1) < 0x90) || (c == 0xf4 && byte(1) >= 0x90)) return 0;
+    return n;
+}
+
+}  // namespace
+
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size();) {
@@ -132,37 +151,19 @@ std::string jsonString(std::string_view text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-            ++i;
         } else if (c < 0x20 || c == 0x7f) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
-            ++i;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
+        } else if (c >= 0x80) {
+            const std::size_t n = utf8SequenceAt(text, i);
+            out += n > 0 ? std::string(text.substr(i, n)) : std::string("\\ufffd");
+            i += n > 0 ? n : 1;
+            continue;
         } else {
-            // One well-formed UTF-8 sequence stays as it is; anything else is U+FFFD.
-            const std::size_t n = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
-            bool ok = n > 0 && c < 0xf5 && i + n <= text.size();
-            for (std::size_t k = 1; ok && k < n; ++k)
-                ok = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
-            if (ok && n == 3) {
-                const auto c1 = static_cast<unsigned char>(text[i + 1]);
-                ok = !(c == 0xe0 && c1 < 0xa0) && !(c == 0xed && c1 >= 0xa0);
-            }
-            if (ok && n == 4) {
-                const auto c1 = static_cast<unsigned char>(text[i + 1]);
-                ok = !(c == 0xf0 && c1 < 0x90) && !(c == 0xf4 && c1 >= 0x90);
-            }
-            if (ok) {
-                out.append(text.substr(i, n));
-                i += n;
-            } else {
-                out += "\\ufffd";
-                ++i;
-            }
+            out += static_cast<char>(c);
         }
+        ++i;
     }
     return out + "\"";
 }

@@ -155,8 +155,7 @@ std::string programIn(const std::string& folder) {
 std::string recordedProgram(const std::string& folder) {
     const std::optional<std::string> record = recordText(folder + "/wallet.cfg");
     if (record) {
-        const std::string found =
-            programIn(recordValue(*record, "applicationTextWalletApplicationPath"));
+        std::string found = programIn(recordValue(*record, "applicationTextWalletApplicationPath"));
         if (!found.empty()) return found;
     }
     if (const std::optional<receipt::Receipt> laid = receipt::load(folder)) {

@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/menu_driver.h"
+#include "core/build_config.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/file_status.h"
@@ -103,7 +104,7 @@ int answerCommandLine(int argc, char** argv) {
             std::cout << usageText() << std::flush;
             return 0;
         case CommandLineAction::Version:
-            std::cout << versionText(CORVANE_VERSION) << std::flush;
+            std::cout << versionText(build_config::kVersion) << std::flush;
             return 0;
         case CommandLineAction::Refuse:
             std::cerr << refusalLine(cl.refused) << usageText() << std::flush;
@@ -157,7 +158,7 @@ bool prepareToRun(const char* argv0, const std::string& startFolder, std::string
     s.OSPATHSEPARATOR = "/";
     s.CURRENTOSACCOUNTUSERHOMEPATH = envOrEmpty("HOME");
     s.CURRENTOSACCOUNTUSERNAME = envOrEmpty("USER");
-    s.APPLICATIONTEXTWALLETINSTALLERVERSION = CORVANE_VERSION;
+    s.APPLICATIONTEXTWALLETINSTALLERVERSION = build_config::kVersion;
     s.APPLICATIONTEXTWALLETINSTALLERDEVELOPMENTSTAGE = "ALPHA";
     s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "unknown";
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = "unknown";

@@ -10,6 +10,7 @@
 
 #include "console/console.h"
 #include "console/menu.h"
+#include "core/build_config.h"
 #include "core/shared_state.h"
 #include "host/file_status.h"
 #include "host/platform.h"
@@ -43,9 +44,11 @@ bool onPath(const std::string& name) {
     std::string_view rest = path ? path : "";
     while (true) {
         const std::size_t colon = rest.find(':');
-        std::string folder(rest.substr(0, colon));
-        if (folder.empty()) folder = ".";
-        if (::access((folder + "/" + name).c_str(), X_OK) == 0) return true;
+        std::string candidate(rest.substr(0, colon));
+        if (candidate.empty()) candidate = ".";
+        candidate += '/';
+        candidate += name;
+        if (::access(candidate.c_str(), X_OK) == 0) return true;
         if (colon == std::string_view::npos) return false;
         rest.remove_prefix(colon + 1);
     }
@@ -79,6 +82,7 @@ void showPage(const std::string& title, const std::string& heading,
 void runHelpSubmenu(const std::string& title, const std::vector<HelpPage>& pages,
                     const std::string& back, const std::string& pageTitle) {
     std::vector<console::MenuEntry> entries;
+    entries.reserve(pages.size() + 1);
     for (const auto& p : pages)
         entries.push_back({p.key, p.entry, [&] { showPage(pageTitle, p.heading, p.body); }});
     entries.push_back({"0", back});
@@ -132,7 +136,7 @@ void runGeneralHelp() {
         {"1",
          " > PRESS 1.. TO VIEW GETTING THE INSTALLER",
          "GETTING THE INSTALLER",
-         {std::string("Download the installer from ") + CORVANE_WEB_SITE}},
+         {std::string("Download the installer from ") + build_config::kWebSite}},
         {"2", " > PRESS 2.. TO VIEW LAUNCHING THE INSTALLER", "LAUNCHING THE INSTALLER",
          kManualHelpBody},
         {"3",

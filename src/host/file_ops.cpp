@@ -160,10 +160,11 @@ std::vector<std::string> entryNames(int folderFd) {
     return names;
 }
 
-// Empties the open folder fd. Everything is addressed relative to fd with links never
-// followed, and no mount point below is entered (a bind mount keeps the device number, so the
-// mount ID decides), so the walk cannot leave the folder.
-void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
+void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder);
+
+// The library's own files in the open folder fd (files and links only), then, when asked, its
+// removal commands run in that folder.
+void removeLibraryFiles(int fd, bool runCommands) {
     for (const auto& name : libraryFileNames()) {
         struct stat st {};
         if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
@@ -173,6 +174,30 @@ void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
     if (runCommands && fchdir(fd) == 0) {
         for (const auto& command : libraryRemoveCommands()) runCommand(command);
     }
+}
+
+// Removes the entry name (st: its lstat) of the open folder fd: anything but a folder at once, a
+// folder once it is empty, emptied first unless it is another mount. Returns whether it is gone.
+bool removeEntry(int fd, const std::string& name, const struct stat& st, bool runCommands,
+                 bool& removedFolder) {
+    if (!S_ISDIR(st.st_mode)) return unlinkat(fd, name.c_str(), 0) == 0;
+    if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0) {
+        int sub = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub >= 0) {
+            if (!isOtherMount(fd, sub)) emptyOpenFolder(sub, runCommands, removedFolder);
+            close(sub);
+        }
+        if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0) return false;
+    }
+    removedFolder = true;
+    return true;
+}
+
+// Empties the open folder fd. Everything is addressed relative to fd with links never
+// followed, and no mount point below is entered (a bind mount keeps the device number, so the
+// mount ID decides), so the walk cannot leave the folder.
+void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
+    removeLibraryFiles(fd, runCommands);
 
     std::set<std::string> stuck;  // entries that could not be removed: tried once only
     bool progress = true;
@@ -182,22 +207,7 @@ void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
             if (stuck.count(name) != 0) continue;
             struct stat st {};
             if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            bool removed = false;
-            if (!S_ISDIR(st.st_mode)) {
-                removed = unlinkat(fd, name.c_str(), 0) == 0;
-            } else if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0) {
-                removed = removedFolder = true;
-            } else {
-                int sub = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (sub >= 0) {
-                    if (!isOtherMount(fd, sub)) emptyOpenFolder(sub, runCommands, removedFolder);
-                    close(sub);
-                }
-                if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0) {
-                    removed = removedFolder = true;
-                }
-            }
-            if (removed) {
+            if (removeEntry(fd, name, st, runCommands, removedFolder)) {
                 progress = true;
             } else {
                 stuck.insert(name);

@@ -59,6 +59,98 @@ std::string readLinkAt(int folder, const std::string& name) {
     }
 }
 
+// Where a walk stands: the open folder, its path, and the components still to walk.
+struct Walk {
+    FolderWalk& out;
+    unsigned user;
+    std::deque<std::string> rest;
+    int links = 0;
+    Fd current;
+    std::string walked;  // "" is "/"
+};
+
+enum class Step { Next, Restart, Stop };
+
+// Notes the first folder on the way that someone other than root and the user can change.
+void noteFolder(Walk& w, const struct stat& st, const std::string& path) {
+    if (othersCanChangeFolder(st, w.user) && w.out.othersCanChange.empty()) {
+        w.out.othersCanChange = path;
+    }
+}
+
+// (Re)starts the walk at "/". False, with out.error, when "/" cannot be opened.
+bool startAtRoot(Walk& w) {
+    w.walked.clear();
+    w.current = Fd(open("/", kWalkFlags));
+    struct stat st {};
+    if (!w.current.valid() || fstat(w.current.get(), &st) != 0) {
+        w.out.error = errno;
+        return false;
+    }
+    noteFolder(w, st, "/");
+    return true;
+}
+
+// The link name (st: its lstat) at here. Only a link that root made where nobody else could
+// have put it is followed, and only for a user who is not root (for root every link is
+// root's): its target goes before the rest, and the walk starts again at "/".
+Step followLink(Walk& w, const std::string& name, const std::string& here, const struct stat& st) {
+    const std::string target =
+        st.st_uid == 0 && w.user != 0 && w.out.othersCanChange.empty() && ++w.links <= kMaxLinks
+            ? readLinkAt(w.current.get(), name)
+            : std::string();
+    if (target.empty()) {
+        w.out.linkAt = here;
+        w.out.error = ELOOP;
+        return Step::Stop;
+    }
+    std::deque<std::string> resolved = resolvedTarget(w.walked, target);
+    w.rest.insert(w.rest.begin(), resolved.begin(), resolved.end());
+    return Step::Restart;
+}
+
+// Opens the folder name below the current one and stands there.
+Step enterFolder(Walk& w, const std::string& name, const std::string& here) {
+    Fd next(openat(w.current.get(), name.c_str(), kWalkFlags));
+    struct stat st {};
+    // Judged on what was opened: a folder swapped in after the look before counts.
+    if (!next.valid() || fstat(next.get(), &st) != 0) {
+        w.out.error = errno;
+        if (errno == ELOOP) w.out.linkAt = here;
+        return Step::Stop;
+    }
+    noteFolder(w, st, here);
+    w.current = std::move(next);
+    w.walked = here;
+    return Step::Next;
+}
+
+// Walks the next component of the rest.
+Step walkComponent(Walk& w) {
+    const std::string name = std::move(w.rest.front());
+    w.rest.pop_front();
+    std::string here = w.walked;
+    here += '/';
+    here += name;
+    if (name == ".") return Step::Next;
+    if (name == "..") {
+        w.out.linkAt = here;
+        w.out.error = EINVAL;
+        return Step::Stop;
+    }
+    struct stat st {};
+    if (fstatat(w.current.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        w.out.error = errno;
+        return Step::Stop;
+    }
+    if (S_ISLNK(st.st_mode)) return followLink(w, name, here, st);
+    if (!S_ISDIR(st.st_mode)) {
+        w.out.error = ENOTDIR;
+        return Step::Stop;
+    }
+    return enterFolder(w, name, here);
+}
+
 }  // namespace
 
 Fd::~Fd() {
@@ -80,79 +172,21 @@ bool othersCanChangeFolder(const struct stat& st, unsigned user) {
 }
 
 FolderWalk walkToFolder(std::string_view absolute, unsigned user) {
-    FolderWalk w;
+    FolderWalk out;
     if (absolute.empty() || absolute.front() != '/') {
-        w.error = EINVAL;
-        return w;
+        out.error = EINVAL;
+        return out;
     }
-    std::deque<std::string> rest = componentsOf(absolute);
-    int links = 0;
-    bool restart = true;
-    Fd current;
-    std::string walked;  // "" is "/"
-    while (true) {
-        if (restart) {
-            restart = false;
-            walked.clear();
-            current = Fd(open("/", kWalkFlags));
-            struct stat st {};
-            if (!current.valid() || fstat(current.get(), &st) != 0) {
-                w.error = errno;
-                return w;
-            }
-            if (othersCanChangeFolder(st, user) && w.othersCanChange.empty())
-                w.othersCanChange = "/";
-        }
-        if (rest.empty()) break;
-        const std::string name = std::move(rest.front());
-        rest.pop_front();
-        const std::string here = walked + "/" + name;
-        if (name == ".") continue;
-        if (name == "..") {
-            w.linkAt = here;
-            w.error = EINVAL;
-            return w;
-        }
-        struct stat st {};
-        if (fstatat(current.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            w.error = errno;
-            return w;
-        }
-        if (S_ISLNK(st.st_mode)) {
-            // Only a link that root made where nobody else could have put it is followed, and
-            // only for a user who is not root: for root every link is root's.
-            const std::string target =
-                st.st_uid == 0 && user != 0 && w.othersCanChange.empty() && ++links <= kMaxLinks
-                    ? readLinkAt(current.get(), name)
-                    : std::string();
-            if (target.empty()) {
-                w.linkAt = here;
-                w.error = ELOOP;
-                return w;
-            }
-            std::deque<std::string> resolved = resolvedTarget(walked, target);
-            rest.insert(rest.begin(), resolved.begin(), resolved.end());
-            restart = true;
-            continue;
-        }
-        if (!S_ISDIR(st.st_mode)) {
-            w.error = ENOTDIR;
-            return w;
-        }
-        Fd next(openat(current.get(), name.c_str(), kWalkFlags));
-        // Judged on what was opened: a folder swapped in after the look above counts.
-        if (!next.valid() || fstat(next.get(), &st) != 0) {
-            w.error = errno;
-            if (errno == ELOOP) w.linkAt = here;
-            return w;
-        }
-        if (othersCanChangeFolder(st, user) && w.othersCanChange.empty()) w.othersCanChange = here;
-        current = std::move(next);
-        walked = here;
+    Walk w{out, user, componentsOf(absolute), 0, Fd(), std::string()};
+    if (!startAtRoot(w)) return out;
+    while (!w.rest.empty()) {
+        const Step step = walkComponent(w);
+        if (step == Step::Stop) return out;
+        if (step == Step::Restart && !startAtRoot(w)) return out;
     }
-    w.folder = std::move(current);
-    w.walked = walked.empty() ? "/" : walked;
-    return w;
+    out.folder = std::move(w.current);
+    out.walked = w.walked.empty() ? "/" : w.walked;
+    return out;
 }
 
 }  // namespace host

@@ -75,6 +75,57 @@ void stopAlongWith(pid_t group) {
     killpg(group, SIGCONT);
 }
 
+// The time until the callback wants to be called again, at least 1 ms.
+int nextCallIn(const std::function<int()>& whileRunning) {
+    const int next = whileRunning();
+    return next < 1 ? 1 : next;
+}
+
+// Calls whileRunning while the child pid runs, sleeping in poll() on its pidfd in between,
+// until the pidfd says it ended (or cannot be polled). A stop of the child is answered by
+// stopAlongWith; ws gets the wait status when a look reaped the child on the way.
+void pollUntilEnded(pid_t pid, int pidfd, const std::function<int()>& whileRunning, int& ws) {
+    while (true) {
+        const int next = nextCallIn(whileRunning);
+        struct pollfd p {
+            pidfd, POLLIN, 0
+        };
+        const int r = poll(&p, 1, next);
+        if (r > 0 || (r < 0 && errno != EINTR)) return;
+        if (waitpid(pid, &ws, WNOHANG | WUNTRACED) == pid && WIFSTOPPED(ws)) stopAlongWith(pid);
+    }
+}
+
+// The same without a pidfd (old kernels): sleeps the same times and looks with WNOHANG.
+// Returns the child's wait status once it ended (or waiting failed).
+int lookUntilEnded(pid_t pid, const std::function<int()>& whileRunning) {
+    int ws = 0;
+    while (true) {
+        const int next = nextCallIn(whileRunning);
+        const pid_t w = waitpid(pid, &ws, WNOHANG | WUNTRACED);
+        if (w == pid && WIFSTOPPED(ws)) {
+            stopAlongWith(pid);
+            continue;
+        }
+        if (w == pid || (w < 0 && errno != EINTR)) return ws;
+        poll(nullptr, 0, next);
+    }
+}
+
+// Blocks until the child pid ends and returns its wait status (ws as it is when the child was
+// reaped already). A stop of the child is answered by stopAlongWith.
+int blockUntilEnded(pid_t pid, int ws) {
+    while (true) {
+        const pid_t w = waitpid(pid, &ws, WUNTRACED);
+        if (w < 0 && errno == EINTR) continue;
+        if (w == pid && WIFSTOPPED(ws)) {
+            stopAlongWith(pid);
+            continue;
+        }
+        return ws;
+    }
+}
+
 // Waits for the child pid (leader of its own group) to end and returns its wait status. With
 // whileRunning the wait sleeps in poll() on a pidfd until the child ends or the callback's
 // next time comes; without a pidfd (old kernels) it sleeps the same times and looks with
@@ -83,63 +134,176 @@ int waitForChild(pid_t pid, const std::function<int()>& whileRunning) {
     int ws = 0;
     if (whileRunning) {
         const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-        while (true) {
-            int next = whileRunning();
-            if (next < 1) next = 1;
-            if (pidfd >= 0) {
-                struct pollfd p {
-                    pidfd, POLLIN, 0
-                };
-                const int r = poll(&p, 1, next);
-                if (r > 0 || (r < 0 && errno != EINTR)) break;
-                if (waitpid(pid, &ws, WNOHANG | WUNTRACED) == pid && WIFSTOPPED(ws))
-                    stopAlongWith(pid);
-            } else {
-                const pid_t w = waitpid(pid, &ws, WNOHANG | WUNTRACED);
-                if (w == pid && WIFSTOPPED(ws)) {
-                    stopAlongWith(pid);
-                    continue;
-                }
-                if (w == pid) return ws;
-                if (w < 0 && errno != EINTR) return ws;
-                poll(nullptr, 0, next);
-            }
-        }
-        if (pidfd >= 0) close(pidfd);
+        if (pidfd < 0) return lookUntilEnded(pid, whileRunning);
+        pollUntilEnded(pid, pidfd, whileRunning, ws);
+        close(pidfd);
     }
-    while (true) {
-        const pid_t w = waitpid(pid, &ws, WUNTRACED);
-        if (w < 0 && errno == EINTR) continue;
-        if (w == pid && WIFSTOPPED(ws)) {
-            stopAlongWith(pid);
-            continue;
-        }
-        break;
+    return blockUntilEnded(pid, ws);
+}
+
+// The installer's environment for a command; with cLocale, LC_ALL=C in place of the user's.
+std::vector<std::string> commandEnvironment(bool cLocale) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (cLocale && std::strncmp(*e, "LC_ALL=", 7) == 0) continue;
+        env.emplace_back(*e);
     }
-    return ws;
+    if (cLocale) env.emplace_back("LC_ALL=C");
+    return env;
+}
+
+// The strings as the null-terminated array that exec takes (pointing into them).
+std::vector<char*> nullTerminated(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    out.reserve(strings.size() + 1);
+    for (auto& s : strings) out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// The line the shell runs. With a time limit, coreutils' timeout in the foreground keeps the
+// keyboard's signals (Ctrl-C, Ctrl-Z) going to the command, and stops it when its time is up.
+std::string limitedCommand(const std::string& commandLine, int timeLimitSeconds) {
+    if (timeLimitSeconds <= 0) return commandLine;
+    return "timeout --foreground -k 10 " + std::to_string(timeLimitSeconds) + " " + commandLine;
+}
+
+// The command and everything it starts form a process group of their own, which the
+// installer ends on its every way out (endRunningCommand). When the installer has the
+// terminal, the group gets it while it runs: the keyboard's signals (Ctrl-C, Ctrl-Z) go to
+// the command, and a command may read the terminal (su asks there).
+// A process group outside the installer's PID namespace reads as 0 (so does the terminal's
+// foreground group then): the terminal could be handed over but never taken back, so the
+// command stays in the installer's own group, which has the terminal.
+struct Placement {
+    bool handTerminal = false;   // the command's group gets the terminal while it runs
+    bool groupOfItsOwn = false;  // the command runs in a process group of its own
+};
+
+Placement placementNow() {
+    const pid_t ownGroup = getpgrp();
+    const bool onTerminal = isatty(STDIN_FILENO) == 1;
+    Placement placement;
+    placement.handTerminal = onTerminal && ownGroup > 0 && tcgetpgrp(STDIN_FILENO) == ownGroup;
+    placement.groupOfItsOwn = placement.handTerminal || !onTerminal;
+    return placement;
+}
+
+// The signal state that run() changes while a command runs. A broken pipe to the command is
+// not the installer's end. SIGTTOU is held off while the command owns the terminal, so the
+// spinner may still draw beside it.
+struct HeldSignals {
+    struct sigaction oldPipe {};
+    sigset_t oldMask{};
+};
+
+HeldSignals holdSignals() {
+    HeldSignals held;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &held.oldPipe);
+    sigset_t ttou;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &held.oldMask);
+    return held;
+}
+
+void releaseSignals(const HeldSignals& held) {
+    sigprocmask(SIG_SETMASK, &held.oldMask, nullptr);
+    sigaction(SIGPIPE, &held.oldPipe, nullptr);
+}
+
+// The child starts with the default actions of the signals the installer handles, no signal
+// blocked, and in a group of its own when it is to have one.
+void initSpawnAttributes(posix_spawnattr_t& attr, const Placement& placement) {
+    posix_spawnattr_init(&attr);
+    sigset_t defaults, empty;
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
+    sigemptyset(&empty);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setsigmask(&attr, &empty);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                        (placement.groupOfItsOwn ? POSIX_SPAWN_SETPGROUP : 0));
+}
+
+// Starts /bin/sh with argv and envp (standard input from inputFd when it is not -1) and sets
+// pid. Returns posix_spawn's result.
+int spawnShell(pid_t& pid, char* const argv[], char* const envp[], int inputFd,
+               const Placement& placement) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (inputFd >= 0) posix_spawn_file_actions_adddup2(&actions, inputFd, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 35))
+    // In the child before it runs anything: no moment in which it reads the terminal from
+    // the background.
+    // The descriptor must still be the terminal then: standard input may be the pipe.
+    const int terminalFd = inputFd < 0                  ? STDIN_FILENO
+                           : isatty(STDOUT_FILENO) == 1 ? STDOUT_FILENO
+                                                        : -1;
+    if (placement.handTerminal && terminalFd >= 0)
+        posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminalFd);
+#endif
+    posix_spawnattr_t attr;
+    initSpawnAttributes(attr, placement);
+    const int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, envp);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return rc;
+}
+
+// The command pid has started: noted for endRunningCommand, and its group gets the terminal
+// when it is to have it.
+void noteRunningCommand(pid_t pid, const Placement& placement, bool outlivesInstaller) {
+    gCommandGroup = placement.groupOfItsOwn ? pid : -pid;
+    gCommandOutlives = outlivesInstaller ? 1 : 0;
+    gHandedTerminal = placement.handTerminal ? 1 : 0;
+    if (placement.handTerminal) {
+        giveTerminalTo(pid);
+        killpg(pid, SIGCONT);  // in case it read the terminal before it was its own
+    }
+}
+
+// The command has ended: the terminal is the installer's again.
+void forgetRunningCommand() {
+    if (gHandedTerminal) giveTerminalTo(getpgrp());
+    gCommandGroup = 0;
+    gCommandOutlives = 0;
+    gHandedTerminal = 0;
+}
+
+// Closes the command's end of the pipe, writes text (none: the command did not start) to the
+// other and closes it too.
+void feedPipe(const int (&pipeFds)[2], const std::string* text) {
+    if (pipeFds[0] >= 0) close(pipeFds[0]);
+    if (pipeFds[1] >= 0) {
+        if (text != nullptr) writeAll(pipeFds[1], *text);
+        close(pipeFds[1]);
+    }
+}
+
+// The status a shell gives for the wait status ws (128 + the signal that ended the command);
+// interrupted when that signal was SIGINT.
+int exitStatusOf(int ws, bool& interrupted) {
+    if (WIFEXITED(ws)) return WEXITSTATUS(ws);
+    if (WIFSIGNALED(ws)) {
+        interrupted = WTERMSIG(ws) == SIGINT;
+        return 128 + WTERMSIG(ws);
+    }
+    return kNotStarted;
 }
 
 class PosixPlatform : public Platform {
 public:
     int run(const std::string& commandLine, const CommandOptions& options) override {
         terminal::restore();
-        std::vector<std::string> envStore;
-        for (char** e = environ; *e != nullptr; ++e) {
-            if (options.cLocale && std::strncmp(*e, "LC_ALL=", 7) == 0) continue;
-            envStore.emplace_back(*e);
-        }
-        if (options.cLocale) envStore.emplace_back("LC_ALL=C");
-        std::vector<char*> envp;
-        for (auto& s : envStore) envp.push_back(s.data());
-        envp.push_back(nullptr);
-
-        // coreutils' timeout in the foreground keeps the keyboard's signals (Ctrl-C, Ctrl-Z)
-        // going to the command, and stops it when its time is up.
+        std::vector<std::string> envStore = commandEnvironment(options.cLocale);
+        const std::vector<char*> envp = nullTerminated(envStore);
         std::string sh = "/bin/sh", dashC = "-c",
-                    cmd = options.timeLimitSeconds > 0
-                              ? "timeout --foreground -k 10 " +
-                                    std::to_string(options.timeLimitSeconds) + " " + commandLine
-                              : commandLine;
+                    cmd = limitedCommand(commandLine, options.timeLimitSeconds);
         char* argv[] = {sh.data(), dashC.data(), cmd.data(), nullptr};
 
         int pipeFds[2] = {-1, -1};
@@ -149,95 +313,22 @@ public:
             terminal::enterRaw();
             return kNotStarted;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (pipeFds[0] >= 0) posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t defaults, empty;
-        sigemptyset(&defaults);
-        for (int sig : {SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
-        sigemptyset(&empty);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setsigmask(&attr, &empty);
-        // The command and everything it starts form a process group of their own, which the
-        // installer ends on its every way out (endRunningCommand). When the installer has the
-        // terminal, the group gets it while it runs: the keyboard's signals (Ctrl-C, Ctrl-Z)
-        // go to the command, and a command may read the terminal (su asks there).
-        // A process group outside the installer's PID namespace reads as 0 (so does the
-        // terminal's foreground group then): the terminal could be handed over but never taken
-        // back, so the command stays in the installer's own group, which has the terminal.
-        const pid_t ownGroup = getpgrp();
-        const bool onTerminal = isatty(STDIN_FILENO) == 1;
-        const bool handTerminal = onTerminal && ownGroup > 0 && tcgetpgrp(STDIN_FILENO) == ownGroup;
-        const bool groupOfItsOwn = handTerminal || !onTerminal;
-        posix_spawnattr_setpgroup(&attr, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 35))
-        // In the child before it runs anything: no moment in which it reads the terminal from
-        // the background.
-        // The descriptor must still be the terminal then: standard input may be the pipe.
-        const int terminalFd = !options.input               ? STDIN_FILENO
-                               : isatty(STDOUT_FILENO) == 1 ? STDOUT_FILENO
-                                                            : -1;
-        if (handTerminal && terminalFd >= 0)
-            posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminalFd);
-#endif
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
-                                            (groupOfItsOwn ? POSIX_SPAWN_SETPGROUP : 0));
-
-        // A broken pipe to the command is not the installer's end. SIGTTOU is held off while
-        // the command owns the terminal, so the spinner may still draw beside it.
-        struct sigaction ignore {
-        }, oldPipe{};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        sigaction(SIGPIPE, &ignore, &oldPipe);
-        sigset_t ttou, oldMask;
-        sigemptyset(&ttou);
-        sigaddset(&ttou, SIGTTOU);
-        sigprocmask(SIG_BLOCK, &ttou, &oldMask);
-
+        const Placement placement = placementNow();
+        const HeldSignals held = holdSignals();
         pid_t pid = -1;
         int rc = EPERM;
         {
             // Acting for a user: the command runs as the user, an elevated one as root.
             const host::SpawnIdentity identity(options.asRoot);
-            if (identity.ok())
-                rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, envp.data());
+            if (identity.ok()) rc = spawnShell(pid, argv, envp.data(), pipeFds[0], placement);
         }
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
-        if (rc == 0) {
-            gCommandGroup = groupOfItsOwn ? pid : -pid;
-            gCommandOutlives = options.outlivesInstaller ? 1 : 0;
-            gHandedTerminal = handTerminal ? 1 : 0;
-            if (handTerminal) {
-                giveTerminalTo(pid);
-                killpg(pid, SIGCONT);  // in case it read the terminal before it was its own
-            }
-        }
-        if (pipeFds[0] >= 0) close(pipeFds[0]);
-        if (pipeFds[1] >= 0) {
-            if (rc == 0) writeAll(pipeFds[1], *options.input);
-            close(pipeFds[1]);
-        }
+        if (rc == 0) noteRunningCommand(pid, placement, options.outlivesInstaller);
+        feedPipe(pipeFds, rc == 0 && options.input ? &*options.input : nullptr);
         int status = kNotStarted;
         bool interrupted = false;
-        if (rc == 0) {
-            const int ws = waitForChild(pid, options.whileRunning);
-            if (WIFEXITED(ws)) {
-                status = WEXITSTATUS(ws);
-            } else if (WIFSIGNALED(ws)) {
-                status = 128 + WTERMSIG(ws);
-                interrupted = WTERMSIG(ws) == SIGINT;
-            }
-        }
-        if (gHandedTerminal) giveTerminalTo(getpgrp());
-        gCommandGroup = 0;
-        gCommandOutlives = 0;
-        gHandedTerminal = 0;
-        sigprocmask(SIG_SETMASK, &oldMask, nullptr);
-        sigaction(SIGPIPE, &oldPipe, nullptr);
+        if (rc == 0) status = exitStatusOf(waitForChild(pid, options.whileRunning), interrupted);
+        forgetRunningCommand();
+        releaseSignals(held);
         terminal::enterRaw();
         // The user pressed Ctrl-C: the whole flow stops, not just this command.
         if (interrupted) throw FlowInterrupted();
@@ -271,37 +362,17 @@ public:
             }
             // Back from a stop: a key that selects nothing, so the screen is drawn again.
             if (terminal::takeContinued()) return Key{KeyKind::Special, ""};
-            auto d = console::decodeKey(pending_);
+            const auto d = console::decodeKey(pending_);
             if (d.status == console::DecodeStatus::Plain ||
                 d.status == console::DecodeStatus::Special) {
-                Key k{d.status == console::DecodeStatus::Plain ? KeyKind::Char : KeyKind::Special,
-                      pending_.substr(0, d.length)};
-                pending_.erase(0, d.length);
-                return k;
+                return takeKey(d);
             }
             if (d.status == console::DecodeStatus::Partial) {
-                // The rest of a sequence follows within a few milliseconds, or never.
-                if (!fill(kEscapeWaitMs)) {
-                    if (resized_) continue;  // the rest of the sequence is read after
-                    if (eof_) return Key{KeyKind::EndOfInput, ""};
-                    Key k{KeyKind::Special, pending_};
-                    pending_.clear();
-                    return k;
-                }
+                if (std::optional<Key> k = awaitRestOfSequence()) return *k;
                 continue;
             }
             if (eof_) return Key{KeyKind::EndOfInput, ""};
-            int wait = -1;
-            if (deadline >= 0) {
-                int64_t left = deadline - monotonicMs();
-                if (left < 0) left = 0;
-                wait = static_cast<int>(left);
-            }
-            if (!fill(wait)) {
-                if (eof_) return Key{KeyKind::EndOfInput, ""};
-                if (resized_) continue;
-                if (deadline >= 0 && monotonicMs() >= deadline) return Key{KeyKind::Timeout, ""};
-            }
+            if (std::optional<Key> k = awaitInput(deadline)) return *k;
         }
     }
 
@@ -358,6 +429,39 @@ public:
     bool systemPathExists(const std::string& path) override { return pathExists(path); }
 
 private:
+    // The whole key d at the front of what was read, taken from there.
+    Key takeKey(const console::Decoded& d) {
+        Key k{d.status == console::DecodeStatus::Plain ? KeyKind::Char : KeyKind::Special,
+              pending_.substr(0, d.length)};
+        pending_.erase(0, d.length);
+        return k;
+    }
+
+    // The rest of a sequence follows within a few milliseconds, or never: then what came is
+    // one key. nullopt: look again (more came, or a resize, after which the rest is read).
+    std::optional<Key> awaitRestOfSequence() {
+        if (fill(kEscapeWaitMs) || resized_) return std::nullopt;
+        if (eof_) return Key{KeyKind::EndOfInput, ""};
+        Key k{KeyKind::Special, pending_};
+        pending_.clear();
+        return k;
+    }
+
+    // Waits for input until the deadline (negative: none). nullopt: look again.
+    std::optional<Key> awaitInput(int64_t deadline) {
+        int wait = -1;
+        if (deadline >= 0) {
+            int64_t left = deadline - monotonicMs();
+            if (left < 0) left = 0;
+            wait = static_cast<int>(left);
+        }
+        if (fill(wait)) return std::nullopt;
+        if (eof_) return Key{KeyKind::EndOfInput, ""};
+        if (resized_) return std::nullopt;
+        if (deadline >= 0 && monotonicMs() >= deadline) return Key{KeyKind::Timeout, ""};
+        return std::nullopt;
+    }
+
     // Reads what the terminal has within waitMs (negative: no limit). False when nothing
     // arrived (timeout, end of input, or a resize, which sets resized_).
     bool fill(int waitMs) {

@@ -165,7 +165,7 @@ std::optional<std::string> parseXdgDesktopDir(std::string_view userDirs, std::st
 }
 
 std::string desktopFolder(const std::string& home) {
-    const std::string plain = home + "/Desktop";
+    std::string plain = home + "/Desktop";
     if (isFolder(plain)) return plain;
     // The user's settings file may be a link (kept with the user's other settings).
     if (auto text = host::readRegularFile(home + "/.config/user-dirs.dirs", host::Links::Follow)) {
@@ -262,7 +262,7 @@ std::string writeLauncher(const Placement& p) {
         fs::create_directories(p.folder, ec);
     }
     enterFolder(p.folder);
-    const std::string file = p.folder + "/" + p.fileName;
+    std::string file = p.folder + "/" + p.fileName;
     const std::string content =
         p.form == Form::A
             ? formAContent(terminalForFormA(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,

@@ -187,6 +187,7 @@ std::vector<std::string> confirmationLines(const std::vector<Entry>& present,
                                            const std::vector<Kept>& kept) {
     std::vector<std::string> lines = {" DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH", " "};
     std::vector<std::string> going;
+    going.reserve(present.size());
     for (const Entry& e : present) going.push_back(e.kind == Kind::File ? e.path : e.path + "/");
     // Both lists share the rows above the status line; the kept list takes what the other
     // leaves, at least 5 rows when it is that long.

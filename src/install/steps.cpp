@@ -249,7 +249,9 @@ StepResult installArchivePackages(Installation& in) {
     std::vector<StepResult> items;
     const std::string linuxFolder = in.plan.sourceFolder + "/Linux";
     for (const std::string& deb : walletPackages()) {
-        const std::string package = linuxFolder + "/" + deb;
+        std::string package = linuxFolder;
+        package += "/";
+        package += deb;
         if (!entryExists(package)) continue;  // an archive without it: nothing to install
         if (in.check && !in.check->allows("Linux/" + deb)) {
             items.push_back(skipped("install package", package, "not in SHA256SUMS"));

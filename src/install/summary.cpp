@@ -63,9 +63,10 @@ std::vector<std::vector<std::string>> pagesEndingWith(const std::vector<std::str
     std::vector<std::vector<std::string>> pages;
     const std::size_t count = (lines.size() + kSummaryPageLines - 1) / kSummaryPageLines;
     for (std::size_t p = 0; p < count; ++p) {
-        std::vector<std::string> page(
-            lines.begin() + p * kSummaryPageLines,
-            lines.begin() + std::min(lines.size(), (p + 1) * kSummaryPageLines));
+        const auto first = static_cast<std::ptrdiff_t>(p * kSummaryPageLines);
+        const auto end =
+            static_cast<std::ptrdiff_t>(std::min(lines.size(), (p + 1) * kSummaryPageLines));
+        std::vector<std::string> page(lines.begin() + first, lines.begin() + end);
         page.resize(kSummaryPageLines, " ");
         page.push_back(" ");
         page.push_back(p + 1 < count ? " > PRESS ANY KEY FOR MORE (PAGE " + std::to_string(p + 1) +

@@ -67,8 +67,10 @@ std::vector<std::string> packagesForRoot(const net::ArchiveCheck& check,
                                          const std::vector<std::string>& debs) {
     std::vector<std::string> packages;
     for (const std::string& deb : debs) {
-        if (entryExists(linuxFolder + "/" + deb) && check.allows("Linux/" + deb))
-            packages.push_back(deb);
+        std::string path = linuxFolder;
+        path += '/';
+        path += deb;
+        if (entryExists(path) && check.allows("Linux/" + deb)) packages.push_back(deb);
     }
     return packages;
 }

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/build_config.h"
 #include "core/text.h"
 #include "host/file_status.h"
 #include "host/shell.h"
@@ -225,6 +226,26 @@ std::optional<std::int64_t> parseTimestamp(std::string_view text) {
     return static_cast<std::int64_t>(::timegm(&tmv));
 }
 
+// One line of SHA256SUMS (not empty, its line end taken away) into entry. Returns why the line
+// is refused, or nullptr when it is a sum line.
+const char* parseSumLine(std::string_view line, SumsEntry& entry) {
+    const bool escaped = line.front() == '\\';
+    if (escaped) line.remove_prefix(1);
+    if (line.size() < 66 || line[64] != ' ') return "not a sum line";
+    for (std::size_t i = 0; i < 64; ++i) {
+        if (!isHexDigit(line[i])) return "not a sum line";
+    }
+    std::string_view name = line.substr(65);
+    if (name.front() == ' ' || name.front() == '*') name.remove_prefix(1);
+    std::optional<std::string> raw =
+        escaped ? unescapeName(name) : std::optional<std::string>(std::string(name));
+    if (!raw || raw->empty()) return "not a sum line";
+    std::optional<std::string> path = normaliseArchivePath(*raw);
+    if (!path) return "unsafe path";
+    entry = {lowerHex(line.substr(0, 64)), std::move(*path)};
+    return nullptr;
+}
+
 }  // namespace
 
 std::optional<std::string> normaliseArchivePath(std::string_view path) {
@@ -251,26 +272,14 @@ SumsParse parseSha256Sums(std::string_view text) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
-        auto bad = [&](const char* why) {
+        SumsEntry entry;
+        if (const char* why = parseSumLine(line, entry)) {
             result.entries.clear();
             result.badLine = lineNumber;
             result.badReason = why;
             return result;
-        };
-        const bool escaped = line.front() == '\\';
-        if (escaped) line.remove_prefix(1);
-        if (line.size() < 66 || line[64] != ' ') return bad("not a sum line");
-        for (std::size_t i = 0; i < 64; ++i) {
-            if (!isHexDigit(line[i])) return bad("not a sum line");
         }
-        std::string_view name = line.substr(65);
-        if (name.front() == ' ' || name.front() == '*') name.remove_prefix(1);
-        std::optional<std::string> raw =
-            escaped ? unescapeName(name) : std::optional<std::string>(std::string(name));
-        if (!raw || raw->empty()) return bad("not a sum line");
-        const auto path = normaliseArchivePath(*raw);
-        if (!path) return bad("unsafe path");
-        result.entries.push_back({lowerHex(line.substr(0, 64)), *path});
+        result.entries.push_back(std::move(entry));
     }
     return result;
 }
@@ -408,7 +417,7 @@ std::string executableFolder() {
 }
 
 std::string archiveKeyringPath() {
-    return keyringPathFor(CORVANE_ARCHIVE_KEYRING, executableFolder());
+    return keyringPathFor(build_config::kArchiveKeyring, executableFolder());
 }
 
 }  // namespace net

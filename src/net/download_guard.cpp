@@ -16,19 +16,17 @@ namespace {
 // Deeper than any archive; a deeper tree is not swept but refused.
 constexpr int kMaxDepth = 64;
 
-// Removes the links in the open folder fd (shown as shown), recursing into its folders.
-void sweep(int fd, const std::string& shown, int depth, LinkSweep& out) {
-    if (depth > kMaxDepth) {
-        out.problem = shown + " (too deep)";
-        ::close(fd);
-        return;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        out.problem = shown;
-        ::close(fd);
-        return;
-    }
+// shown + "/" + name: a path as the messages and the list of removed links show it.
+std::string below(const std::string& shown, const std::string& name) {
+    std::string path = shown;
+    path += '/';
+    path += name;
+    return path;
+}
+
+// Reads the open folder dir (fd: its descriptor, shown as shown) to its end: removes its links
+// (listed in out) and returns its folders, to be swept after it. Stops at the first problem.
+std::vector<std::string> removeLinksIn(DIR* dir, int fd, const std::string& shown, LinkSweep& out) {
     std::vector<std::string> folders;
     while (out.problem.empty()) {
         errno = 0;
@@ -42,25 +40,53 @@ void sweep(int fd, const std::string& shown, int depth, LinkSweep& out) {
         struct stat st {};
         if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
         if (S_ISLNK(st.st_mode)) {
+            std::string path = below(shown, name);
             if (::unlinkat(fd, name.c_str(), 0) != 0) {
-                out.problem = shown + "/" + name;
+                out.problem = std::move(path);
                 break;
             }
-            out.removed.push_back(shown + "/" + name);
+            out.removed.push_back(std::move(path));
         } else if (S_ISDIR(st.st_mode)) {
             folders.push_back(name);
         }
     }
-    for (const std::string& name : folders) {
+    return folders;
+}
+
+// Removes the links in the open folder fd (shown as shown), recursing into its folders.
+void sweep(int fd, const std::string& shown, int depth, LinkSweep& out) {
+    if (depth > kMaxDepth) {
+        out.problem = shown + " (too deep)";
+        ::close(fd);
+        return;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        out.problem = shown;
+        ::close(fd);
+        return;
+    }
+    for (const std::string& name : removeLinksIn(dir, fd, shown, out)) {
         if (!out.problem.empty()) break;
         const int sub = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (sub < 0) {
-            if (errno != ENOENT) out.problem = shown + "/" + name;
+            if (errno != ENOENT) out.problem = below(shown, name);
             continue;
         }
-        sweep(sub, shown + "/" + name, depth + 1, out);
+        sweep(sub, below(shown, name), depth + 1, out);
     }
     ::closedir(dir);  // closes fd
+}
+
+// What a lock refused because another holds it says: busy, with the holder's process id when
+// the lock file (fd) names one.
+std::string busyMessage(int fd) {
+    char text[32] = {0};
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    const auto holder =
+        lockHolderOf(std::string_view(text, n > 0 ? static_cast<std::size_t>(n) : 0));
+    return "Download Busy" +
+           (holder ? " (Process " + std::to_string(*holder) + ")" : std::string());
 }
 
 }  // namespace
@@ -142,14 +168,9 @@ std::optional<std::string> DownloadLock::take(const std::string& folder) {
             return "Cannot Lock " + path_;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
-            char text[32] = {0};
-            const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+            std::string refused = errno == EWOULDBLOCK ? busyMessage(fd) : "Cannot Lock " + path_;
             ::close(fd);
-            if (err != EWOULDBLOCK) return "Cannot Lock " + path_;
-            const auto holder = lockHolderOf(std::string_view(text, n > 0 ? n : 0));
-            return "Download Busy" +
-                   (holder ? " (Process " + std::to_string(*holder) + ")" : std::string());
+            return refused;
         }
         // Still the file at the path (not one its last holder removed meanwhile)?
         struct stat now {};

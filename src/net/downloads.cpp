@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "core/build_config.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_ops.h"
@@ -82,13 +83,14 @@ std::string remotePathArgument(std::string_view account, std::string_view passwo
 }
 
 std::string archiveServerRemotePath() {
-    return remotePathArgument(CORVANE_ARCHIVE_SERVER_ACCOUNT, kArchiveServerPassword,
-                              ftpAddress(CORVANE_ARCHIVE_SERVER_HOST, kArchiveRemoteFolder));
+    return remotePathArgument(build_config::kArchiveServerAccount, kArchiveServerPassword,
+                              ftpAddress(build_config::kArchiveServerHost, kArchiveRemoteFolder));
 }
 
 std::string secondServerRemotePath() {
-    return remotePathArgument(kSecondServerAccount, kSecondServerPassword,
-                              ftpAddress(CORVANE_SECOND_SERVER_HOST, kSecondServerRemoteFolder));
+    return remotePathArgument(
+        kSecondServerAccount, kSecondServerPassword,
+        ftpAddress(build_config::kSecondServerHost, kSecondServerRemoteFolder));
 }
 
 std::string timestampingMirrorCommand(std::string_view rejectList, std::string_view remotePath) {

@@ -251,47 +251,47 @@ std::optional<std::string> encipherVerified(const std::string& password) {
     return std::nullopt;
 }
 
-void runStartupSudoProcedure() {
+namespace {
+
+// The first-time setup: the user's password is stored, then su (root's password, asked on the
+// terminal) installs sudo, adds the user to its group and logs the user out, which ends this
+// process with the session. When su comes back, start-up goes on, and the top screen says that
+// the setup failed and what to do instead.
+void runFirstTimeSetup() {
     auto& s = S();
-    if (!s.SUDOPASSWORD.empty()) return;
-
+    console::drawPage(
+        firstTimeSetupScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION, s.CURRENTOSACCOUNTUSERNAME));
+    s.SUDOPASSWORD = console::promptSecret(kFirstTimePrompt);
+    console::printLine(" ");
     console::clearScreen();
-    std::string probe = runSudoProbe();
-    if (probeNeedsFirstTimeSetup(probe)) {
-        console::drawPage(firstTimeSetupScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION,
-                                               s.CURRENTOSACCOUNTUSERNAME));
-        s.SUDOPASSWORD = console::promptSecret(kFirstTimePrompt);
-        console::printLine(" ");
-        console::clearScreen();
-        storeStartupPassword();
-        console::printLine(kRootPasswordLine);
-        // su asks for root's password on the terminal; when it succeeds the user is logged
-        // out and this process ends with the session. When it comes back start-up goes on,
-        // and the top screen says that the setup failed and what to do instead.
-        int su = 0;
-        try {
-            // su ends this process with the user's others (skill): it is not ended with it.
-            CommandOptions options;
-            options.outlivesInstaller = true;
-            su = runShellCommand(
-                firstTimeSetupCommand(s.CURRENTOSACCOUNTUSERNAME,
-                                      platform().systemPathExists("/usr/sbin/adduser")),
-                options);
-        } catch (const FlowInterrupted&) {
-            su = 128 + SIGINT;  // Ctrl-C at su's prompt: the setup did not run
-        }
-        console::invalidateCursor();
-        startupStatus() = firstTimeSetupFailedStatus(su, s.CURRENTOSACCOUNTUSERNAME);
-        return;
+    storeStartupPassword();
+    console::printLine(kRootPasswordLine);
+    int su = 0;
+    try {
+        // su ends this process with the user's others (skill): it is not ended with it.
+        CommandOptions options;
+        options.outlivesInstaller = true;
+        su =
+            runShellCommand(firstTimeSetupCommand(s.CURRENTOSACCOUNTUSERNAME,
+                                                  platform().systemPathExists("/usr/sbin/adduser")),
+                            options);
+    } catch (const FlowInterrupted&) {
+        su = 128 + SIGINT;  // Ctrl-C at su's prompt: the setup did not run
     }
+    console::invalidateCursor();
+    startupStatus() = firstTimeSetupFailedStatus(su, s.CURRENTOSACCOUNTUSERNAME);
+}
 
+// The stored password when sudo still accepts it, else the password screen up to
+// kPasswordTries times. Only a password that sudo accepted is kept: a refused one would make
+// every later sudo command fail, silently, in this run and (stored) in every run after it.
+void takeStartupPassword() {
+    auto& s = S();
     readStartupPassword();
     if (!s.SUDOPASSWORD.empty() && !sudoAcceptsPassword(s.SUDOPASSWORD)) {
         forgetStartupPassword();
         s.SUDOPASSWORD.clear();
     }
-    // Only a password that sudo accepted is kept: a refused one would make every later sudo
-    // command fail, silently, in this run and (stored) in every run after it.
     for (int attempt = 1; s.SUDOPASSWORD.empty() && attempt <= kPasswordTries; ++attempt) {
         std::vector<std::string> page =
             passwordRequiredScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION);
@@ -308,6 +308,20 @@ void runStartupSudoProcedure() {
         }
     }
     console::invalidateCursor();
+}
+
+}  // namespace
+
+void runStartupSudoProcedure() {
+    auto& s = S();
+    if (!s.SUDOPASSWORD.empty()) return;
+
+    console::clearScreen();
+    if (probeNeedsFirstTimeSetup(runSudoProbe())) {
+        runFirstTimeSetup();
+        return;
+    }
+    takeStartupPassword();
     if (s.SUDOPASSWORD.empty()) {
         startupStatus() = kPasswordRefusedStatus;
         return;

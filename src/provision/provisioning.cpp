@@ -4,6 +4,8 @@
 // that fails), output on the terminal.
 #include "provision/provisioning.h"
 
+#include <algorithm>
+
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "core/text.h"
@@ -392,22 +394,14 @@ private:
 
 void PROCESSCHECK64() { (void)provision::provisionSystemPackages(); }
 
-provision::ProvisionReport provision::provisionSystemPackages() {
+namespace provision {
+
+namespace {
+
+// The missing terminal emulators, each on its own; the last one installed becomes the one the
+// launchers use.
+void installTerminals(Run& run, const SystemPackages& system) {
     SharedState& s = S();
-    if (!canElevate()) {
-        console::clearScreen();
-        s.SUDOPASSWORD = console::promptSecret("ENTER YOUR SUDO PASSWORD TO CONTINUE ");
-    }
-    console::clearScreen();
-    // The spinner turns while each command runs.
-    ScopedCommandTicker spinner(console::spinWhileCommandRuns);
-    Run run;
-    // Fresh package lists first: with old ones every download can fail.
-    run.command(kAptUpdateCommand);
-
-    const std::string release = kernelRelease();
-    const SystemPackages system = askSystem(namesOfTheRun(release));
-
     for (const TerminalPackage& t : terminalPackages()) {
         if (platform().systemPathExists(t.executable) || run.seen(t.package)) continue;
         const std::size_t index = run.add(t.package);
@@ -423,46 +417,77 @@ provision::ProvisionReport provision::provisionSystemPackages() {
         s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME = s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME;
     }
     console::invalidateCursor();
+}
 
+// The group's names that are to be installed (each reported once, where the list names it
+// first; those that need no run are reported at once).
+std::vector<std::size_t> groupToInstall(Run& run, const PackageGroup& g,
+                                        const SystemPackages& system, const std::string& release) {
+    std::vector<std::size_t> toInstall;
+    for (const std::string& entry : g.packages) {
+        const std::string name = withKernelRelease(entry, release);
+        if (run.seen(name)) continue;
+        const std::size_t index = run.add(name);
+        if (const auto state = stateWithoutInstall(system, name)) {
+            run.end(index, *state);
+        } else {
+            toInstall.push_back(index);
+        }
+    }
+    return toInstall;
+}
+
+void installGroup(Run& run, const PackageGroup& g, const std::vector<std::size_t>& toInstall) {
+    if (g.clearBefore) console::clearScreen();
+    if (g.blankLineBefore) console::printLine(" ");
+    GroupProgress progress(g, toInstall.size());
+    if (g.pauseAfterHeading) console::pauseOrKey(kHeadingPauseMs);
+    if (g.debconfBefore) run.command(debconfCommand());
+    // The group in one run (one dependency resolution, one dpkg run: several times faster
+    // than a run per package); when that fails, one run per package, so one broken package
+    // never blocks the rest.
+    bool allInstalled = false;
+    if (toInstall.size() > 1) {
+        progress.beforeAll();
+        allInstalled = run.installAll(toInstall);
+    }
+    for (std::size_t i = 0; i < toInstall.size(); ++i) {
+        bool installed = allInstalled;
+        if (!allInstalled) {
+            progress.before(i + 1);
+            installed = run.install(toInstall[i]);
+        }
+        if (installed && g.debconfBefore) run.command(kFontReconfigureCommand);
+    }
+    console::invalidateCursor();
+}
+
+}  // namespace
+
+ProvisionReport provisionSystemPackages() {
+    if (!canElevate()) {
+        console::clearScreen();
+        S().SUDOPASSWORD = console::promptSecret("ENTER YOUR SUDO PASSWORD TO CONTINUE ");
+    }
+    console::clearScreen();
+    // The spinner turns while each command runs.
+    ScopedCommandTicker spinner(console::spinWhileCommandRuns);
+    Run run;
+    // Fresh package lists first: with old ones every download can fail.
+    run.command(kAptUpdateCommand);
+
+    const std::string release = kernelRelease();
+    const SystemPackages system = askSystem(namesOfTheRun(release));
+    installTerminals(run, system);
     for (const PackageGroup& g : packageGroups()) {
-        std::vector<std::size_t> toInstall;
-        for (const std::string& entry : g.packages) {
-            const std::string name = withKernelRelease(entry, release);
-            if (run.seen(name)) continue;  // reported where the list named it first
-            const std::size_t index = run.add(name);
-            if (const auto state = stateWithoutInstall(system, name)) {
-                run.end(index, *state);
-            } else {
-                toInstall.push_back(index);
-            }
-        }
+        const std::vector<std::size_t> toInstall = groupToInstall(run, g, system, release);
         // Nothing to install: no heading that says something installs, no pause to read it.
-        if (toInstall.empty()) continue;
-        if (g.clearBefore) console::clearScreen();
-        if (g.blankLineBefore) console::printLine(" ");
-        GroupProgress progress(g, toInstall.size());
-        if (g.pauseAfterHeading) console::pauseOrKey(kHeadingPauseMs);
-        if (g.debconfBefore) run.command(debconfCommand());
-        // The group in one run (one dependency resolution, one dpkg run: several times faster
-        // than a run per package); when that fails, one run per package, so one broken package
-        // never blocks the rest.
-        bool allInstalled = false;
-        if (toInstall.size() > 1) {
-            progress.beforeAll();
-            allInstalled = run.installAll(toInstall);
-        }
-        for (std::size_t i = 0; i < toInstall.size(); ++i) {
-            bool installed = allInstalled;
-            if (!allInstalled) {
-                progress.before(i + 1);
-                installed = run.install(toInstall[i]);
-            }
-            if (installed && g.debconfBefore) run.command(kFontReconfigureCommand);
-        }
-        console::invalidateCursor();
+        if (!toInstall.empty()) installGroup(run, g, toInstall);
     }
     return run.report;
 }
+
+}  // namespace provision
 
 namespace provision {
 
@@ -511,6 +536,19 @@ AptEstimate readAptEstimate(std::string_view output) {
     return e;
 }
 
+namespace {
+
+// The entries of the short list of system changes that name a package of names.
+std::vector<SystemChange> changesAmong(const std::vector<std::string>& names) {
+    std::vector<SystemChange> out;
+    for (const SystemChange& c : systemChanges()) {
+        if (std::find(names.begin(), names.end(), c.package) != names.end()) out.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace
+
 PackageOutlook outlookFor(const SystemPackages& system, std::string_view release,
                           const std::vector<bool>& terminalPresent) {
     PackageOutlook out;
@@ -533,18 +571,11 @@ PackageOutlook outlookFor(const SystemPackages& system, std::string_view release
         take(terminals[i].package, /*reinstallWhenThere=*/true);
     }
     for (const PackageGroup& g : packageGroups()) {
-        for (const std::string& entry : g.packages) {
-            const std::string name = withKernelRelease(entry, release);
-            const bool willInstall = !seen.count(name) && !stateWithoutInstall(system, name);
-            take(name, false);
-            if (willInstall && g.debconfBefore) out.acceptsFontLicence = true;
-        }
+        const std::size_t before = out.toInstall.size();
+        for (const std::string& entry : g.packages) take(withKernelRelease(entry, release), false);
+        if (g.debconfBefore && out.toInstall.size() > before) out.acceptsFontLicence = true;
     }
-    for (const SystemChange& c : systemChanges()) {
-        for (const std::string& name : out.toInstall) {
-            if (name == c.package) out.changes.push_back(c);
-        }
-    }
+    out.changes = changesAmong(out.toInstall);
     return out;
 }
 

@@ -79,7 +79,7 @@ def test_the_manual_lists_the_keys_and_files_of_the_golden_list():
 def test_help_names_every_file_the_installer_keeps_in_its_folder():
     _, files = golden()
     r = subprocess.run([os.environ.get("CORVANE_BINARY") or os.path.join(
-        REPO, "build", "asan", "installWalletForLinux"), "--help"], capture_output=True,
+        REPO, "build", "sanitize", "installWalletForLinux"), "--help"], capture_output=True,
         text=True, timeout=20)
     assert r.returncode == 0
     for name in files:

@@ -75,7 +75,7 @@ VARIANT_A_CASES = [
                          ids=[c[0] for c in VARIANT_A_CASES])
 def test_variant_a_installs_only_an_archive_that_passes(tui, name, prepare, text, installs):
     sb = tui.sb
-    assert sb.keyring_path(), "this binary reads its keyring outside the sandbox (asan preset?)"
+    assert sb.keyring_path(), "this binary reads its keyring outside the sandbox (sanitize preset?)"
     prepare(sb)
     ap = os.path.join(sb.home, "wallet")
     # A wallet the user already had: a refused archive must leave it as it was.

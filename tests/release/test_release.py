@@ -273,7 +273,8 @@ def test_package_installs_with_apt_get_on_minbase_and_finds_every_program_it_run
     version = project_version()
     doc = "/usr/share/doc/corvane-installer"
     for path in ("/usr/bin/installWalletForLinux", "/usr/share/man/man1/installWalletForLinux.1.gz",
-                 doc + "/README.md", doc + "/copyright", doc + "/changelog.gz"):
+                 doc + "/README.md", doc + "/copyright", doc + "/changelog.gz",
+                 doc + "/examples/install-wallet.yml"):
         assert os.path.isfile(bed.path(path)), path
     # The guide for users, not the developer README of the source tree.
     with open(bed.path(doc + "/README.md"), encoding="utf-8") as f:

@@ -42,7 +42,7 @@ def fixture_text(name):
 
 def default_binary():
     """The binary under test: env CORVANE_BINARY, else the sanitizer build."""
-    return os.environ.get("CORVANE_BINARY") or os.path.join(REPO, "build", "asan", PROGRAM_NAME)
+    return os.environ.get("CORVANE_BINARY") or os.path.join(REPO, "build", "sanitize", PROGRAM_NAME)
 
 
 def read_cmake_cache(build_dir):

@@ -34,6 +34,15 @@ CASES = [
     ("unknown folder", {"extra/a.h": []}, 1, "folder extra/ has no place in the layer order"),
     ("missing include", {"host/a.cpp": ["host/gone.h"]}, 1,
      'include "host/gone.h" is not a file of src/'),
+    # A header generated into the build folder is found through its template in src/ ...
+    ("generated header", {"core/c.h.in": [], "net/d.cpp": ["core/c.h"]}, 0, None),
+    # ... and keeps its place in the layers like any other header.
+    ("generated header upward", {"app/c.h.in": [], "net/d.cpp": ["app/c.h"]}, 1,
+     "arrow net -> app does not point to a lower layer"),
+    # A template's own includes count, and it is one file with the header it makes.
+    ("generated header circle", {"host/c.h.in": ["host/d.h"], "host/d.h": [],
+                                 "host/d.cpp": ["host/c.h"]}, 1,
+     "file cycle among host/c host/d"),
 ]
 
 
