@@ -3,8 +3,6 @@
 
 #include <optional>
 
-#include "app/commands.h"
-
 namespace {
 constexpr const char* kProgram = "installWalletForLinux";
 }
@@ -34,6 +32,23 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& args) {
     }
     if (firstOperand) return {CommandLineAction::Refuse, std::string(*firstOperand)};
     return {};
+}
+
+std::string commandsUsageText() {
+    return "Commands for scripts (no menu, no question; one line per step):\n"
+           "  install [--path DIR] [--no-packages] [--all-users] [--dry-run]\n"
+           "          what installation menu key 2 does into DIR/wallet (DIR: your home\n"
+           "          folder), the system packages unless --no-packages; --all-users adds\n"
+           "          the launcher for all users\n"
+           "  uninstall [--path DIR] [--keep-record] [--dry-run]\n"
+           "          what installation menu key 7 (key 9: --keep-record) removes\n"
+           "  scan [--json]\n"
+           "          the storage survey and the wallet scan: one wallet path a line\n"
+           "  --dry-run lists what would be made and run and changes nothing; --quiet\n"
+           "  prints only failures. Root rights: sudo -n, or --password-stdin (one line\n"
+           "  read from standard input, never stored); run by root: --user NAME installs\n"
+           "  for that user (files as theirs). Exit status: 0 every step done, 1 a step\n"
+           "  failed, 2 a usage error.\n";
 }
 
 std::string usageText() {

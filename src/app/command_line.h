@@ -16,6 +16,8 @@ struct CommandLine {
 // args are the words after the program name.
 CommandLine parseCommandLine(const std::vector<std::string_view>& args);
 
+// The commands' part of --help.
+std::string commandsUsageText();
 // The --help text (also printed after a refusal), ending with a line feed.
 std::string usageText();
 // "installWalletForLinux <version>" and a line feed.

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "app/command_line.h"
-#include "app/startup.h"
+#include "app/run_setup.h"
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "core/text.h"
@@ -102,23 +102,6 @@ Command parseCommand(const std::vector<std::string_view>& args) {
         if (!known) c.error = verb + ": unrecognised argument '" + std::string(a) + "'";
     }
     return c;
-}
-
-std::string commandsUsageText() {
-    return "Commands for scripts (no menu, no question; one line per step):\n"
-           "  install [--path DIR] [--no-packages] [--all-users] [--dry-run]\n"
-           "          what installation menu key 2 does into DIR/wallet (DIR: your home\n"
-           "          folder), the system packages unless --no-packages; --all-users adds\n"
-           "          the launcher for all users\n"
-           "  uninstall [--path DIR] [--keep-record] [--dry-run]\n"
-           "          what installation menu key 7 (key 9: --keep-record) removes\n"
-           "  scan [--json]\n"
-           "          the storage survey and the wallet scan: one wallet path a line\n"
-           "  --dry-run lists what would be made and run and changes nothing; --quiet\n"
-           "  prints only failures. Root rights: sudo -n, or --password-stdin (one line\n"
-           "  read from standard input, never stored); run by root: --user NAME installs\n"
-           "  for that user (files as theirs). Exit status: 0 every step done, 1 a step\n"
-           "  failed, 2 a usage error.\n";
 }
 
 std::string stepLine(std::string_view mark, std::string_view text) {

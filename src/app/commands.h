@@ -29,9 +29,6 @@ bool isCommandWord(std::string_view word);
 // args: the words after the program name, the command's name first.
 Command parseCommand(const std::vector<std::string_view>& args);
 
-// The commands' part of --help.
-std::string commandsUsageText();
-
 // Runs the command; returns the exit status. argv0 finds the program's folder.
 int runCommandLine(const Command& command, const char* argv0);
 
