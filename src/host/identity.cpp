@@ -69,7 +69,7 @@ void stopActing() {
     gActing.reset();
 }
 
-SpawnIdentity::SpawnIdentity(bool asRoot) {
+ScopedIdentity::ScopedIdentity(bool asRoot) {
     if (!gActing) return;
     active_ = true;
     const ActingFor& a = *gActing;
@@ -84,7 +84,7 @@ SpawnIdentity::SpawnIdentity(bool asRoot) {
     }
 }
 
-SpawnIdentity::~SpawnIdentity() {
+ScopedIdentity::~ScopedIdentity() {
     if (!active_) return;
     // From root or from the user with root saved: back to acting for the user; a process that
     // cannot get there must not go on with root's rights or the user's.

@@ -29,16 +29,16 @@ const std::optional<ActingFor>& actingFor();
 // look at the process, as a leak checker does).
 void stopActing();
 
-// Around the start of one command while acting for a user: the process is, for that moment,
-// root for an elevated command or wholly the user for any other (the command's real, effective
-// and saved ids are then the user's), and back to acting for the user when it ends. Nothing
-// when not acting for anyone.
-class SpawnIdentity {
+// For a moment while acting for a user: the process is root (to start an elevated command, or
+// to do what only root may see) or wholly the user (to start any other command: its real,
+// effective and saved ids are then the user's), and back to acting for the user at the end of
+// the scope. Nothing when not acting for anyone.
+class ScopedIdentity {
 public:
-    explicit SpawnIdentity(bool asRoot);
-    ~SpawnIdentity();
-    SpawnIdentity(const SpawnIdentity&) = delete;
-    SpawnIdentity& operator=(const SpawnIdentity&) = delete;
+    explicit ScopedIdentity(bool asRoot);
+    ~ScopedIdentity();
+    ScopedIdentity(const ScopedIdentity&) = delete;
+    ScopedIdentity& operator=(const ScopedIdentity&) = delete;
     bool ok() const { return ok_; }
 
 private:

@@ -319,7 +319,7 @@ public:
         int rc = EPERM;
         {
             // Acting for a user: the command runs as the user, an elevated one as root.
-            const host::SpawnIdentity identity(options.asRoot);
+            const host::ScopedIdentity identity(options.asRoot);
             if (identity.ok()) rc = spawnShell(pid, argv, envp.data(), pipeFds[0], placement);
         }
         if (rc == 0) noteRunningCommand(pid, placement, options.outlivesInstaller);

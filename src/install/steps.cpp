@@ -18,6 +18,7 @@
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/file_status.h"
+#include "host/identity.h"
 #include "host/no_follow.h"
 #include "host/platform.h"
 #include "host/shell.h"
@@ -245,6 +246,49 @@ StepResult beforeArchiveGoesToRoot(Installation& in) {
     return r;
 }
 
+namespace {
+
+// Acting for a user who may have no root rights of their own (the commands' --user): the file
+// in their home could be swapped between the check and dpkg, so root installs a copy made in
+// a folder only root can reach, whose SHA-256 matches the archive's sums. Returns the copy's
+// path (and its folder, to remove), or the cause why there is none.
+struct RootCopy {
+    std::string path, folder, cause;
+};
+RootCopy rootCopyOf(const std::string& package, const std::string& listed,
+                    const std::optional<net::ArchiveCheck>& check) {
+    RootCopy c;
+    c.cause = "no sum to check root's copy against";
+    if (!check) return c;
+    const auto digest = check->digests.find(listed);
+    if (digest == check->digests.end()) return c;
+    c.cause.clear();
+    const host::ScopedIdentity root(true);
+    char folderTemplate[] = "/tmp/corvane-package-XXXXXX";
+    const char* folder = root.ok() ? mkdtemp(folderTemplate) : nullptr;
+    if (folder == nullptr) {
+        c.cause = "no private folder for root's copy";
+        return c;
+    }
+    c.folder = folder;
+    const std::optional<std::string> copy = copyAndVerify(package, c.folder);
+    if (copy && net::sha256OfRegularFile(*copy) == digest->second) {
+        c.path = *copy;
+    } else {
+        c.cause = copy ? "changed since it was checked" : "cannot be copied for root";
+    }
+    return c;
+}
+
+void removeRootCopy(const RootCopy& c) {
+    if (c.folder.empty()) return;
+    const host::ScopedIdentity root(true);
+    if (!c.path.empty()) unlink(c.path.c_str());
+    rmdir(c.folder.c_str());
+}
+
+}  // namespace
+
 StepResult installArchivePackages(Installation& in) {
     std::vector<StepResult> items;
     const std::string linuxFolder = in.plan.sourceFolder + "/Linux";
@@ -263,8 +307,20 @@ StepResult installArchivePackages(Installation& in) {
             items.push_back(failed("install package", package, "others can change it"));
             continue;
         }
-        const int st = runElevated("dpkg -i -- " + shellQuote(package));
-        if (st != 0) items.push_back(failed("install package", package, exitCause("dpkg -i", st)));
+        if (!host::actingFor()) {
+            const int st = runElevated("dpkg -i -- " + shellQuote(package));
+            if (st != 0)
+                items.push_back(failed("install package", package, exitCause("dpkg -i", st)));
+            continue;
+        }
+        const RootCopy copy = rootCopyOf(package, "Linux/" + deb, in.check);
+        const int st = copy.path.empty() ? 0 : runElevated("dpkg -i -- " + shellQuote(copy.path));
+        removeRootCopy(copy);
+        if (!copy.cause.empty()) {
+            items.push_back(failed("install package", package, copy.cause));
+        } else if (st != 0) {
+            items.push_back(failed("install package", package, exitCause("dpkg -i", st)));
+        }
     }
     return itemised(in, "install the archive's packages", std::move(items));
 }

@@ -387,6 +387,7 @@ ArchiveCheck checkArchiveFolder(const std::string& folder, const std::string& ke
         }
         if (*digest != e.digest) return refuse(e.path, "sum mismatch");
         check.listed.insert(e.path);
+        check.digests[e.path] = e.digest;
     }
     for (const std::string& r : required) {
         if (!check.allows(r)) return refuse(r, "not in SHA256SUMS");

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -78,7 +79,8 @@ struct ArchiveCheck {
     ArchiveVerdict verdict = ArchiveVerdict::NotVerified;
     std::string file;    // Refused: the archive path the refusal names (e.g. "Linux/wallet")
     std::string reason;  // Refused: why ("sum mismatch", "missing", "bad signature", ...)
-    std::set<std::string> listed;  // normalised paths that SHA256SUMS lists
+    std::set<std::string> listed;                // normalised paths that SHA256SUMS lists
+    std::map<std::string, std::string> digests;  // their SHA-256 (hex), as the sums say
     // SignedAndChecked: when the maker signed SHA256SUMS (seconds since the epoch).
     std::optional<std::int64_t> signedAt;
 
