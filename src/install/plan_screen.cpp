@@ -66,12 +66,21 @@ void addSystemPackages(std::vector<std::string>& out, const provision::PackageOu
         std::vector<std::string> said;
         if (e.newlyInstalled)
             said.push_back(std::to_string(*e.newlyInstalled) + " new packages with what they need");
+        if (e.upgraded > 0) said.push_back(std::to_string(e.upgraded) + " upgraded");
         if (!e.downloadSize.empty()) said.push_back("download " + e.downloadSize);
         if (!e.diskSpace.empty()) said.push_back(e.diskSpace + " more disk space");
         std::string detail;
         for (const std::string& s : said) detail += (detail.empty() ? "" : ", ") + s;
         line += detail.empty() ? " (apt did not say how much they download)" : " (" + detail + ")";
         add(out, line);
+        if (e.removed > 0) {
+            std::string names;
+            for (const std::string& n : e.removedNames) names += " " + n;
+            add(out,
+                "   and apt REMOVES " + std::to_string(e.removed) + " installed package" +
+                    (e.removed == 1 ? "" : "s") + " for them:" + names,
+                7);
+        }
     }
     if (o.alreadyInstalled > 0)
         out.push_back("   " + std::to_string(o.alreadyInstalled) + " already installed");

@@ -506,32 +506,64 @@ std::string aptEstimateCommand(const std::vector<std::string>& names) {
     return "apt-get -y --print-uris install" + joinedNames(names) + " 2>/dev/null";
 }
 
+namespace {
+
+// The text between a line's opening and its closing words, blanks trimmed.
+std::string_view between(std::string_view line, std::string_view open, std::string_view close) {
+    if (!line.starts_with(open)) return {};
+    const std::string_view rest = line.substr(open.size());
+    const std::size_t end = rest.find(close);
+    return end == std::string_view::npos ? std::string_view() : trim(rest.substr(0, end));
+}
+
+// apt's count line: "26 upgraded, 685 newly installed, 1 to remove and 102 not upgraded."
+void readCounts(std::string_view line, AptEstimate& e) {
+    if (line.find(" newly installed") == std::string_view::npos) return;
+    std::string text(trimEnd(line, "."));
+    for (std::size_t at; (at = text.find(" and ")) != std::string::npos;) text.replace(at, 5, ", ");
+    forEachLine(
+        text,
+        [&](std::string_view piece) {
+            piece = trim(piece);
+            const std::size_t space = piece.find(' ');
+            const std::string_view number = piece.substr(0, space);
+            if (space == std::string_view::npos || number.empty() ||
+                number.find_first_not_of("0123456789") != std::string_view::npos)
+                return;
+            const auto n = static_cast<std::size_t>(std::stoull(std::string(number)));
+            const std::string_view what = piece.substr(space + 1);
+            if (what == "newly installed") e.newlyInstalled = n;
+            if (what == "upgraded") e.upgraded = n;
+            if (what == "to remove") e.removed = n;
+        },
+        ',');
+}
+
+}  // namespace
+
 AptEstimate readAptEstimate(std::string_view output) {
     AptEstimate e;
-    // The text between a line's opening and its closing words, blanks trimmed.
-    auto between = [](std::string_view line, std::string_view open, std::string_view close) {
-        if (!line.starts_with(open)) return std::string_view();
-        const std::string_view rest = line.substr(open.size());
-        const std::size_t end = rest.find(close);
-        return end == std::string_view::npos ? std::string_view() : trim(rest.substr(0, end));
-    };
-    forEachLine(output, [&](std::string_view line) {
-        line = trim(line, " \t\r");
+    bool inRemoved = false;
+    forEachLine(output, [&](std::string_view raw) {
+        const std::string_view line = trim(raw, " \t\r");
+        // The names under "The following packages will be REMOVED:", indented.
+        if (inRemoved && raw.starts_with(" ")) {
+            for (std::string_view rest = line; !rest.empty();) {
+                const std::size_t space = rest.find(' ');
+                e.removedNames.emplace_back(rest.substr(0, space));
+                rest = space == std::string_view::npos ? std::string_view()
+                                                       : trimStart(rest.substr(space));
+            }
+            return;
+        }
+        inRemoved = line == "The following packages will be REMOVED:";
         // "Need to get 0 B/30.9 kB of archives.": what is not in apt's cache yet, first.
         if (const auto size = between(line, "Need to get ", " of archives"); !size.empty())
             e.downloadSize = std::string(trim(size.substr(0, size.find('/'))));
         if (const auto disk = between(line, "After this operation, ", " of additional");
             !disk.empty())
             e.diskSpace = std::string(disk);
-        const std::size_t newly = line.find(" newly installed");
-        if (newly == std::string_view::npos) return;
-        const std::size_t comma = line.rfind(", ", newly);
-        const std::string_view count =
-            line.substr(comma == std::string_view::npos ? 0 : comma + 2,
-                        newly - (comma == std::string_view::npos ? 0 : comma + 2));
-        if (count.empty() || count.find_first_not_of("0123456789") != std::string_view::npos)
-            return;
-        e.newlyInstalled = static_cast<std::size_t>(std::stoull(std::string(count)));
+        readCounts(line, e);
     });
     return e;
 }

@@ -147,6 +147,9 @@ const std::vector<SystemChange>& systemChanges();
 std::string aptEstimateCommand(const std::vector<std::string>& names);
 struct AptEstimate {
     std::optional<std::size_t> newlyInstalled;  // with what they need ("N newly installed")
+    std::size_t upgraded = 0;                   // installed packages apt upgrades with them
+    std::size_t removed = 0;                    // installed packages apt removes for them
+    std::vector<std::string> removedNames;      // "The following packages will be REMOVED:"
     std::string downloadSize;                   // "57.3 MB" ("Need to get"); empty: not said
     std::string diskSpace;                      // "212 MB" ("After this operation")
 };

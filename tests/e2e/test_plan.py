@@ -64,10 +64,10 @@ def test_the_plan_waits_and_any_key_but_yes_changes_nothing(tui, variant):
     pages = tui.answer_plan("n")
     text = plan_text(pages)
     if variant == "A":
-        rows = tui.wait_for(lambda rows: is_menu(rows) and rows[21].rstrip() ==
+        tui.wait_for(lambda rows: is_menu(rows) and rows[21].rstrip() ==
                             "APPLICATION STATUS= " + DECLINED, what="the menu, nothing changed")
     else:
-        rows = tui.wait_for(lambda rows: DECLINED in status_at_row_21(rows) and
+        tui.wait_for(lambda rows: DECLINED in status_at_row_21(rows) and
                             SELECTED_LAST_ENTRY in rows, what="the menu, nothing changed")
     assert tree(sb.home, *sb.mounts, skip=(sb.program_dir,)) == before
     assert only_queries(sb.log()[logged:]), sb.log()[logged:]

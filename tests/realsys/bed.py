@@ -499,6 +499,15 @@ def user_ids(bed, user):
     return int(r[0]), int(r[1])
 
 
+def wallet_runs(bed):
+    """What the sample wallet program said each time it ran in the bed."""
+    try:
+        with open(bed.path(WALLET_RUNS), encoding="utf-8") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
 def package_states(bed, packages):
     """{package: dpkg status} of package names (name or name:arch; amd64 when no arch)."""
     names = [p if ":" in p else p + ":amd64" for p in packages]

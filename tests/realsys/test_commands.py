@@ -9,20 +9,13 @@ import subprocess
 
 import pytest
 
-from bed import (DEB_FILES, TESTER, TESTER_PASSWORD, WALLET_RUNS, desktop_exec, package_states,
-                 snapshot, user_ids)
+from bed import (DEB_FILES, TESTER, TESTER_PASSWORD, desktop_exec, package_states, snapshot,
+                 user_ids, wallet_runs)
 
 HOME = "/home/" + TESTER
 PROGRAM = HOME + "/installer/installWalletForLinux"
 LAUNCHER = HOME + "/Desktop/Corvane wallet.desktop"
 
-
-def wallet_runs(bed):
-    try:
-        with open(bed.path(WALLET_RUNS), encoding="utf-8") as f:
-            return f.read().splitlines()
-    except FileNotFoundError:
-        return []
 
 
 @pytest.mark.parametrize("how", ["root --user tester", "tester --password-stdin"])

@@ -10,8 +10,8 @@ import shlex
 import pytest
 
 from bed import (ALREADY_INSTALLED, ASAN_DIR, DEB_FILES, GROUP_PACKAGES, MISSING_FROM_REPOSITORY,
-                 TESTER, TESTER_PASSWORD, WALLET_RUNS, desktop_exec, group_members, launcher_problems, open_to_others, package_states, snapshot,
-                 user_ids)
+                 TESTER, TESTER_PASSWORD, desktop_exec, group_members, launcher_problems,
+                 open_to_others, package_states, snapshot, user_ids, wallet_runs)
 from conftest import RealSession
 from tmux_session import TOP_HEADER
 
@@ -124,11 +124,4 @@ def test_what_the_installation_makes_is_the_users_and_closed_to_others(variant_a
     for secret in ("sudoPassword.txt", "hash.txt"):
         assert in_home[HOME + "/installer/" + secret][3] == 0o600
 
-
-def wallet_runs(bed):
-    try:
-        with open(bed.path(WALLET_RUNS), encoding="utf-8") as f:
-            return f.read().splitlines()
-    except FileNotFoundError:
-        return []
 

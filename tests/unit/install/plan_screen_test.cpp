@@ -28,7 +28,7 @@ TEST(PlanScreen, ListsWhatEachVariantLaysAndHandsToRootWithinTheScreen) {
                      {"libc6:i386", provision::PackageState::NeedsI386, 0}};
     o.changes = {provision::systemChanges().front()};
     o.acceptsFontLicence = true;
-    o.estimate = {30, "57.3 MB", "212 MB"};
+    o.estimate = {30, 4, 1, {"systemd-timesyncd"}, "57.3 MB", "212 MB"};
     a.packages = o;
     const install::InstallPlan d =
         install::installPlanFor(install::planFor(Variant::D, ip), home.path());
@@ -42,8 +42,10 @@ TEST(PlanScreen, ListsWhatEachVariantLaysAndHandsToRootWithinTheScreen) {
          {"/wallet (made where missing): folders control/applications/wallet/tellerData",
           "files   wallet  wallet.ico  wallet.cfg  wallet.receipt", "into archive",
           "/Desktop/Corvane wallet.desktop", ".local/share/applications/Corvane wallet.desktop",
-          "dpkg -i libminiupnpc18_2.2.8-2+b2_amd64.deb", "2 to install (30 new packages with",
-          "9 already installed", "2 not available here",
+          "dpkg -i libminiupnpc18_2.2.8-2+b2_amd64.deb",
+          "2 to install (30 new packages with what they need, 4 upgraded, download 57.3 MB",
+          "and apt REMOVES 1 installed package for them: systemd-timesyncd", "9 already installed",
+          "2 not available here",
           "1 with no install candidate on this "
           "system: ntp",
           "1 need the i386 architecture (dpkg --add-architecture i386, not run): "

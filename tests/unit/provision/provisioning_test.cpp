@@ -586,6 +586,8 @@ TEST(AptEstimate, ReadsWhatAptPrintsAndNothingElse) {
         std::optional<std::size_t> newly;
         const char* download;
         const char* disk;
+        std::size_t upgraded = 0, removed = 0;
+        std::vector<std::string> removedNames = {};
     };
     const Case cases[] = {
         {"Reading package lists...\nThe following NEW packages will be installed:\n  cowsay\n"
@@ -597,7 +599,16 @@ TEST(AptEstimate, ReadsWhatAptPrintsAndNothingElse) {
          2, "30.9 kB", "136 kB"},
         {"1 upgraded, 213 newly installed, 0 to remove and 0 not upgraded.\n"
          "Need to get 12.5 MB/57.3 MB of archives.\n",
-         213, "12.5 MB", ""},
+         213, "12.5 MB", "", 1},
+        {"The following packages will be REMOVED:\n  ntpsec systemd-timesyncd\n"
+         "The following NEW packages will be installed:\n  ntp\n"
+         "26 upgraded, 685 newly installed, 2 to remove and 102 not upgraded.\n",
+         685,
+         "",
+         "",
+         26,
+         2,
+         {"ntpsec", "systemd-timesyncd"}},
         {"E: Unable to locate package nothere\n", std::nullopt, "", ""},
         {"", std::nullopt, "", ""},
     };
@@ -606,5 +617,8 @@ TEST(AptEstimate, ReadsWhatAptPrintsAndNothingElse) {
         EXPECT_EQ(e.newlyInstalled, c.newly) << c.output;
         EXPECT_EQ(e.downloadSize, c.download) << c.output;
         EXPECT_EQ(e.diskSpace, c.disk) << c.output;
+        EXPECT_EQ(e.upgraded, c.upgraded) << c.output;
+        EXPECT_EQ(e.removed, c.removed) << c.output;
+        EXPECT_EQ(e.removedNames, c.removedNames) << c.output;
     }
 }
