@@ -54,51 +54,58 @@ std::size_t countOf(const std::vector<provision::PackageResult>& packages,
     return n;
 }
 
-void addSystemPackages(std::vector<std::string>& out, const provision::PackageOutlook& o) {
-    using provision::PackageState;
-    out.push_back(" System packages, with sudo apt-get (after apt-get update; counted on the");
-    out.push_back(" package lists as they are now):");
+// "N to install (what apt says of them)", and what apt removes for them.
+void addToInstall(std::vector<std::string>& out, const provision::PackageOutlook& o) {
     if (o.toInstall.empty()) {
         out.push_back("   none to install");
-    } else {
-        std::string line = "   " + std::to_string(o.toInstall.size()) + " to install";
-        const provision::AptEstimate& e = o.estimate;
-        std::vector<std::string> said;
-        if (e.newlyInstalled)
-            said.push_back(std::to_string(*e.newlyInstalled) + " new packages with what they need");
-        if (e.upgraded > 0) said.push_back(std::to_string(e.upgraded) + " upgraded");
-        if (!e.downloadSize.empty()) said.push_back("download " + e.downloadSize);
-        if (!e.diskSpace.empty()) said.push_back(e.diskSpace + " more disk space");
-        std::string detail;
-        for (const std::string& s : said) detail += (detail.empty() ? "" : ", ") + s;
-        line += detail.empty() ? " (apt did not say how much they download)" : " (" + detail + ")";
-        add(out, line);
-        if (e.removed > 0) {
-            std::string names;
-            for (const std::string& n : e.removedNames) names += " " + n;
-            add(out,
-                "   and apt REMOVES " + std::to_string(e.removed) + " installed package" +
-                    (e.removed == 1 ? "" : "s") + " for them:" + names,
-                7);
-        }
+        return;
     }
+    const provision::AptEstimate& e = o.estimate;
+    std::vector<std::string> said;
+    if (e.newlyInstalled)
+        said.push_back(std::to_string(*e.newlyInstalled) + " new packages with what they need");
+    if (e.upgraded > 0) said.push_back(std::to_string(e.upgraded) + " upgraded");
+    if (!e.downloadSize.empty()) said.push_back("download " + e.downloadSize);
+    if (!e.diskSpace.empty()) said.push_back(e.diskSpace + " more disk space");
+    std::string detail;
+    for (const std::string& s : said) detail += (detail.empty() ? "" : ", ") + s;
+    add(out,
+        "   " + std::to_string(o.toInstall.size()) + " to install" +
+            (detail.empty() ? " (apt did not say how much they download)" : " (" + detail + ")"));
+    if (e.removed == 0) return;
+    std::string names;
+    for (const std::string& n : e.removedNames) names += " " + n;
+    add(out,
+        "   and apt REMOVES " + std::to_string(e.removed) + " installed package" +
+            (e.removed == 1 ? "" : "s") + " for them:" + names,
+        7);
+}
+
+// "N not available here, left out:" with the names of each reason.
+void addUnavailable(std::vector<std::string>& out, const provision::PackageOutlook& o) {
+    using provision::PackageState;
+    if (o.unavailable.empty()) return;
+    out.push_back("   " + std::to_string(o.unavailable.size()) + " not available here, left out:");
+    if (const std::size_t n = countOf(o.unavailable, PackageState::NotAvailable); n > 0)
+        add(out,
+            "     " + std::to_string(n) + " with no install candidate on this system: " +
+                joined(o.unavailable, PackageState::NotAvailable),
+            7);
+    if (const std::size_t n = countOf(o.unavailable, PackageState::NeedsI386); n > 0)
+        add(out,
+            "     " + std::to_string(n) + " need the i386 architecture (" +
+                provision::kEnableI386Command +
+                ", not run): " + joined(o.unavailable, PackageState::NeedsI386),
+            7);
+}
+
+void addSystemPackages(std::vector<std::string>& out, const provision::PackageOutlook& o) {
+    out.push_back(" System packages, with sudo apt-get (after apt-get update; counted on the");
+    out.push_back(" package lists as they are now):");
+    addToInstall(out, o);
     if (o.alreadyInstalled > 0)
         out.push_back("   " + std::to_string(o.alreadyInstalled) + " already installed");
-    if (!o.unavailable.empty()) {
-        out.push_back("   " + std::to_string(o.unavailable.size()) +
-                      " not available here, left out:");
-        if (const std::size_t n = countOf(o.unavailable, PackageState::NotAvailable); n > 0)
-            add(out,
-                "     " + std::to_string(n) + " with no install candidate on this system: " +
-                    joined(o.unavailable, PackageState::NotAvailable),
-                7);
-        if (const std::size_t n = countOf(o.unavailable, PackageState::NeedsI386); n > 0)
-            add(out,
-                "     " + std::to_string(n) + " need the i386 architecture (" +
-                    provision::kEnableI386Command +
-                    ", not run): " + joined(o.unavailable, PackageState::NeedsI386),
-                7);
-    }
+    addUnavailable(out, o);
     if (o.acceptsFontLicence)
         add(out,
             "   The licence of the Microsoft core fonts (ttf-mscorefonts-installer) is "
