@@ -20,6 +20,7 @@
 #include "host/os_detect.h"
 #include "host/platform.h"
 #include "host/shell.h"
+#include "host/terminal.h"
 #include "host/whole_file.h"
 #include "install/installation_flow.h"
 #include "install/plan_screen.h"
@@ -439,6 +440,8 @@ int runPrepared(const Command& c, const char* argv0, Output& out) {
 }  // namespace
 
 int runCommandLine(const Command& c, const char* argv0) {
+    // Whichever way the command ends, nothing it started goes on running.
+    terminal::installEndings();
     Output out(c.quiet);
     if (!c.error.empty()) {
         out.error(c.error);

@@ -142,10 +142,10 @@ void apply(const struct termios& t) {
 
 bool isTerminal() { return isatty(STDIN_FILENO) == 1; }
 
-void install() {
-    if (gHaveSaved || !isTerminal()) return;
-    if (tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
-    gHaveSaved = 1;
+void installEndings() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
     std::atexit(atExitRestore);
     std::set_terminate(onTerminate);
     struct sigaction sa {};
@@ -153,6 +153,13 @@ void install() {
     sigemptyset(&sa.sa_mask);
     // SIGABRT: abort(), a failed assertion, std::terminate.
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT}) sigaction(sig, &sa, nullptr);
+}
+
+void install() {
+    if (gHaveSaved || !isTerminal()) return;
+    if (tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
+    gHaveSaved = 1;
+    installEndings();
     struct sigaction stop {};
     stop.sa_handler = onStop;
     sigemptyset(&stop.sa_mask);

@@ -14,6 +14,9 @@ void install();
 bool takeContinued();
 // Whether a continue is waiting for takeContinued, without taking it.
 bool continuePending();
+// The ending part of install() alone, for a run without a terminal (the commands): on exit, on
+// the ending signals and on std::terminate the running command is ended first.
+void installEndings();
 // Single key presses, no echo; signals from the keyboard stay on.
 void enterRaw();
 // Line input with or without echo (the terminal edits the line).

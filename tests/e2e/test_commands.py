@@ -5,12 +5,15 @@
 # input and nothing else.
 import json
 import os
+import signal
 import subprocess
+import time
 
 import pytest
 
 from install_helpers import run_installation, tree
-from sandbox import Sandbox
+from sandbox import Sandbox, descendants
+from test_hardening import wait_log
 from test_install import apt_runs, sudo_commands
 from test_scan import make_wallet
 
@@ -157,3 +160,32 @@ def test_usage_errors_end_with_status_2_and_change_nothing(sandbox, args, messag
     assert (status, out) == (2, "")
     assert err.startswith("installWalletForLinux: " + message + "\n"), err
     assert whole_tree(sandbox) == before
+
+
+def alive(pid):
+    """A process that runs (not one ended and waiting to be reaped)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def test_a_command_that_is_ended_ends_what_it_runs(sandbox):
+    sandbox.set_tool("apt-get", seconds=60)  # the lists' refresh takes its time
+    p = subprocess.Popen([sandbox.program, "install"], cwd=sandbox.home, env=sandbox.env(),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL)
+    try:
+        wait_log(sandbox, "apt-get", 1)  # the lists' refresh runs
+        running = descendants(p.pid)
+        assert running
+        p.send_signal(signal.SIGTERM)
+        assert p.wait(timeout=20) == -signal.SIGTERM
+        deadline = time.monotonic() + 20
+        while any(alive(pid) for pid in running):
+            assert time.monotonic() < deadline, "a command outlived the installer"
+            time.sleep(0.1)
+    finally:
+        if p.poll() is None:
+            p.kill()
