@@ -296,6 +296,14 @@ int dryRunInstall(const Command& c, const std::string& ip, Output& out) {
 int runInstall(const Command& c, const std::string& ip, Output& out) {
     S().APPLICATIONTEXTWALLETINSTALLATIONPATH = ip;
     if (c.dryRun) return dryRunInstall(c, ip, out);
+    // Every installation hands packages to root: without root's rights nothing is begun.
+    if (elevation() == Elevation::SudoWithoutPassword &&
+        runShellCommand("sudo -n true 2>/dev/null", CommandOptions{}) != 0) {
+        out.error(
+            "root rights are needed and sudo asks for a password: give it with "
+            "--password-stdin (or run as root with --user NAME)");
+        return 1;
+    }
     install::RunChoices choices;
     choices.systemPackages = !c.noPackages;
     choices.allUsers = c.allUsers;

@@ -83,3 +83,13 @@ def test_the_ansible_example_installs_for_the_user_and_a_second_run_changes_noth
     # The receipt stands: the play has nothing to do.
     again = subprocess.run(play, env=env, capture_output=True, text=True, timeout=300)
     assert again.returncode == 0 and "changed=0" in again.stdout, again.stdout + again.stderr
+
+
+def test_without_root_rights_at_hand_the_install_command_begins_nothing(bed):
+    before = snapshot(bed, HOME)
+    r = bed.run("cd && %s install --no-packages" % PROGRAM, user=TESTER, check=False,
+                timeout=120)
+    assert (r.returncode, r.stdout) == (1, ""), r.stdout + r.stderr
+    assert "give it with --password-stdin" in r.stderr
+    made = {p for p, e in snapshot(bed, HOME).items() if before.get(p) != e}
+    assert not [p for p in made if not p.startswith(HOME + "/installer/")], made
