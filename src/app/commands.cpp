@@ -405,7 +405,9 @@ int chooseElevation(const Command& c, Output& out) {
         setElevation(Elevation::Password);
         S().SUDOPASSWORD = password;
     } else {
-        setElevation(geteuid() == 0 ? Elevation::AlreadyRoot : Elevation::SudoWithoutPassword);
+        // Root, or root acting for the user named (whose ids are the effective ones now).
+        const bool root = geteuid() == 0 || host::actingFor().has_value();
+        setElevation(root ? Elevation::AlreadyRoot : Elevation::SudoWithoutPassword);
     }
     const int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (devnull >= 0) {

@@ -3,11 +3,13 @@
 #include "host/identity.h"
 
 #include <grp.h>
-#include <pwd.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+
+#include "host/shell_quote.h"
 
 namespace host {
 
@@ -21,29 +23,65 @@ bool becomeActing(const ActingFor& a) {
            setresuid(0, a.uid, 0) == 0;
 }
 
+// What a command prints, or nothing when it fails (the user database is read through getent
+// and id, which know every source the system names, as a static program cannot).
+std::optional<std::string> outputOf(const std::string& command) {
+    FILE* f = popen(command.c_str(), "re");
+    if (f == nullptr) return std::nullopt;
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    if (pclose(f) != 0) return std::nullopt;
+    return out;
+}
+
+std::optional<unsigned long> number(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoul(text);
+}
+
+// The user's uid, gid and home from their passwd entry ("name:x:uid:gid:gecos:home:shell").
+bool readPasswdEntry(const std::string& entry, ActingFor& a) {
+    std::vector<std::string> fields(1);
+    for (const char ch : entry) {
+        if (ch == '\n') break;
+        if (ch == ':') {
+            fields.emplace_back();
+        } else {
+            fields.back() += ch;
+        }
+    }
+    if (fields.size() < 7) return false;
+    const auto uid = number(fields[2]);
+    const auto gid = number(fields[3]);
+    if (!uid || !gid || fields[5].empty()) return false;
+    a.uid = static_cast<uid_t>(*uid);
+    a.gid = static_cast<gid_t>(*gid);
+    a.home = fields[5];
+    return true;
+}
+
 }  // namespace
 
 std::string actForUser(const std::string& name) {
     if (geteuid() != 0) return "only root can install for another user";
-    struct passwd pw {};
-    struct passwd* found = nullptr;
-    std::vector<char> buf(16384);
-    if (getpwnam_r(name.c_str(), &pw, buf.data(), buf.size(), &found) != 0 || found == nullptr)
-        return "no such user";
-    if (pw.pw_uid == 0) return "is root: run it without --user";
     ActingFor a;
     a.name = name;
-    a.uid = pw.pw_uid;
-    a.gid = pw.pw_gid;
-    a.home = pw.pw_dir;
-    int count = 64;
-    a.groups.resize(static_cast<std::size_t>(count));
-    if (getgrouplist(name.c_str(), a.gid, a.groups.data(), &count) < 0) {
-        a.groups.resize(static_cast<std::size_t>(count));
-        if (getgrouplist(name.c_str(), a.gid, a.groups.data(), &count) < 0)
-            return "cannot read the user's groups";
+    const auto entry = outputOf("getent passwd -- " + shellQuote(name));
+    if (!entry || !readPasswdEntry(*entry, a)) return "no such user";
+    if (a.uid == 0) return "is root: run it without --user";
+    const auto groups = outputOf("id -G -- " + shellQuote(name));
+    if (!groups) return "cannot read the user's groups";
+    std::string word;
+    for (const char ch : *groups + " ") {
+        if (ch != ' ' && ch != '\n') {
+            word += ch;
+            continue;
+        }
+        if (const auto g = number(word)) a.groups.push_back(static_cast<gid_t>(*g));
+        word.clear();
     }
-    a.groups.resize(static_cast<std::size_t>(count));
     if (!becomeActing(a)) return "cannot take on the user's ids";
     setenv("HOME", a.home.c_str(), 1);
     setenv("USER", name.c_str(), 1);
