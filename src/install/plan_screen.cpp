@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::size_t kColumns = 80;
 constexpr std::size_t kIndent = 5;  // continuation lines of an item
+constexpr const char* kContinuedTitle = " WHAT THIS INSTALLATION WILL DO (CONTINUED)";
 
 void add(std::vector<std::string>& out, const std::string& text, std::size_t indent = kIndent) {
     for (std::string& line : wrapped(text, kColumns, indent)) out.push_back(std::move(line));
@@ -170,6 +171,10 @@ std::vector<std::string> planLines(const InstallPlan& plan) {
                          " (it leaves your desktop)");
     }
     if (plan.packages) addSystemPackages(out, *plan.packages);
+    // A further page opens with a short title of its own: the spinner in the top right corner
+    // never stands over a line of the plan.
+    for (std::size_t at = kSummaryPageLines; at < out.size(); at += kSummaryPageLines)
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), kContinuedTitle);
     return out;
 }
 

@@ -31,8 +31,9 @@ enum class PlanAnswer { Everything, WithoutSystemPackages, Back };
 // The plan of a variant's steps for the user whose home folder is home (packages empty).
 InstallPlan installPlanFor(const VariantPlan& plan, const std::string& home);
 
-// The plan's lines, each at most 80 columns, and its question: one line ending in "?" and the
-// keys it takes, as apt's "[Y/n]" names them.
+// The plan's lines, each at most 80 columns (a line that opens a further page of the summary's
+// pager is a short title), and its question: one line ending in "?" and the keys it takes, as
+// apt's "[Y/n]" names them.
 std::vector<std::string> planLines(const InstallPlan& plan);
 std::string planQuestion(const InstallPlan& plan);
 // y or Y: everything; f or F (variant A): all but the system packages;

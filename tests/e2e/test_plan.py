@@ -16,6 +16,7 @@ import package_list  # noqa: E402
 from tmux_session import PLAN_MORE  # noqa: E402
 
 PLAN_TITLE = " BEFORE ANYTHING CHANGES: WHAT THIS INSTALLATION WILL DO"
+CONTINUED = " WHAT THIS INSTALLATION WILL DO (CONTINUED)"  # the top of a further page
 DECLINED = "Installation Cancelled, Nothing Changed"
 # The questions the plan asks of dpkg and apt, as the user; nothing else may run before a yes.
 QUERIES = {"dpkg-query", "apt-cache", "dpkg", "apt-get"}
@@ -27,7 +28,7 @@ def plan_text(pages):
     """The pages' lines as one text (wrapped lines go on after a blank), without their key
     lines."""
     return " ".join(r.strip() for rows in pages for r in rows
-                    if r.strip() and not r.startswith(PLAN_MORE))
+                    if r.strip() and not r.startswith(PLAN_MORE) and r.rstrip() != CONTINUED)
 
 
 def only_queries(entries):
@@ -72,6 +73,7 @@ def test_the_plan_waits_and_any_key_but_yes_changes_nothing(tui, variant):
     assert tree(sb.home, *sb.mounts, skip=(sb.program_dir,)) == before
     assert only_queries(sb.log()[logged:]), sb.log()[logged:]
     assert PLAN_TITLE in pages[0]
+    assert all(rows[0].rstrip() == CONTINUED for rows in pages[1:])
     assert all(len(r.rstrip()) <= 80 for rows in pages for r in rows)
     if variant == "D":
         assert "/usr/share/applications/Corvane wallet.desktop" in text

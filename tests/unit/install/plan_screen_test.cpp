@@ -3,6 +3,7 @@
 #include "install/plan_screen.h"
 
 #include "core/text.h"
+#include "install/summary.h"
 #include "test_support.h"
 
 namespace {
@@ -38,6 +39,10 @@ TEST(PlanScreen, ListsWhatEachVariantLaysAndHandsToRootWithinTheScreen) {
     for (const auto* lines : {&linesA, &linesD}) {
         for (const auto& l : *lines) EXPECT_LE(l.size(), 80u) << l;
     }
+    // Row 1 of every page keeps clear of the spinner's corner (columns 78 and 79).
+    ASSERT_GT(linesA.size(), install::kSummaryPageLines);
+    for (const auto& page : install::pagesEndingWith(linesA, install::planQuestion(a)))
+        EXPECT_LT(page.front().size(), 77u) << page.front();
     for (const char* text :
          {"/wallet (made where missing): folders control/applications/wallet/tellerData",
           "files   wallet  wallet.ico  wallet.cfg  wallet.receipt", "into archive",
