@@ -1,6 +1,7 @@
 # Fixtures of the end-to-end tests: a sandbox (with its FTP server running) and the real
 # installer in a private tmux server. A failing test shows the screen, the keys sent and the
-# shim log; every test ends with a check that no sanitizer report was written.
+# shim log; every test ends with a check that no sanitizer report was written. With
+# --update-golden the screens compared with golden files are written instead (golden.py).
 import os
 import sys
 
@@ -8,9 +9,20 @@ import pytest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "sandbox"))
+import golden  # noqa: E402
 from sandbox import Sandbox  # noqa: E402
 from failure_report_hook import pytest_runtest_makereport  # noqa: E402,F401
 from tmux_session import TmuxSession  # noqa: E402
+
+
+def pytest_addoption(parser):
+    parser.addoption("--update-golden", action="store_true",
+                     help="write the golden screens (tests/golden/screens) from this run")
+
+
+def pytest_configure(config):
+    if config.getoption("--update-golden"):
+        os.environ[golden.UPDATE_ENV] = "1"
 
 
 @pytest.fixture
