@@ -1,12 +1,16 @@
-// The automatic installation: the variants' plans, a whole run of variants A and B against a
+// The automatic installation: what each variant lays, a whole run of variants A and B against a
 // fake wget that fills the archive, the records, and the bounded stop on a missing file.
 #include "install/auto_install.h"
-#include "install/installation_flow.h"
+
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 
 #include "app/installWalletForLinux.h"
+#include "golden.h"
 #include "install/install_menu.h"
+#include "install/installation_flow.h"
 #include "install/steps.h"
 #include "net/sha256.h"
 #include "test_support.h"
@@ -15,39 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using install::Variant;
-
-TEST(AutoInstallPlan, VariantsDifferOnlyAsDocumented) {
-    const std::string ip = "/h";
-    auto a = install::planFor(Variant::A, ip);
-    EXPECT_EQ(a.folders.front().path, "/h/wallet/control/applications/wallet/tellerData");
-    EXPECT_EQ(a.folders.front().status, "Creating Teller FilePath Directory");
-    EXPECT_EQ(a.folders.back().path, "/h/wallet/archive/wallet/current/Linux");
-    EXPECT_EQ(a.folders.back().status, std::nullopt);
-    EXPECT_EQ(a.sourceFolder, "/h/wallet/archive/wallet/current");
-    EXPECT_EQ(a.programTarget, "/h/wallet/wallet");
-    EXPECT_EQ(a.waitAfterProgramMs, 5000);
-    EXPECT_TRUE(a.installPackages && a.provisionPackages && a.applicationPathRecord);
-    EXPECT_FALSE(a.tellersTarget.has_value());
-
-    for (Variant v : {Variant::B, Variant::C, Variant::D}) {
-        auto p = install::planFor(v, ip);
-        SCOPED_TRACE(p.launcherVariant);
-        EXPECT_EQ(p.folders.front().path, "/h/control/applications/wallet/tellerData");
-        EXPECT_EQ(p.downloadFolder, "/h/archive");
-        EXPECT_EQ(p.iconTarget, "/h/wallet.ico");
-        EXPECT_EQ(p.tellersTarget, "/h/control/applications/wallet/tellerData/tellers");
-        EXPECT_EQ(p.programTarget, "/h/wallet");
-        EXPECT_EQ(p.waitAfterProgramMs, 0);
-        EXPECT_FALSE(p.installPackages || p.provisionPackages || p.applicationPathRecord);
-        EXPECT_EQ(p.configFolder, "/h");
-        EXPECT_EQ(p.finalStatus, "Installation Complete, Awating user input");
-    }
-    EXPECT_EQ(install::planFor(Variant::B, ip).download, install::Download::ArchiveRefresh);
-    EXPECT_EQ(install::planFor(Variant::C, ip).sourceFolder, "/h/archive/current");
-    EXPECT_EQ(install::planFor(Variant::D, ip).statusMode, install::StatusMode::Silent);
-    EXPECT_FALSE(install::planFor(Variant::D, ip).labelledStatus);
-    EXPECT_EQ(install::planFor(Variant::D, ip).folders.front().status, std::nullopt);
-}
 
 class AutoInstall : public WithFakePlatform {
 protected:
@@ -105,6 +76,45 @@ protected:
     std::string home;
     bool serverUp = true;
 };
+
+// Every folder, file and link below root, one a line in the order of the paths: kind,
+// permission bits, the path from root.
+std::string layoutBelow(const std::string& root) {
+    std::map<std::string, std::string> byPath;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        struct stat st {};
+        EXPECT_EQ(lstat(e.path().c_str(), &st), 0) << e.path();
+        const char kind = S_ISDIR(st.st_mode) ? 'd' : S_ISLNK(st.st_mode) ? 'l' : 'f';
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
+        const std::string path = fs::relative(e.path(), root).string();
+        byPath[path] = std::string(1, kind) + " " + mode + " " + path + "\n";
+    }
+    std::string out;
+    for (const auto& [path, line] : byPath) out += line;
+    return out;
+}
+
+class VariantLayout : public AutoInstall, public ::testing::WithParamInterface<char> {};
+
+// What a variant's steps lay in the installation path (HOME here), how it ends and how long
+// it waits, against tests/golden/layouts/variant_X.txt.
+TEST_P(VariantLayout, LaysWhatItsGoldenListSays) {
+    const mode_t saved = umask(022);
+    const Variant v = static_cast<Variant>(GetParam() - 'A');
+    const install::Outcome outcome = v == Variant::A
+                                         ? install::runAutomaticInstallation(v, progressScreen)
+                                         : install::runAutomaticInstallation(v);
+    umask(saved);
+    std::string status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    for (std::size_t at; (at = status.find(home)) != std::string::npos;)
+        status.replace(at, home.size(), "HOME");
+    expectGolden(std::string("layouts/variant_") + GetParam() + ".txt",
+                 "outcome " + std::to_string(static_cast<int>(outcome)) + "\nstatus " + status +
+                     "\nslept " + std::to_string(fake.sleptMs) + " ms\n" + layoutBelow(home));
+}
+INSTANTIATE_TEST_SUITE_P(AutoInstall, VariantLayout, ::testing::Values('A', 'B', 'C', 'D'),
+                         [](const auto& info) { return std::string(1, info.param); });
 
 TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
     ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
