@@ -154,15 +154,12 @@ def test_variant_a_installs_and_ends_the_program(tui):
     runs = [a for a in apt_runs(sb) if "-s" not in a]
     assert runs[0] == ["update"]  # fresh package lists before the first install
     apt = runs[1:]
-    missing_terms = [t for t in ("xterm", "gnome-terminal", "xfce4-terminal")
-                     if not os.path.exists("/usr/bin/" + t)]
+    missing_terms = [t for t in package_list.TERMINALS if not os.path.exists("/usr/bin/" + t)]
     assert apt[:len(missing_terms)] == [["-y", "install", t] for t in missing_terms]
     groups = apt[len(missing_terms):]
     # Each group in one run, each name once (none is installed in the sandbox, all are there).
     assert groups == [["-y", "install"] + g for g in package_list.group_runs(missing_terms)]
-    assert groups[0][2] == "libncurses5:i386"
     assert "linux-headers-" + os.uname().release in groups[1]
-    assert groups[-1][-1] == "gvfs"
     debconf = sb.log("debconf-set-selections")
     assert [e["stdin"] for e in debconf] == [
         "ttf-mscorefonts-installer msttcorefonts/accepted-mscorefonts-eula select true\n"]

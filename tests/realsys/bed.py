@@ -42,7 +42,7 @@ GROUP_PACKAGES = package_list.distinct()
 MISSING_FROM_REPOSITORY = "realpath"
 # In the root before any installation (debootstrap put it there): no apt-get run for it.
 ALREADY_INSTALLED = "wget"
-TERMINALS = ("xterm", "gnome-terminal", "xfce4-terminal")
+TERMINALS = package_list.TERMINALS
 
 # A stand-in terminal emulator: runs what follows its -e or -x option, as the real ones do.
 TERMINAL_SCRIPT = """#!/bin/sh
