@@ -10,7 +10,7 @@ import pytest
 from sandbox import DEB_FILES
 from test_install import (AWAITING, apt_runs, dpkg_runs_but_queries, is_menu,
                           open_installation_menu, sudo_commands)
-from test_manual_menu import MENU_ROWS, change_path, press, status
+from test_manual_menu import MENU_TITLE, change_path, press, status
 
 LABEL = "APPLICATION STATUS= "
 VERIFIED = "archive verified (signed SHA256SUMS)"
@@ -128,7 +128,7 @@ def test_folder_download_of_an_altered_archive_is_not_copied(tui):
     sb.alter_archive_file("Linux/wallet", top="current")
     tui.start()
     tui.send("2")
-    tui.wait_for(MENU_ROWS[0])
+    tui.wait_for(MENU_TITLE)
     ip = os.path.join(sb.home, "wallet")
     change_path(tui, ip)
     stop = " " + LABEL + refused("Linux/wallet", "sum mismatch")
