@@ -6,7 +6,8 @@ import os
 import pytest
 
 from golden import expect_screen
-from test_spine import TERMINALS, is_top_screen
+from test_spine import TERMINALS
+from tmux_session import TOP_HEADER
 
 ADVANCED_TITLE = " MAIN MENU-ADVANCED   "
 NOT_FOUND = "runlog.txt NOT FOUND, Waiting for user input"
@@ -54,7 +55,8 @@ def test_advanced_menu_screen_and_logging_toggle(tui):
     press(tui, "3", "advanced_menu_logging_enabled")
     press(tui, "3", "advanced_menu")
     # Back to the top menu with "0"; the program goes on.
-    press(tui, "0", is_top_screen, "the top screen")
+    press(tui, "0", lambda rows: rows[0].startswith(TOP_HEADER), "the top screen")
+    expect_screen(tui, "top_screen")
     assert tui.running()
 
 
