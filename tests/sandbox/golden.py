@@ -98,6 +98,6 @@ def expect_screen(tui, name, subs=(), timeout=5.0):
         time.sleep(0.03)
 
 
-def is_screen(rows, name, sandbox=None, subs=()):
+def is_screen(rows, name, sandbox=None):
     """True when rows are the golden screen NAME (a predicate for waits)."""
-    return normalise(rows, sandbox, subs) == read_golden(name)
+    return normalise(rows, sandbox) == read_golden(name)

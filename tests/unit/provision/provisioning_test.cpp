@@ -134,32 +134,27 @@ protected:
         fake.existingSystemPaths = {"/usr/bin/xterm", "/usr/bin/gnome-terminal",
                                     "/usr/bin/xfce4-terminal"};
     }
-    // The list as src/provision/package_list.def writes it, group by group (the kernel headers
-    // named in full): the one list the program is built from, read here the same way.
-    static std::vector<std::vector<std::string>> listedGroups() {
+    // Each group of src/provision/package_list.def (included as the program includes it) with
+    // the names no earlier group named, the kernel headers named in full: one run each on a
+    // machine without them.
+    static std::vector<std::vector<std::string>> freshRuns() {
 #define PACKAGES_32BIT(...) {__VA_ARGS__},
 #define PACKAGES_64BIT(...) {__VA_ARGS__},
 #define PACKAGES_FONTS(...) {__VA_ARGS__},
 #define PACKAGES_PROGRAMS(...) {__VA_ARGS__},
-        std::vector<std::vector<std::string>> groups = {
+        const std::vector<std::vector<std::string>> listed = {
 #include "provision/package_list.def"
         };
 #undef PACKAGES_32BIT
 #undef PACKAGES_64BIT
 #undef PACKAGES_FONTS
 #undef PACKAGES_PROGRAMS
-        for (auto& g : groups) {
-            for (auto& p : g) p = provision::withKernelRelease(p, kRelease);
-        }
-        return groups;
-    }
-    // Each group's names that no earlier group named: one run each on a machine without them.
-    static std::vector<std::vector<std::string>> freshRuns() {
         std::vector<std::vector<std::string>> out;
         std::set<std::string> seen;
-        for (const auto& g : listedGroups()) {
+        for (const auto& group : listed) {
             out.emplace_back();
-            for (const auto& n : g) {
+            for (const auto& p : group) {
+                const std::string n = provision::withKernelRelease(p, kRelease);
                 if (seen.insert(n).second) out.back().push_back(n);
             }
         }
