@@ -28,7 +28,7 @@
 
 namespace {
 
-void keyExit() { std::exit(0); }
+console::Next keyExit() { std::exit(0); }
 
 // What key 3 chooses from: the installation this run made and the wallet picked last. Both
 // flows leave their program in thisRun().programPath, the one that came last; a pick is told
@@ -67,20 +67,16 @@ void keyScan() {
     }
 }
 
-void keyAdvanced() {
+console::Next keyAdvanced() {
     runAdvancedMenu();
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
+    return console::stay();
 }
 
 std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
-
-// Shown once on the top screen after Ctrl-C ended a flow.
-bool gInterrupted = false;
-// Shown once on the top screen after an operation of the top menu (empty: none).
-std::string gNextStatus;
 
 bool isProgram(const std::string& path) {
     return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
@@ -101,24 +97,24 @@ console::Menu topMenu() {
         {"", blank},
         {"", blank},
         {"", blank},
-        {"1", " > PRESS 1..TO INSTALL A CORVANE WALLET", runInstallationMenu, true},
+        {"1", " > PRESS 1..TO INSTALL A CORVANE WALLET", console::staying(runInstallationMenu)},
         {"", blank},
         {"", blank},
         {"", blank},
         {"", blank},
         {"", blank},
         {"", blank},
-        {"8", " > PRESS 8..FOR ADVANCED OPTIONS, PREFERENCES AND INFORMATION", keyAdvanced, true},
+        {"8", " > PRESS 8..FOR ADVANCED OPTIONS, PREFERENCES AND INFORMATION", keyAdvanced},
         {"", blank},
         {"0", " > PRESS 0..TO EXIT", keyExit},
         {"", blank},
         // Keys the screen does not list.
-        {"2", std::nullopt, runManualInstallationMenu, true},
+        {"2", std::nullopt, console::staying(runManualInstallationMenu)},
         {"3", std::nullopt, launchWallet},
-        {"4", std::nullopt, keyScan},
-        {"5", std::nullopt, runSelectedWalletMenu},
-        {"6", std::nullopt, removeLaunchers},
-        {"7", std::nullopt, deleteAllWalletFiles},
+        {"4", std::nullopt, console::staying(keyScan)},
+        {"5", std::nullopt, console::staying(runSelectedWalletMenu)},
+        {"6", std::nullopt, console::staying(removeLaunchers)},
+        {"7", std::nullopt, console::staying(deleteAllWalletFiles)},
     };
     return menu;
 }
@@ -184,7 +180,7 @@ std::string programToLaunch(const std::string& installedThisRun, const std::stri
     return found;
 }
 
-void launchWallet() {
+console::Next launchWallet() {
     const auto& s = S();
     console::clearScreen();
     noteInstallation();
@@ -193,39 +189,34 @@ void launchWallet() {
                                : s.CURRENTOSACCOUNTUSERHOMEPATH;
     const std::string program = programToLaunch(launchRecord().installed, launchRecord().picked, ip,
                                                 s.CURRENTOSACCOUNTUSERHOMEPATH);
-    if (program.empty()) {
-        gNextStatus = kNoWalletStatus;
-        return;
-    }
+    if (program.empty()) return console::stayShowing(kNoWalletStatus);
     runCommand(walletLaunchCommand(s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME,
                                    s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME, program));
+    return console::stay();
 }
 
-void runTopMenuOnce() {
+std::optional<std::string> runTopMenuOnce(std::optional<std::string> status) {
     auto& s = S();
     if (s.APPLICATIONTEXTWALLETCURRENTSTATUS.empty())
         s.APPLICATIONTEXTWALLETCURRENTSTATUS = "Waiting for user input";
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
     console::Menu menu = topMenu();
-    std::string next = std::exchange(gNextStatus, std::string());
-    if (next.empty()) next = takeStartupStatus();
-    menu.status = gInterrupted   ? kInterruptedStatus
-                  : next.empty() ? console::kAwaitingStatus
-                                 : next;
-    gInterrupted = false;
+    if (!status || status->empty()) status = takeStartupStatus();
+    menu.status = status->empty() ? console::kAwaitingStatus : std::move(*status);
     std::error_code ec;
     const std::filesystem::path start = std::filesystem::current_path(ec);
     try {
-        console::runMenuPass(menu, s.ZXINKEY);
+        return console::runMenuPass(menu, s.ZXINKEY).status;
     } catch (const FlowInterrupted&) {
         // A command of the flow died of Ctrl-C: the flow ends here, nothing after it runs.
         s.ZXINKEY.clear();
         if (!start.empty()) (void)::chdir(start.c_str());
-        gInterrupted = true;
+        return kInterruptedStatus;
     }
 }
 
 void PROCESSDISPLAYWALLETINSTALLATIONMENU() {
-    while (true) runTopMenuOnce();
+    std::optional<std::string> status;
+    while (true) status = runTopMenuOnce(std::move(status));
 }

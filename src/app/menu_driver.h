@@ -1,6 +1,7 @@
 // The top-level menu: its screen and its dispatch table.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,11 @@ console::Menu topMenu();
 inline constexpr const char* kInterruptedStatus =
     "APPLICATION STATUS= Interrupted by Ctrl-C, Waiting for user input";
 
-// Runs one pass of the top menu: draw, wait for a key, dispatch it. (The driver repeats it.)
-// A flow whose command dies of Ctrl-C ends there: the pass returns to the top screen, which
-// then shows kInterruptedStatus, in the folder it started from.
-void runTopMenuOnce();
+// Runs one pass of the top menu: draw (with status, when the last pass left one, else the
+// start-up's, else the waiting text), wait for a key, dispatch it. Returns the status the
+// next pass shows; the driver repeats it. A flow whose command dies of Ctrl-C ends there:
+// the pass returns kInterruptedStatus for the top screen, in the folder it started from.
+std::optional<std::string> runTopMenuOnce(std::optional<std::string> status = std::nullopt);
 
 // The launch command line of key "3" for the given terminal names and program: in the
 // terminal emulator when one was found (the picked name decides the option, -x for
@@ -47,5 +49,5 @@ inline constexpr const char* kNoWalletStatus =
 
 // The menu driver: runs the top menu until the program ends.
 void PROCESSDISPLAYWALLETINSTALLATIONMENU();
-// Top menu key "3": starts the wallet in a terminal.
-void launchWallet();
+// Top menu key "3": starts the wallet in a terminal, or says there is none.
+console::Next launchWallet();

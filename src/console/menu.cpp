@@ -41,21 +41,25 @@ void drawMenuScreen(const Menu& menu) {
     }
 }
 
-bool runMenuPass(const Menu& menu, std::string& key) {
+Next runMenuPass(const Menu& menu, std::string& key) {
     drawMenuScreen(menu);
     key = waitMenuKey();
     for (const auto& e : menu.entries) {
         if (e.key.empty() || e.key != key) continue;
-        if (e.clearsKey || !e.action) key.clear();
-        if (!e.action) return false;
-        e.action();
-        return true;
+        key.clear();
+        return e.action ? e.action() : leave();
     }
-    return true;
+    return stay();
 }
 
 void runMenu(const std::function<Menu()>& build, std::string& key) {
-    while (runMenuPass(build(), key)) {
+    std::optional<std::string> status;
+    while (true) {
+        Menu menu = build();
+        if (status) menu.status = std::move(*status);
+        Next next = runMenuPass(menu, key);
+        if (next.leaves) return;
+        status = std::move(next.status);
     }
 }
 

@@ -11,19 +11,39 @@
 
 namespace console {
 
+// What a menu does once an entry's action is over: it is drawn again or it is left, and the
+// next drawing shows the status the action leaves (once; none: the menu's own status).
+struct Next {
+    bool leaves = false;
+    std::optional<std::string> status;
+};
+
+// The menu is drawn again with its own status.
+inline Next stay() { return {}; }
+// The menu is drawn again, showing status this once (for a Row22 menu its whole text).
+inline Next stayShowing(std::string status) { return {false, std::move(status)}; }
+// The menu ends.
+inline Next leave() { return {true, std::nullopt}; }
+
+using Action = std::function<Next()>;
+
+// An action that always stays: for operations that leave nothing for the menu to show.
+template <typename F>
+Action staying(F operation) {
+    return [operation = std::move(operation)]() mutable {
+        operation();
+        return stay();
+    };
+}
+
 // One row of a menu table.
 struct MenuEntry {
-    MenuEntry(std::string key, std::optional<std::string> line, std::function<void()> action = {},
-              bool clearsKey = false)
-        : key(std::move(key)),
-          line(std::move(line)),
-          action(std::move(action)),
-          clearsKey(clearsKey) {}
+    MenuEntry(std::string key, std::optional<std::string> line, Action action = {})
+        : key(std::move(key)), line(std::move(line)), action(std::move(action)) {}
 
     std::string key;                  // the key that selects it; empty: a line only
     std::optional<std::string> line;  // its screen line; none: a key the screen does not list
-    std::function<void()> action;     // what the key does; none: the key leaves the menu
-    bool clearsKey;                   // the key variable is emptied before the action runs
+    Action action;                    // what the key does; none: the key leaves the menu
 };
 
 // Where a menu shows its status text.
@@ -49,12 +69,14 @@ std::vector<std::string> menuLines(const Menu& menu);
 void drawMenuScreen(const Menu& menu);
 
 // One pass: draws the menu, waits for a key (stored in key), and runs the first entry with
-// that key. A key no entry has selects nothing. Returns false when the entry leaves the menu
-// (the key is then emptied).
-bool runMenuPass(const Menu& menu, std::string& key);
+// that key, with the key emptied first (the submenus an action opens read theirs into the
+// same variable; whatever they leave there, nothing else of this menu runs). A key no entry
+// has selects nothing and stays in key. Returns what the entry's action says comes next.
+Next runMenuPass(const Menu& menu, std::string& key);
 
 // Runs a menu until a key leaves it. The table is built anew for every drawing, so that the
-// lines show the current values.
+// lines show the current values; a status an action leaves replaces the table's on the next
+// drawing.
 void runMenu(const std::function<Menu()>& build, std::string& key);
 
 }  // namespace console

@@ -84,7 +84,8 @@ void runHelpSubmenu(const std::string& title, const std::vector<HelpPage>& pages
     std::vector<console::MenuEntry> entries;
     entries.reserve(pages.size() + 1);
     for (const auto& p : pages)
-        entries.push_back({p.key, p.entry, [&] { showPage(pageTitle, p.heading, p.body); }});
+        entries.push_back(
+            {p.key, p.entry, console::staying([&] { showPage(pageTitle, p.heading, p.body); })});
     entries.push_back({"0", back});
     console::runMenu([&] { return menuPage(title, entries); }, S().ZXINKEY);
 }
@@ -191,17 +192,20 @@ void showInformationPage(const std::string& key) {
 }  // namespace
 
 console::Menu advancedMenu() {
-    auto info = [](const char* key) { return [key] { showInformationPage(key); }; };
+    auto info = [](const char* key) {
+        return console::staying([key] { showInformationPage(key); });
+    };
+    using console::staying;
     return menuPage(" MAIN MENU-ADVANCED   ",
                     {
-                        {"1", " > PRESS 1.. TO VIEW MENU HELP", runMenuHelp},
-                        {"2", " > PRESS 2.. TO VIEW GENERAL HELP", runGeneralHelp},
+                        {"1", " > PRESS 1.. TO VIEW MENU HELP", staying(runMenuHelp)},
+                        {"2", " > PRESS 2.. TO VIEW GENERAL HELP", staying(runGeneralHelp)},
                         {"3",
                          S().LOGGINGENABLED == 1 ? " > PRESS 3.. TO TOOGLE LOGGING= ENABLED"
                                                  : " > PRESS 3.. TO TOOGLE LOGGING= DISABLED",
-                         toggleLogging},
-                        {"4", " > PRESS 4.. TO CLEAR THE RUNLOG", clearRunLog},
-                        {"5", " > PRESS 5.. TO VIEW THE RUNLOG", viewRunLog},
+                         staying(toggleLogging)},
+                        {"4", " > PRESS 4.. TO CLEAR THE RUNLOG", staying(clearRunLog)},
+                        {"5", " > PRESS 5.. TO VIEW THE RUNLOG", staying(viewRunLog)},
                         {"6", " > PRESS 6.. TO VIEW PRODUCT INFORMATION", info("6")},
                         {"7", " > PRESS 7.. TO VIEW LEGAL INFORMATION", info("7")},
                         {"8", " > PRESS 8.. TO VIEW AUTHOR INFORMATION", info("8")},

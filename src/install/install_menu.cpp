@@ -2,8 +2,6 @@
 // deletion and uninstallation, and the way back to the top menu.
 #include "install/install_menu.h"
 
-#include <optional>
-
 #include "console/console.h"
 #include "core/shared_state.h"
 #include "install/auto_install.h"
@@ -17,47 +15,43 @@ namespace install {
 
 namespace {
 
-// A flow that stopped on a missing file leaves its status for the next drawing only;
-// otherwise the menu shows its waiting text.
-std::optional<std::string> gStoppedStatus;
-
 // The typed path (made absolute and checked) becomes the installation path that keys 2, 3, 7
-// and 9 work on; an empty answer goes back to the home folder.
-void changeInstallationPath() {
+// and 9 work on; an empty answer goes back to the home folder. A refused path is said on the
+// next drawing; otherwise the menu shows its waiting text.
+console::Next changeInstallationPath() {
     auto& s = S();
     console::clearScreen();
     console::printLine(" ");
     const std::string typed = console::promptLine("Please specify the new installation path = ");
     const TypedPath taken =
         typed.empty() ? TypedPath{s.CURRENTUSERHOMEPATH, ""} : checkedPath(typed, startFolder());
-    if (!taken.path) {
-        gStoppedStatus = "APPLICATION STATUS= " + taken.refusal;
-        return;
-    }
+    if (!taken.path) return console::stayShowing("APPLICATION STATUS= " + taken.refusal);
     s.APPLICATIONTEXTWALLETINSTALLATIONPATH = *taken.path;
     s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *taken.path;
+    return console::stay();
 }
 
-void installAndExit() {
+// An installation that did not end the program leaves its last status on the menu.
+console::Next installAndExit() {
     // Nothing changes before the user said yes to the plan.
     const PlanAnswer answer = askPlan(Variant::A, S().APPLICATIONTEXTWALLETINSTALLATIONPATH);
-    if (answer == PlanAnswer::Back) {
-        gStoppedStatus = std::string("APPLICATION STATUS= ") + kPlanDeclinedStatus;
-        return;
-    }
+    if (answer == PlanAnswer::Back)
+        return console::stayShowing(std::string("APPLICATION STATUS= ") + kPlanDeclinedStatus);
     RunChoices choices;
     choices.systemPackages = answer != PlanAnswer::WithoutSystemPackages;
     const Outcome outcome = runAutomaticInstallation(
         Variant::A, [] { return installationMenuLines(true); }, choices);
     if (outcome != Outcome::Stopped) endProgramAfterInstallation();
     showInstallationSummary(outcome);
-    gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    return console::stayShowing(S().APPLICATIONTEXTWALLETCURRENTSTATUS);
 }
 
-void installAndStay() {
+// A completed installation leaves the menu's waiting text; any other its last status.
+console::Next installAndStay() {
     const Outcome outcome = runAutomaticInstallation(Variant::B);
     showInstallationSummary(outcome);
-    if (outcome != Outcome::Completed) gStoppedStatus = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
+    if (outcome == Outcome::Completed) return console::stay();
+    return console::stayShowing(S().APPLICATIONTEXTWALLETCURRENTSTATUS);
 }
 
 }  // namespace
@@ -75,13 +69,13 @@ console::Menu installationMenu(const std::string& applicationPath,
         {"", " "},
         {"", "  INSTALLATION DATE= " + installationDate},
         {"", " "},
-        {"1", " > PRESS 1..CHANGE CURRENT INSTALLATION PATH", changeInstallationPath, true},
+        {"1", " > PRESS 1..CHANGE CURRENT INSTALLATION PATH", changeInstallationPath},
         {"", " "},
         {"2", " > PRESS 2..INSTALL THE CORVANE WALLET FOR THIS USER AND EXIT INSTALLER",
-         installAndExit, true},
+         installAndExit},
         {"", " "},
         {"3", " > PRESS 3..INSTALL THE CORVANE WALLET FOR THIS USER AND NOT EXIT INSTALLER",
-         installAndStay, true},
+         installAndStay},
         {"", " "},
     };
     // The progress form, drawn while the installation that ends the program runs, offers
@@ -90,10 +84,10 @@ console::Menu installationMenu(const std::string& applicationPath,
         menu.entries.insert(
             menu.entries.end(),
             {{"7", " > PRESS 7..TO DELETE ALL FILES FROM THE CURRENT INSTALLATION PATH",
-              deleteAllWalletFiles, true},
+              console::staying(deleteAllWalletFiles)},
              {"", " "},
              {"9", " > PRESS 9..TO UNINSTALL THE WALLET FROM THE CURRENT INSTALLATION PATH",
-              uninstallWallet, true},
+              console::staying(uninstallWallet)},
              {"", " "}});
     }
     menu.entries.push_back({"0", " > PRESS 0..GO BACK"});
@@ -109,15 +103,13 @@ std::vector<std::string> installationMenuLines(bool progress) {
 }  // namespace install
 
 void runInstallationMenu() {
-    install::gStoppedStatus.reset();
     console::runMenu(
         [] {
             const auto& s = S();
             console::Menu menu =
                 install::installationMenu(s.APPLICATIONTEXTWALLETAPPLICATIONPATH,
                                           s.APPLICATIONTEXTWALLETINSTALLATIONDATE, false);
-            menu.status = install::gStoppedStatus.value_or(console::kAwaitingStatus);
-            install::gStoppedStatus.reset();
+            menu.status = console::kAwaitingStatus;
             return menu;
         },
         S().ZXINKEY);
