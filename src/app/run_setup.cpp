@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "core/build_config.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/file_status.h"
@@ -51,15 +52,11 @@ std::string fileFolderFor(std::string_view programFolder, bool programFolderWrit
     } else {
         return {};
     }
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
-    return base + "/corvane-installer";
+    return joinPath(withoutTrailingSlash(base), "corvane-installer");
 }
 
 bool makePrivateFolder(const std::string& folder) {
-    for (const auto& path : pathPrefixes(folder)) {
-        if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return isFolder(folder) && euidaccess(folder.c_str(), W_OK | X_OK) == 0;
+    return makeFolderPath(folder, 0700) == 0 && euidaccess(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 bool prepareToRun(const char* argv0, const std::string& startFolder, std::string& why) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_status.h"
@@ -67,6 +68,29 @@ bool setOwnFolderMode(const std::string& folder, unsigned mode) {
     const bool ok = fchmod(fd, mode) == 0;
     close(fd);
     return ok;
+}
+
+int makeFolder(const std::string& folder, unsigned mode) {
+    if (mkdir(folder.c_str(), mode) != 0) return errno;
+    setOwnFolderMode(folder, mode);  // the user's mask may have taken bits
+    return 0;
+}
+
+int makeFolderPath(const std::string& path, unsigned mode) {
+    for (const auto& prefix : pathPrefixes(path)) {
+        if (const int err = makeFolder(prefix, mode); err != 0 && err != EEXIST) return err;
+    }
+    return isFolder(path) ? 0 : ENOTDIR;
+}
+
+std::string temporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+}
+
+std::string makeTemporaryFolder(std::string_view prefix) {
+    std::string folder = joinPath(temporaryFolder(), std::string(prefix) + "XXXXXX");
+    return mkdtemp(folder.data()) != nullptr ? folder : std::string();
 }
 std::string rootRemoveFileCommand(std::string_view filePath) {
     return "rm -- \"" + doubleQuoteEscape(filePath) + "\"";
@@ -224,9 +248,7 @@ void emptyOpenFolder(int fd, bool runCommands, bool& removedFolder) {
 void createMissingFolders(const std::string& path) {
     for (const auto& prefix : pathPrefixes(path)) {
         if (canEnterFolder(prefix)) continue;
-        if (mkdir(prefix.c_str(), kFolderMode) == 0) {
-            setOwnFolderMode(prefix, kFolderMode);  // the user's mask may have taken bits
-        } else if (errno == EACCES || errno == EPERM || errno == EROFS) {
+        if (const int err = makeFolder(prefix); err == EACCES || err == EPERM || err == EROFS) {
             runElevated(rootMkdirCommand(prefix));
             runElevated(rootChownCommand(prefix, geteuid(), getegid()));
         }
@@ -236,10 +258,9 @@ void createMissingFolders(const std::string& path) {
 
 bool emptyFolder(const std::string& folder, bool runCommands) {
     // A trailing "/" would make open() follow a link in the last component.
-    std::string_view name = folder;
-    while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    const std::string name = withoutTrailingSlash(folder);
     if (name.empty()) return false;
-    int fd = open(std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     const bool removedFolder = emptyOpenedFolder(fd, runCommands);
     close(fd);

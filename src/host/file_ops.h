@@ -40,14 +40,28 @@ std::string rootChownCommand(std::string_view folder, unsigned uid,
                              unsigned gid);                    // chown -h uid:gid -- ...
 std::string rootRemoveFileCommand(std::string_view filePath);  // rm -- "..."
 
+// Mode of the folders the installer makes: the user's, readable by all, writable by the user
+// alone.
+inline constexpr unsigned kFolderMode = 0755;
+
+// Makes folder (its parent must stand) with exactly mode, whatever the user's mask. 0 when it
+// was made, else the errno (EEXIST when something stands there already). Every folder the
+// installer makes as the user is made here.
+int makeFolder(const std::string& folder, unsigned mode = kFolderMode);
+// Makes every missing folder of path with makeFolder, shortest first. 0 when path stands as a
+// folder afterwards, else the errno of the first folder that could not be made.
+int makeFolderPath(const std::string& path, unsigned mode = kFolderMode);
+
 // Makes every missing folder of path, shortest first, with mode kFolderMode: as the user where
 // the user may, else through the elevated runner (then given to the user). Stops at the first
 // folder that cannot be entered afterwards.
 void createMissingFolders(const std::string& path);
 
-// Mode of the folders the installer makes: the user's, readable by all, writable by the user
-// alone.
-inline constexpr unsigned kFolderMode = 0755;
+// The folder temporary files go into: $TMPDIR when set, else /tmp.
+std::string temporaryFolder();
+// Makes a new private folder (mode 0700, this user's) in temporaryFolder(), named prefix and
+// six random characters. Its path, or "" when it cannot be made (errno says why).
+std::string makeTemporaryFolder(std::string_view prefix);
 // Sets the mode of a folder of the user's own (no link followed); false when it is not a
 // folder or cannot be changed.
 bool setOwnFolderMode(const std::string& folder, unsigned mode);

@@ -14,6 +14,7 @@
 #include "config/custom_file.h"
 #include "config/object_marker_file.h"
 #include "console/console.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/file_status.h"
@@ -97,10 +98,9 @@ VariantPlan planFor(Variant v, const std::string& ip) {
 
 std::string copyDestination(const std::string& from, const std::string& to) {
     if (!isFolder(to)) return to;
-    std::string_view name = from;
-    while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
-    name = name.substr(name.rfind('/') == std::string_view::npos ? 0 : name.rfind('/') + 1);
-    return to + (!to.empty() && to.back() == '/' ? "" : "/") + std::string(name);
+    const std::string whole = withoutTrailingSlash(from);
+    const std::size_t slash = whole.rfind('/');
+    return joinPath(to, slash == std::string::npos ? whole : whole.substr(slash + 1));
 }
 
 namespace {

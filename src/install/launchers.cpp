@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 #include "core/shared_state.h"
@@ -23,8 +22,6 @@
 #include "host/shell_quote.h"
 #include "host/whole_file.h"
 #include "install/desktop_trust.h"
-
-namespace fs = std::filesystem;
 
 namespace launchers {
 
@@ -176,8 +173,7 @@ std::string desktopFolder(const std::string& home) {
 
 std::string ensureDesktopFolder(const std::string& home) {
     std::string folder = desktopFolder(home);
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) fs::create_directories(folder, ec);
+    if (!isFolder(folder)) makeFolderPath(folder);
     return folder;
 }
 
@@ -236,10 +232,9 @@ namespace {
 // change, so nothing another user swaps in is read or written with root's rights. The
 // desktop launcher goes once the copy is in place (the launcher moves to the menu).
 void installForAllUsers(const std::string& desktopLauncher, const std::string& content) {
-    char folderTemplate[] = "/tmp/corvane-launcher-XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    if (folder == nullptr) return;
-    const std::string copy = std::string(folder) + "/launcher.desktop";
+    const std::string folder = makeTemporaryFolder("corvane-launcher-");
+    if (folder.empty()) return;
+    const std::string copy = folder + "/launcher.desktop";
     if (writeOwnFile(copy, content, 0644)) {
         const std::string target = std::string(kAllUsersMenuFolder) + "/" + kAllUsersLauncherName;
         if (runElevated(allUsersInstallCommand(copy, target)) == 0) {
@@ -247,7 +242,7 @@ void installForAllUsers(const std::string& desktopLauncher, const std::string& c
         }
         unlink(copy.c_str());
     }
-    rmdir(folder);
+    rmdir(folder.c_str());
 }
 
 }  // namespace
@@ -257,10 +252,7 @@ std::string writeLauncher(const Placement& p) {
     const std::string home = s.CURRENTUSERHOMEPATH;
     const std::string remembered = currentFolder();
 
-    if (!isFolder(p.folder)) {
-        std::error_code ec;
-        fs::create_directories(p.folder, ec);
-    }
+    if (!isFolder(p.folder)) makeFolderPath(p.folder);
     enterFolder(p.folder);
     std::string file = p.folder + "/" + p.fileName;
     const std::string content =

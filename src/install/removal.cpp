@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "console/console.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_ops.h"
@@ -86,15 +87,10 @@ bool presentNow(const Entry& e) {
 
 }  // namespace
 
-std::string trimTrailingSeparators(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    return std::string(path);
-}
-
 std::vector<Entry> installationEntries(
     std::string_view installPath, bool withConfig,
     const std::function<bool(const std::string&)>& isRealFolder) {
-    const std::string ip = trimTrailingSeparators(installPath);
+    const std::string ip = withoutTrailingSlash(installPath);
     std::vector<Entry> out;
     if (ip.empty()) return out;
     const std::string walletPath = join(ip, "wallet");
@@ -528,7 +524,7 @@ void planFromNames(Plan& plan, const std::string& ip, const std::string& home, W
 
 Plan makePlan(const std::string& installPath, const std::string& home, What what) {
     Plan plan;
-    const std::string ip = trimTrailingSeparators(installPath);
+    const std::string ip = withoutTrailingSlash(installPath);
     if (ip.empty()) return plan;
     plan.programs = {join(ip, "wallet"), join(join(ip, "wallet"), "wallet")};
     for (const std::string& folder : {join(ip, "wallet"), ip}) {

@@ -12,9 +12,6 @@
 
 namespace removal {
 
-// The installation path without trailing separators ("/" stays "/").
-std::string trimTrailingSeparators(std::string_view path);
-
 enum class Kind {
     File,         // a file (or a link) of the installation
     Tree,         // a downloaded archive folder: removed with all it holds

@@ -97,11 +97,8 @@ StepResult itemised(Installation& in, const std::string& step, std::vector<StepR
 // Makes one missing folder: as the user where the user may, else as root (and given to the
 // user). Empty when it stands afterwards, else the cause.
 std::string makeOneFolder(const std::string& folder) {
-    if (mkdir(folder.c_str(), kFolderMode) == 0) {
-        setOwnFolderMode(folder, kFolderMode);  // the user's mask may have taken bits
-        return "";
-    }
-    const int err = errno;
+    const int err = makeFolder(folder);
+    if (err == 0) return "";
     if (err != EACCES && err != EPERM && err != EROFS) return errnoText(err);
     const std::string mkdirLine = rootMkdirCommand(folder);
     if (const int st = runElevated(mkdirLine); st != 0) return exitCause("sudo mkdir", st);
@@ -264,13 +261,11 @@ RootCopy rootCopyOf(const std::string& package, const std::string& listed,
     if (digest == check->digests.end()) return c;
     c.cause.clear();
     const host::ScopedIdentity root(true);
-    char folderTemplate[] = "/tmp/corvane-package-XXXXXX";
-    const char* folder = root.ok() ? mkdtemp(folderTemplate) : nullptr;
-    if (folder == nullptr) {
+    c.folder = root.ok() ? makeTemporaryFolder("corvane-package-") : std::string();
+    if (c.folder.empty()) {
         c.cause = "no private folder for root's copy";
         return c;
     }
-    c.folder = folder;
     const std::optional<std::string> copy = copyAndVerify(package, c.folder);
     if (copy && net::sha256OfRegularFile(*copy) == digest->second) {
         c.path = *copy;
@@ -372,7 +367,7 @@ std::string launcherFolder(Installation& in, const std::string& folder) {
     if (canEnterFolder(folder)) return "";
     for (const std::string& prefix : pathPrefixes(folder)) {
         if (canEnterFolder(prefix)) continue;
-        if (mkdir(prefix.c_str(), kFolderMode) != 0) return errnoText(errno);
+        if (const int err = makeFolder(prefix); err != 0) return errnoText(err);
         receipt::addFolder(in.laid, prefix);
     }
     return "";
@@ -442,10 +437,9 @@ StepResult installAllUsersLauncher(Installation& in) {
     }
     // Root copies it from a private folder that only this user can change, so nothing another
     // user swaps in is read or written with root's rights.
-    char folderTemplate[] = "/tmp/corvane-launcher-XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    if (folder == nullptr) return failed("all-users launcher", target, errnoText(errno));
-    const std::string copy = std::string(folder) + "/launcher.desktop";
+    const std::string folder = makeTemporaryFolder("corvane-launcher-");
+    if (folder.empty()) return failed("all-users launcher", target, errnoText(errno));
+    const std::string copy = folder + "/launcher.desktop";
     const std::string content = launcherContent(p);
     int st = replaceFile(copy, content, WriteRule{FileMode::Private, 0644, true});
     StepResult r = st != 0 ? failed("all-users launcher", copy, errnoText(st))
@@ -454,7 +448,7 @@ StepResult installAllUsersLauncher(Installation& in) {
     if (r.state == StepState::Done && st != 0)
         r = failed("all-users launcher", target, exitCause("sudo install", st));
     unlink(copy.c_str());
-    rmdir(folder);
+    rmdir(folder.c_str());
     if (r.state == StepState::Failed) {
         markOnDesktop(in, p);  // the launcher stays on the desktop
         return r;

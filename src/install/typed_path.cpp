@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "console/console.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 
@@ -50,7 +51,7 @@ TypedPath checkedPath(std::string path, std::string_view startFolder) {
         if (startFolder.empty()) {
             return {std::nullopt, "Path Refused, Start Folder Unknown: Type A Full Path"};
         }
-        path = std::string(startFolder) + (startFolder.back() == '/' ? "" : "/") + path;
+        path = joinPath(startFolder, path);
     }
     // Too long a path or name cannot be made a folder: the flows would work (and wget would
     // download) wherever they happened to stand instead.

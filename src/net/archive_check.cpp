@@ -12,7 +12,9 @@
 #include <filesystem>
 
 #include "core/build_config.h"
+#include "core/path.h"
 #include "core/text.h"
+#include "host/file_ops.h"
 #include "host/file_status.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
@@ -75,11 +77,7 @@ bool writeFile(const std::string& path, const std::string& bytes) {
 // A private folder for gpgv's inputs and status, removed with its contents on scope exit.
 class PrivateFolder {
 public:
-    PrivateFolder() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "corvane-check-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
-    }
+    PrivateFolder() : path_(makeTemporaryFolder("corvane-check-")) {}
     ~PrivateFolder() {
         if (path_.empty()) return;
         std::error_code ec;
@@ -406,7 +404,7 @@ std::string keyringPathFor(const std::string& configured, const std::string& exe
     // Without its own folder a relative keyring names nothing trustworthy: none at all, so a
     // signed archive is refused ("no keyring") rather than checked against a stray file.
     if (executableFolder.empty()) return {};
-    return executableFolder == "/" ? "/" + configured : executableFolder + "/" + configured;
+    return joinPath(executableFolder, configured);
 }
 
 std::string executableFolder() {

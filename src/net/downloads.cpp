@@ -13,6 +13,7 @@
 
 #include "console/console.h"
 #include "core/build_config.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_ops.h"
@@ -271,7 +272,7 @@ int runBoundedWget(const std::string& commandLine) {
     const LinkSweep links = removeLinksBelow(folder, downloadTopOf(commandLine));
     if (!links.problem.empty()) return refuse("Link Not Removed " + links.problem);
     const int seconds = wgetTotalSeconds();
-    std::string tmpl = (std::filesystem::temp_directory_path() / "corvane-wgetrc-XXXXXX").string();
+    std::string tmpl = joinPath(temporaryFolder(), "corvane-wgetrc-XXXXXX");
     int fd = mkstemp(tmpl.data());
     // Without it the user's own settings would decide how links are handled.
     if (fd < 0) return refuse("No Private wget Settings");

@@ -16,6 +16,7 @@
 #include "config/custom_file.h"
 #include "config/object_marker_file.h"
 #include "console/console.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
@@ -26,10 +27,6 @@
 namespace {
 
 constexpr const char* kProbeFileName = "tempout.txt";
-
-std::string inFolder(const std::string& folder, const std::string& name) {
-    return folder.empty() ? name : folder + "/" + name;
-}
 
 // Start-up keeps its password file in the installation folder, which is still empty then:
 // that means the folder the program was started from.
@@ -60,7 +57,7 @@ void useRecordFormat() {
 // leaves it for this run only.
 void storeStartupPassword() {
     auto& s = S();
-    std::string path = inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName);
+    std::string path = joinPath(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName);
     if (access(".", W_OK) != 0) return;
     std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD);
     if (!enciphered) {
@@ -79,7 +76,7 @@ void storeStartupPassword() {
 void readStartupPassword() {
     auto& s = S();
     // Reading a missing file would create it; there is nothing to read then anyway.
-    if (!usableSecretPair(inFolder(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName),
+    if (!usableSecretPair(joinPath(s.APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName),
                           kPadFileName)) {
         return;
     }
@@ -100,7 +97,7 @@ std::string& startupStatus() {
 
 // A stored password that sudo no longer accepts is of no use and must not be offered again.
 void forgetStartupPassword() {
-    unlink(inFolder(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName).c_str());
+    unlink(joinPath(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName).c_str());
 }
 
 bool isEncipheredText(std::string_view text) {
@@ -220,10 +217,8 @@ std::string runSudoProbe() {
     if (createPrivateFile(kProbeFileName)) return runProbeHere();
 
     // The start folder is not writable: probe from a private folder of our own.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
-    std::string folder = base + "/corvane-probe-XXXXXX";
-    if (mkdtemp(folder.data()) == nullptr) fatalFileError(kProbeFileName, std::strerror(errno));
+    const std::string folder = makeTemporaryFolder("corvane-probe-");
+    if (folder.empty()) fatalFileError(kProbeFileName, std::strerror(errno));
     std::string text;
     {
         CurrentFolderGuard back;

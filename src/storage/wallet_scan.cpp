@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "console/console.h"
+#include "core/path.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/fatal.h"
@@ -65,16 +66,13 @@ std::string workingFolderPath() {
 }
 
 std::string mountFolderOf(std::string_view mountPath) {
-    if (!mountPath.empty() && mountPath.back() == '/') mountPath.remove_suffix(1);
-    return std::string(mountPath) + "/";
+    const std::string folder = withoutTrailingSlash(mountPath);
+    return folder == "/" ? folder : folder + "/";
 }
 
 bool isSameFolder(std::string_view workingFolder, std::string_view folder) {
-    auto strip = [](std::string_view p) {
-        if (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
-        return p;
-    };
-    return !workingFolder.empty() && strip(workingFolder) == strip(folder);
+    return !workingFolder.empty() &&
+           withoutTrailingSlash(workingFolder) == withoutTrailingSlash(folder);
 }
 
 bool isWalletEntry(std::string_view entry) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/installWalletForLinux.h"
+#include "core/path.h"
 #include "install/launchers.h"
 #include "install/receipt.h"
 #include "net/sha256.h"
@@ -41,7 +42,7 @@ TEST(RemovalRule, EntriesOfEveryLayout) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.installPath);
-        const std::string trimmed = removal::trimTrailingSeparators(r.installPath);
+        const std::string trimmed = withoutTrailingSlash(r.installPath);
         const std::string ip = trimmed == "/" ? "" : trimmed;
         auto isReal = [&](const std::string& p) { return r.walletIsFolder && p == ip + "/wallet"; };
         const auto entries = removal::installationEntries(r.installPath, true, isReal);
