@@ -13,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/run_setup.h"
 #include "console/console.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_ops.h"
@@ -167,7 +168,9 @@ public:
     Key readKey(int timeoutMs) override {
         return timeoutMs == 0 ? Key{KeyKind::Timeout, ""} : Key{KeyKind::Char, "n"};
     }
-    std::optional<TerminalSize> terminalSize() override { return TerminalSize{24, 80}; }
+    std::optional<TerminalSize> terminalSize() override {
+        return TerminalSize{kScreenRows, static_cast<int>(kScreenColumns)};
+    }
     std::string readLine(bool) override { return {}; }
     void sleepMs(int64_t ms) override { real_.sleepMs(ms); }
     LocalDateTime now() override { return real_.now(); }

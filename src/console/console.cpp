@@ -14,7 +14,6 @@ namespace console {
 namespace {
 
 constexpr std::size_t kMaxInputLength = 4095;
-constexpr int kTrackedRows = 24;
 
 struct Tracked {
     bool valid = false;
@@ -37,25 +36,26 @@ void writeScreen(std::string_view bytes) {
 // Rows a printed text takes before its line break (the terminal wraps at 80 columns).
 int rowsAdvanced(std::size_t startColumn, std::size_t length) {
     std::size_t end = startColumn - 1 + length;  // columns used on the first row and beyond
-    return end <= static_cast<std::size_t>(kScreenWidth) ? 1 : static_cast<int>((end + 79) / 80);
+    return end <= kScreenColumns ? 1
+                                 : static_cast<int>((end + kScreenColumns - 1) / kScreenColumns);
 }
 
 void trackLine(std::size_t length) {
     if (!cursorKnown()) return;
     gCursor.row += rowsAdvanced(static_cast<std::size_t>(gCursor.column), length);
     gCursor.column = 1;
-    if (gCursor.row > kTrackedRows) gCursor.valid = false;  // the screen scrolled
+    if (gCursor.row > kScreenRows) gCursor.valid = false;  // the screen scrolled
 }
 
 void trackText(std::size_t length) {
     if (!cursorKnown()) return;
     std::size_t col = static_cast<std::size_t>(gCursor.column) + length;
-    while (col > static_cast<std::size_t>(kScreenWidth)) {
-        col -= kScreenWidth;
+    while (col > kScreenColumns) {
+        col -= kScreenColumns;
         ++gCursor.row;
     }
     gCursor.column = static_cast<int>(col);
-    if (gCursor.row > kTrackedRows) gCursor.valid = false;
+    if (gCursor.row > kScreenRows) gCursor.valid = false;
 }
 
 std::string timeOfDay(const LocalDateTime& t) {
@@ -80,7 +80,7 @@ std::string statusFrame() {
     const std::string shown = shownText(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
     s.TERMINALCONSOLELINE = paddedStatusLine(shown);
     s.TERMINALCONSOLELINEPADDING =
-        static_cast<int64_t>(kScreenWidth) - static_cast<int64_t>(shown.size());
+        static_cast<int64_t>(kScreenColumns) - static_cast<int64_t>(shown.size());
     return moveSequence(kStatusRow, 1) + s.TERMINALCONSOLELINE + "\n";
 }
 
@@ -195,8 +195,7 @@ void moveCursor(int row, int column) {
 
 std::string paddedStatusLine(std::string_view text) {
     std::string line(text);
-    if (line.size() < static_cast<std::size_t>(kScreenWidth))
-        line.append(kScreenWidth - line.size(), ' ');
+    if (line.size() < kScreenColumns) line.append(kScreenColumns - line.size(), ' ');
     return line;
 }
 
@@ -214,9 +213,7 @@ namespace {
 
 // A line of a screen ends at the screen's edge: a longer value (a typed path of thousands of
 // bytes) would wrap onto the rows below and scroll the title off the 24 rows.
-std::string_view withinWidth(std::string_view line) {
-    return line.substr(0, static_cast<std::size_t>(kScreenWidth));
-}
+std::string_view withinWidth(std::string_view line) { return line.substr(0, kScreenColumns); }
 
 }  // namespace
 
@@ -287,11 +284,11 @@ void drawAside(int row, int column, std::string_view text) {
 }
 
 bool tooSmall(const TerminalSize& size) {
-    return size.rows < kScreenRows || size.columns < kScreenWidth;
+    return size.rows < kScreenRows || size.columns < static_cast<int>(kScreenColumns);
 }
 
 std::string tooSmallFrame(const TerminalSize& size) {
-    std::string text = "Terminal too small: needs " + std::to_string(kScreenWidth) + "x" +
+    std::string text = "Terminal too small: needs " + std::to_string(kScreenColumns) + "x" +
                        std::to_string(kScreenRows) + ", has " + std::to_string(size.columns) + "x" +
                        std::to_string(size.rows);
     const int columns = size.columns < 1 ? 1 : size.columns;

@@ -7,12 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/screen.h"
 #include "host/platform.h"
 
 namespace console {
 
-constexpr int kStatusRow = 22;
-constexpr int kScreenWidth = 80;
 constexpr const char* kAwaitingStatus = "APPLICATION STATUS= Awaiting user input";
 
 // Escapes of the frame, composed so that a whole screen goes out in one write.
@@ -81,7 +80,6 @@ std::string applyInputRule(std::string_view typed);
 // A terminal smaller than the screens (80x24). The frame shown instead of the screen: the
 // cleared terminal with one line, centred, that says the size needed and the size it has
 // (cut to the terminal's width).
-constexpr int kScreenRows = 24;
 bool tooSmall(const TerminalSize& size);
 std::string tooSmallFrame(const TerminalSize& size);
 // While the terminal is too small: shows that frame, follows every resize, and once the

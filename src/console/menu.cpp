@@ -5,12 +5,6 @@
 
 namespace console {
 
-namespace {
-
-constexpr const char* kStatusLabel = " APPLICATION STATUS= ";
-
-}  // namespace
-
 std::vector<std::string> menuLines(const Menu& menu) {
     std::vector<std::string> lines;
     for (const auto& e : menu.entries) {
@@ -26,17 +20,17 @@ void drawMenuScreen(const Menu& menu) {
             drawMenu(lines, menu.status);
             break;
         case StatusPlace::NextLine:
-            lines.push_back(kStatusLabel + menu.status);
+            lines.push_back(std::string(kMenuStatusLabel) + menu.status);
             drawPage(lines);
             break;
         case StatusPlace::OpenLastLine:
             drawPage(lines);
-            print(kStatusLabel + menu.status);
+            print(std::string(kMenuStatusLabel) + menu.status);
             break;
         case StatusPlace::Row21Column2:
             drawPage(lines);
-            moveCursor(21, 2);
-            print(kStatusLabel + menu.status);
+            moveCursor(kStatusRow - 1, 2);
+            print(std::string(kMenuStatusLabel) + menu.status);
             break;
     }
 }

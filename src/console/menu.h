@@ -3,13 +3,20 @@
 // screen and the dispatch come from the same rows, so they cannot drift apart.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace console {
+
+// The label before a status text that a menu draws itself (every place but the status line),
+// and the columns it takes: the text starts after them.
+inline constexpr std::string_view kMenuStatusLabel = " APPLICATION STATUS= ";
+inline constexpr std::size_t kMenuStatusLabelWidth = kMenuStatusLabel.size();
 
 // What a menu does once an entry's action is over: it is drawn again or it is left, and the
 // next drawing shows the status the action leaves (once; none: the menu's own status).

@@ -11,14 +11,13 @@
 #include <cstdio>
 #include <deque>
 
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "host/whole_file.h"
 
 namespace runlog {
 namespace {
 
-constexpr std::size_t kScreenWidth = 80;
-constexpr int kStatusRow = 22;
 // Status lines kept while there is no log to append them to (the oldest go first).
 constexpr std::size_t kHeldStatusLines = 32;
 
@@ -58,7 +57,7 @@ void stopLogging() {
     gHeldStatuses.clear();
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = kWriteFailedStatus;
     std::string line = kWriteFailedStatus;
-    if (line.size() < kScreenWidth) line.append(kScreenWidth - line.size(), ' ');
+    if (line.size() < kScreenColumns) line.append(kScreenColumns - line.size(), ' ');
     platform().write(
         "\x1b"
         "7\x1b[" +

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/screen.h"
+
 namespace install {
 
 enum class Variant { A, B, C, D };
@@ -95,18 +97,17 @@ bool makeExecutable(const std::string& file);
 // The status of a flow stopped by a missing file (or a package that others could have
 // changed), in the status line's own style, cut to columns by shortening the path from its
 // front ("..." marks the cut).
-inline constexpr std::size_t kStatusColumns = 80;
 std::string missingFileStatus(const std::string& path, bool labelled,
-                              std::size_t columns = kStatusColumns);
+                              std::size_t columns = kScreenColumns);
 std::string unsafePackageStatus(const std::string& path, bool labelled,
-                                std::size_t columns = kStatusColumns);
+                                std::size_t columns = kScreenColumns);
 // The status of a flow stopped before its download because the download folder could not be
 // made or entered (the download would have filled whatever folder the flow stood in).
 std::string cannotEnterStatus(const std::string& folder, bool labelled,
-                              std::size_t columns = kStatusColumns);
+                              std::size_t columns = kScreenColumns);
 // The stop status of a download that wget reported as failed ("Installation Stopped, Download
 // Failed: network unreachable"), for a wget exit status (net::wgetProblem).
-std::string downloadFailedStatus(int wgetStatus, std::size_t columns = kStatusColumns);
+std::string downloadFailedStatus(int wgetStatus, std::size_t columns = kScreenColumns);
 // The status of an installation whose steps all ran while some failed.
 std::string problemsStatus(bool labelled, std::size_t failures);
 // text + path within columns: the path keeps its start and its end ("..." marks the cut).

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "console/menu.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/shell.h"
@@ -20,8 +22,8 @@ constexpr const char* kLabel = "APPLICATION STATUS= ";
 // Room for a stop status's text: after the label on the 80 columns of row 22, or (variant D,
 // unlabelled) after the selected-wallet menu's " APPLICATION STATUS= " at column 2.
 std::size_t statusTextColumns(const VariantPlan& plan) {
-    return plan.labelledStatus ? kStatusColumns - std::string_view(kLabel).size()
-                               : kStatusColumns - 1 - 21;
+    return plan.labelledStatus ? kScreenColumns - std::string_view(kLabel).size()
+                               : kScreenColumns - 1 - console::kMenuStatusLabelWidth;
 }
 
 }  // namespace

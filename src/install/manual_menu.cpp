@@ -7,6 +7,8 @@
 
 #include "config/custom_file.h"
 #include "console/console.h"
+#include "console/menu.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "host/file_ops.h"
 #include "host/file_status.h"
@@ -38,7 +40,7 @@ using install::StepResult;
 using install::StepState;
 
 // The status text stands after " APPLICATION STATUS= " on the menu's last row.
-constexpr std::size_t kManualStatusColumns = install::kStatusColumns - 21;
+constexpr std::size_t kManualStatusColumns = kScreenColumns - console::kMenuStatusLabelWidth;
 
 // An option's installation: the layout of the selected-wallet installations on IP (archive in
 // IP/archive/current, the files straight in IP), told on the status line only at its end.

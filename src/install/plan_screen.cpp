@@ -2,6 +2,7 @@
 #include "install/plan_screen.h"
 
 #include "console/console.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/shell.h"
@@ -13,12 +14,11 @@ namespace install {
 
 namespace {
 
-constexpr std::size_t kColumns = 80;
 constexpr std::size_t kIndent = 5;  // continuation lines of an item
 constexpr const char* kContinuedTitle = " WHAT THIS INSTALLATION WILL DO (CONTINUED)";
 
 void add(std::vector<std::string>& out, const std::string& text, std::size_t indent = kIndent) {
-    for (std::string& line : wrapped(text, kColumns, indent)) out.push_back(std::move(line));
+    for (std::string& line : wrapped(text, kScreenColumns, indent)) out.push_back(std::move(line));
 }
 
 std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }

@@ -18,6 +18,7 @@
 
 #include "console/console.h"
 #include "core/path.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_ops.h"
@@ -157,7 +158,7 @@ void appendCut(std::vector<std::string>& lines, const std::vector<std::string>& 
     const bool cut = texts.size() > rows;
     const std::size_t shown = cut ? rows - 1 : texts.size();
     for (std::size_t i = 0; i < shown; ++i) {
-        lines.push_back("   " + shownPath(texts[i], console::kScreenWidth - 3));
+        lines.push_back("   " + shownPath(texts[i], kScreenColumns - 3));
     }
     if (cut) lines.push_back("   ... and " + std::to_string(texts.size() - shown) + " more");
 }
@@ -166,7 +167,7 @@ std::vector<std::string> keptTexts(const std::vector<Kept>& kept) {
     std::vector<std::string> out;
     for (const Kept& k : kept) {
         const std::string why = " (" + k.why + ")";
-        out.push_back(shownPath(k.path, console::kScreenWidth - 3 - why.size()) + why);
+        out.push_back(shownPath(k.path, kScreenColumns - 3 - why.size()) + why);
     }
     return out;
 }
@@ -324,7 +325,7 @@ void addKept(std::vector<Kept>& kept, Kept k) {
 }
 
 std::string stoppedStatus(std::string_view text, const std::string& path) {
-    return std::string(text) + shownPath(path, console::kScreenWidth - text.size());
+    return std::string(text) + shownPath(path, kScreenColumns - text.size());
 }
 
 // Removes the file the probe found; false (with the status) when the removal must stop.

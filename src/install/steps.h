@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/screen.h"
 #include "install/auto_install.h"
 #include "install/launchers.h"
 #include "install/receipt.h"
@@ -53,7 +54,7 @@ struct Installation {
     std::size_t alreadyInstalled = 0;  // system packages found installed before
     // Lines the summary adds when it is shown (the desktop may ask to trust a launcher).
     std::vector<std::string> notes;
-    std::size_t statusColumns = kStatusColumns;
+    std::size_t statusColumns = kScreenColumns;
     // The progress screen a Redraw flow draws again with its statuses (variant A).
     const ProgressScreen* progressScreen = nullptr;
     // The launcher of a manual option (else the variant's own placement).

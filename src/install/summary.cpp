@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "console/console.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/run_log.h"
@@ -17,8 +18,7 @@ namespace {
 constexpr std::size_t kIndent = 9;  // continuation lines stand under the text
 
 void appendWrapped(std::vector<std::string>& out, const std::string& text) {
-    for (std::string& line : wrapped(text, kSummaryColumns, kIndent))
-        out.push_back(std::move(line));
+    for (std::string& line : wrapped(text, kScreenColumns, kIndent)) out.push_back(std::move(line));
 }
 
 }  // namespace

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "core/screen.h"
 #include "install/steps.h"
 
 namespace install {
 
-inline constexpr std::size_t kSummaryColumns = 80;
-// Lines of a summary page above its blank line and its key line (a page is 23 rows, so the
-// last line break never scrolls an 80x24 terminal).
-inline constexpr std::size_t kSummaryPageLines = 21;
+// Lines of a summary page above its blank line and its key line (a page is a row shorter than
+// the screen, so the last line break never scrolls the terminal).
+inline constexpr std::size_t kSummaryPageLines = kScreenRows - 3;
 
-// The summary's lines, each at most kSummaryColumns wide (long ones wrapped, continued
+// The summary's lines, each at most kScreenColumns wide (long ones wrapped, continued
 // indented). Empty when there is nothing to say (no step failed or was skipped, no package
 // found installed). runLogPath: "" when logging is off.
 std::vector<std::string> summaryLines(const Installation& in, const std::string& runLogPath);

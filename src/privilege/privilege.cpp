@@ -17,6 +17,7 @@
 #include "config/object_marker_file.h"
 #include "console/console.h"
 #include "core/path.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
@@ -154,12 +155,11 @@ std::vector<std::string> firstTimeSetupScreen(std::string_view version, std::str
 }
 
 std::string firstTimeSetupFailedStatus(int suStatus, std::string_view userName) {
-    constexpr std::size_t kWidth = 80;
     std::string first = suStatus == 0
                             ? "APPLICATION STATUS= FIRST-TIME SETUP RAN, su ended with status 0"
                             : "APPLICATION STATUS= FIRST-TIME SETUP FAILED, su ended with status " +
                                   std::to_string(suStatus);
-    if (first.size() < kWidth) first.append(kWidth - first.size(), ' ');
+    if (first.size() < kScreenColumns) first.append(kScreenColumns - first.size(), ' ');
     if (suStatus == 0) return first + "Log out and in again, then start this installer once more";
     // The advice must end within the row below (a third row would scroll the screen): the
     // first form that fits a user name that long.
@@ -168,9 +168,9 @@ std::string firstTimeSetupFailedStatus(int suStatus, std::string_view userName) 
          {"Ask someone with root rights to run  " + command + "  then log in again",
           "Ask someone with root rights to run " + command + "; log in again",
           "Have root run: " + command + "; log in again"}) {
-        if (advice.size() <= kWidth) return first + advice;
+        if (advice.size() <= kScreenColumns) return first + advice;
     }
-    return first + ("Have root run: " + command).substr(0, kWidth);
+    return first + ("Have root run: " + command).substr(0, kScreenColumns);
 }
 
 std::vector<std::string> passwordRequiredScreen(std::string_view version) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "console/console.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/platform.h"
@@ -326,7 +327,7 @@ private:
 
     static int screenRows() {
         const auto size = platform().terminalSize();
-        return size && size->rows > 0 ? size->rows : 24;
+        return size && size->rows > 0 ? size->rows : kScreenRows;
     }
     static int cursorRow() {
         SAVECONSOLEWINDOWCURSORPOSITION();

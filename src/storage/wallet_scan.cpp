@@ -15,6 +15,7 @@
 
 #include "console/console.h"
 #include "core/path.h"
+#include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/fatal.h"
@@ -39,13 +40,12 @@ bool enterFolder(const std::string& folder) {
 
 // The recursive listing's pause after find (the scan waits as the listing always did).
 constexpr int64_t kListingPauseMs = 2000;
-constexpr std::size_t kScreenWidth = 80;
 
 // "   FOLDER (DEVICE)" + tail, within one screen row: a long folder keeps its end.
 std::string partitionLine(std::string_view folder, std::string_view device,
                           const std::string& tail) {
     const std::string where = device.empty() ? std::string() : " (" + std::string(device) + ")";
-    const std::size_t room = kScreenWidth - 1;
+    const std::size_t room = kScreenColumns - 1;
     const std::size_t fixed = 3 + where.size() + tail.size();
     std::string shown(folder);
     if (fixed + shown.size() > room) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/screen.h"
+
 namespace storage {
 
 // The folder entered to list a mount path: one trailing "/" removed, then "/" appended
@@ -117,7 +119,7 @@ public:
 private:
     static constexpr int kTickMs = 100;
     static constexpr std::size_t kFirstRow = 3;
-    static constexpr std::size_t kRows = 22 - kFirstRow;  // rows above the status row
+    static constexpr std::size_t kRows = kStatusRow - kFirstRow;  // rows above the status row
 
     std::size_t firstShown() const;
     int rowOf(std::size_t index) const;

@@ -1,6 +1,7 @@
 // The closing summary: what it lists, how long lines wrap within 80 columns, and its pages.
 #include "install/summary.h"
 
+#include "core/screen.h"
 #include "test_support.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST(InstallationSummary, NamesEveryFailedAndSkippedStepWithinEightyColumns) {
         " Run log: /opt/installer/runlog.txt",
     };
     EXPECT_EQ(lines, want);
-    for (const auto& l : lines) EXPECT_LE(l.size(), install::kSummaryColumns) << l;
+    for (const auto& l : lines) EXPECT_LE(l.size(), kScreenColumns) << l;
 
     in.results = {skipped("copy wget", "/h/wget", "source and target are the same file")};
     in.alreadyInstalled = 0;
