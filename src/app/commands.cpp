@@ -13,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/run_setup.h"
 #include "console/console.h"
+#include "core/escape.h"
 #include "core/screen.h"
 #include "core/shared_state.h"
 #include "core/text.h"
@@ -107,27 +108,8 @@ Command parseCommand(const std::vector<std::string_view>& args) {
 }
 
 std::string stepLine(std::string_view mark, std::string_view text) {
-    return std::string(mark) + " " + console::shownText(text) + "\n";
+    return std::string(mark) + " " + escapeControls(text, Escaping::Screen) + "\n";
 }
-
-namespace {
-
-// The length of the well-formed UTF-8 sequence that starts at text[i] (a byte of 0x80 or
-// above), or 0 when none does.
-std::size_t utf8SequenceAt(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    const unsigned char c = byte(0);
-    const std::size_t n = c >= 0xf5 ? 0 : c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
-    if (n == 0 || i + n > text.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k)
-        if ((byte(k) & 0xc0) != 0x80) return 0;
-    // No overlong form, no surrogate, nothing above U+10FFFF.
-    if ((c == 0xe0 && byte(1) < 0xa0) || (c == 0xed && byte(1) >= 0xa0)) return 0;
-    if ((c == 0xf0 && byte(1) < 0x90) || (c == 0xf4 && byte(1) >= 0x90)) return 0;
-    return n;
-}
-
-}  // namespace
 
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
@@ -141,7 +123,7 @@ std::string jsonString(std::string_view text) {
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
         } else if (c >= 0x80) {
-            const std::size_t n = utf8SequenceAt(text, i);
+            const std::size_t n = utf8SequenceLength(text, i);
             out += n > 0 ? std::string(text.substr(i, n)) : std::string("\\ufffd");
             i += n > 0 ? n : 1;
             continue;
@@ -377,7 +359,7 @@ int runScan(const Command& c, Output& out) {
         printScanJson(out, wallets);
         return 0;
     }
-    for (const std::string& w : wallets) out.plain(console::shownText(w));
+    for (const std::string& w : wallets) out.plain(escapeControls(w, Escaping::Screen));
     return 0;
 }
 

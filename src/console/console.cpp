@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "core/escape.h"
 #include "core/shared_state.h"
 #include "host/platform.h"
 #include "host/run_log.h"
@@ -77,90 +78,15 @@ int msToNextSecond() {
 std::string statusFrame() {
     auto& s = S();
     runlog::recordStatus(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
-    const std::string shown = shownText(s.APPLICATIONTEXTWALLETCURRENTSTATUS);
+    const std::string shown =
+        escapeControls(s.APPLICATIONTEXTWALLETCURRENTSTATUS, Escaping::Screen);
     s.TERMINALCONSOLELINE = paddedStatusLine(shown);
     s.TERMINALCONSOLELINEPADDING =
         static_cast<int64_t>(kScreenColumns) - static_cast<int64_t>(shown.size());
     return moveSequence(kStatusRow, 1) + s.TERMINALCONSOLELINE + "\n";
 }
 
-void appendHex(std::string& out, unsigned char byte) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out += "\\x";
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0xf];
-}
-
-// Length of the well-formed UTF-8 sequence at text[i] (0 when the byte starts none).
-std::size_t utf8Length(std::string_view text, std::size_t i) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = b(i);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xbf;  // bounds of the second byte
-    if (c >= 0xc2 && c <= 0xdf) {
-        n = 2;
-    } else if (c >= 0xe0 && c <= 0xef) {
-        n = 3;
-        if (c == 0xe0) lo = 0xa0;
-        if (c == 0xed) hi = 0x9f;  // no surrogates
-    } else if (c >= 0xf0 && c <= 0xf4) {
-        n = 4;
-        if (c == 0xf0) lo = 0x90;
-        if (c == 0xf4) hi = 0x8f;
-    } else {
-        return 0;
-    }
-    if (i + n > text.size() || b(i + 1) < lo || b(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k) {
-        if (b(i + k) < 0x80 || b(i + k) > 0xbf) return 0;
-    }
-    return n;
-}
-
 }  // namespace
-
-std::string shownText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7f) {
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        if (c >= 0x80) {
-            const std::size_t n = utf8Length(text, i);
-            // U+0080..U+009F (C2 80..C2 9F) are the C1 controls: some terminals take U+009B
-            // as the start of a command.
-            if (n > 0 && !(n == 2 && c == 0xc2 && static_cast<unsigned char>(text[i + 1]) < 0xa0)) {
-                out.append(text.substr(i, n));
-                i += n;
-                continue;
-            }
-            const std::size_t bytes = n > 0 ? n : 1;
-            for (std::size_t k = 0; k < bytes; ++k)
-                appendHex(out, static_cast<unsigned char>(text[i + k]));
-            i += bytes;
-            continue;
-        }
-        if (c == '\t' && i == 0) {
-            out += '\t';
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == 0x1b) {
-            out += "\\e";
-        } else {
-            appendHex(out, c);
-        }
-        ++i;
-    }
-    return out;
-}
 
 std::string clearSequence() { return "\x1b[H\x1b[2J"; }
 
@@ -175,7 +101,7 @@ void clearScreen() {
 }
 
 void printLine(std::string_view text) {
-    std::string out = shownText(text);
+    std::string out = escapeControls(text, Escaping::Screen);
     const std::size_t length = out.size();
     out += '\n';
     writeScreen(out);
@@ -183,7 +109,7 @@ void printLine(std::string_view text) {
 }
 
 void print(std::string_view text) {
-    const std::string out = shownText(text);
+    const std::string out = escapeControls(text, Escaping::Screen);
     writeScreen(out);
     trackText(out.size());
 }
@@ -220,7 +146,7 @@ std::string_view withinWidth(std::string_view line) { return line.substr(0, kScr
 void drawMenu(const std::vector<std::string>& lines, std::string_view status) {
     std::string out = clearSequence();
     for (const auto& l : lines) {
-        out += withinWidth(shownText(l));
+        out += withinWidth(escapeControls(l, Escaping::Screen));
         out += '\n';
     }
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = std::string(status);
@@ -234,7 +160,7 @@ void drawPage(const std::vector<std::string>& lines) {
     std::string out = clearSequence();
     knowCursor(1, 1);
     for (const auto& l : lines) {
-        const std::string shown = shownText(l);
+        const std::string shown = escapeControls(l, Escaping::Screen);
         out += withinWidth(shown);
         out += '\n';
         trackLine(withinWidth(shown).size());

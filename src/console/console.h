@@ -18,13 +18,6 @@ constexpr const char* kAwaitingStatus = "APPLICATION STATUS= Awaiting user input
 std::string clearSequence();                    // clear the screen, cursor home
 std::string moveSequence(int row, int column);  // move the cursor (1-based)
 
-// Text as the screen shows it: every control character (C0, DEL, the C1 range U+0080-U+009F)
-// and every byte that is not part of well-formed UTF-8 is written as a visible escape (\n, \t,
-// \e, \x9b, ...), so a name taken from the disk can neither move the cursor nor start a
-// terminal command. Only a tab that opens a line stays: the screens' own indentation (no
-// variable text ever opens a line). Every text the kit prints passes through it.
-std::string shownText(std::string_view text);
-
 void clearScreen();
 void printLine(std::string_view text);  // the text (shown) and a line break
 void print(std::string_view text);      // the text (shown)

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <deque>
 
+#include "core/escape.h"
 #include "core/screen.h"
 #include "core/shared_state.h"
 #include "host/whole_file.h"
@@ -27,27 +28,6 @@ bool gHaveLastStatus = false;
 // deleted, and only the next command makes it again.
 bool gLogWritten = false;
 std::deque<std::string> gHeldStatuses;
-
-std::string oneLine(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 // Logging stops; the status line says why, drawn over whatever is on the screen (a command
 // may be running) with the cursor put back where it was.
@@ -125,11 +105,11 @@ std::string commandLine(const LocalDateTime& t, std::string_view command, int st
                   static_cast<long long>(durationMs / 1000),
                   static_cast<long long>(durationMs % 1000));
     return isoLocalTime(t) + " exit=" + std::to_string(status) + " duration=" + duration +
-           " command: " + oneLine(command) + "\n";
+           " command: " + escapeControls(command, Escaping::Log) + "\n";
 }
 
 std::string statusLine(const LocalDateTime& t, std::string_view status) {
-    return isoLocalTime(t) + " status: " + oneLine(status) + "\n";
+    return isoLocalTime(t) + " status: " + escapeControls(status, Escaping::Log) + "\n";
 }
 
 void recordCommand(std::string_view command, int status, int64_t durationMs) {

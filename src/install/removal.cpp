@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -17,6 +16,7 @@
 #include <system_error>
 
 #include "console/console.h"
+#include "core/escape.h"
 #include "core/path.h"
 #include "core/screen.h"
 #include "core/shared_state.h"
@@ -135,16 +135,7 @@ std::vector<Entry> presentEntries(const std::vector<Entry>& entries, const std::
 }
 
 std::string shownPath(std::string_view path, std::size_t columns) {
-    std::string shown;
-    for (unsigned char c : path) {
-        if (c < 0x20 || c == 0x7f) {
-            char buf[5];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            shown += buf;
-        } else {
-            shown += static_cast<char>(c);
-        }
-    }
+    const std::string shown = escapeControls(path, Escaping::Hex);
     if (shown.size() <= columns) return shown;
     return "..." + shown.substr(shown.size() - (columns - 3));
 }
