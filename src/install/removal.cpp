@@ -135,7 +135,7 @@ std::vector<Entry> presentEntries(const std::vector<Entry>& entries, const std::
 }
 
 std::string shownPath(std::string_view path, std::size_t columns) {
-    const std::string shown = escapeControls(path, Escaping::Hex);
+    std::string shown = escapeControls(path, Escaping::Hex);
     if (shown.size() <= columns) return shown;
     return "..." + shown.substr(shown.size() - (columns - 3));
 }
