@@ -171,10 +171,6 @@ std::vector<std::string> planLines(const InstallPlan& plan) {
                          " (it leaves your desktop)");
     }
     if (plan.packages) addSystemPackages(out, *plan.packages);
-    // A further page opens with a short title of its own: the spinner in the top right corner
-    // never stands over a line of the plan.
-    for (std::size_t at = kSummaryPageLines; at < out.size(); at += kSummaryPageLines)
-        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), kContinuedTitle);
     return out;
 }
 
@@ -191,6 +187,10 @@ PlanAnswer planAnswer(const InstallPlan& plan, std::string_view key) {
     return PlanAnswer::Back;
 }
 
+std::vector<std::vector<std::string>> planPages(const InstallPlan& plan) {
+    return pagesEndingWith(planLines(plan), planQuestion(plan), kContinuedTitle);
+}
+
 PlanAnswer askPlan(Variant v, const std::string& installationPath) {
     const SharedState& s = S();
     InstallPlan plan = installPlanFor(planFor(v, installationPath), s.CURRENTUSERHOMEPATH);
@@ -200,7 +200,7 @@ PlanAnswer askPlan(Variant v, const std::string& installationPath) {
         ScopedCommandTicker spinner(console::spinWhileCommandRuns);
         plan.packages = provision::lookAhead();
     }
-    const auto pages = pagesEndingWith(planLines(plan), planQuestion(plan));
+    const auto pages = planPages(plan);
     std::string key;
     for (const auto& page : pages) {
         console::drawPage(page);

@@ -31,11 +31,13 @@ enum class PlanAnswer { Everything, WithoutSystemPackages, Back };
 // The plan of a variant's steps for the user whose home folder is home (packages empty).
 InstallPlan installPlanFor(const VariantPlan& plan, const std::string& home);
 
-// The plan's lines, each at most 80 columns (a line that opens a further page of the summary's
-// pager is a short title), and its question: one line ending in "?" and the keys it takes, as
-// apt's "[Y/n]" names them.
+// The plan's lines, each at most 80 columns, and its question: one line ending in "?" and the keys
+// it takes, as apt's "[Y/n]" names them.
 std::vector<std::string> planLines(const InstallPlan& plan);
 std::string planQuestion(const InstallPlan& plan);
+// The plan's screens: its lines in pages, a further page under a short title of its own, and
+// the question on the last.
+std::vector<std::vector<std::string>> planPages(const InstallPlan& plan);
 // y or Y: everything; f or F (variant A): all but the system packages;
 // any other key (Enter included): back, nothing changed.
 PlanAnswer planAnswer(const InstallPlan& plan, std::string_view key);

@@ -55,24 +55,30 @@ std::vector<std::string> summaryLines(const Installation& in, const std::string&
 }
 
 std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string>& lines) {
-    return pagesEndingWith(lines, " > PRESS ANY KEY TO GO BACK TO THE MENU");
+    return pagesEndingWith(lines, " > PRESS ANY KEY TO GO BACK TO THE MENU",
+                           " INSTALLATION SUMMARY (CONTINUED)");
 }
 
 std::vector<std::vector<std::string>> pagesEndingWith(const std::vector<std::string>& lines,
-                                                      const std::string& lastLine) {
+                                                      const std::string& lastLine,
+                                                      const std::string& furtherTitle) {
     std::vector<std::vector<std::string>> pages;
-    const std::size_t count = (lines.size() + kSummaryPageLines - 1) / kSummaryPageLines;
-    for (std::size_t p = 0; p < count; ++p) {
-        const auto first = static_cast<std::ptrdiff_t>(p * kSummaryPageLines);
-        const auto end =
-            static_cast<std::ptrdiff_t>(std::min(lines.size(), (p + 1) * kSummaryPageLines));
-        std::vector<std::string> page(lines.begin() + first, lines.begin() + end);
+    for (auto next = lines.begin(); pages.empty() || next != lines.end();) {
+        std::vector<std::string> page;
+        if (!pages.empty()) page.push_back(furtherTitle);
+        const auto room = static_cast<std::ptrdiff_t>(kSummaryPageLines - page.size());
+        const auto end = lines.end() - next > room ? next + room : lines.end();
+        page.insert(page.end(), next, end);
+        next = end;
         page.resize(kSummaryPageLines, " ");
-        page.push_back(" ");
-        page.push_back(p + 1 < count ? " > PRESS ANY KEY FOR MORE (PAGE " + std::to_string(p + 1) +
-                                           " OF " + std::to_string(count) + ")"
-                                     : lastLine);
         pages.push_back(std::move(page));
+    }
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        pages[p].push_back(" ");
+        pages[p].push_back(p + 1 < pages.size()
+                               ? " > PRESS ANY KEY FOR MORE (PAGE " + std::to_string(p + 1) +
+                                     " OF " + std::to_string(pages.size()) + ")"
+                               : lastLine);
     }
     return pages;
 }

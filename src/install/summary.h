@@ -23,11 +23,15 @@ std::vector<std::string> summaryLines(const Installation& in, const std::string&
 
 // The lines cut into pages of kSummaryPageLines, each followed by a blank line and the key
 // line: " > PRESS ANY KEY FOR MORE (PAGE 1 OF 2)" or, on the last,
-// " > PRESS ANY KEY TO GO BACK TO THE MENU".
+// " > PRESS ANY KEY TO GO BACK TO THE MENU". A further page opens with the short title
+// " INSTALLATION SUMMARY (CONTINUED)".
 std::vector<std::vector<std::string>> summaryPages(const std::vector<std::string>& lines);
-// The same pages with another line in place of the last page's key line (a question).
+// The same pages with another line in place of the last page's key line (a question), and
+// furtherTitle as the first line of every page after the first: the spinner in the top right
+// corner then never stands over a line of the text. At least one page, even for no lines.
 std::vector<std::vector<std::string>> pagesEndingWith(const std::vector<std::string>& lines,
-                                                      const std::string& lastLine);
+                                                      const std::string& lastLine,
+                                                      const std::string& furtherTitle);
 
 // The run log's path while logging is on, else "".
 std::string runLogPathIfLogging();

@@ -42,7 +42,9 @@ TEST(InstallationSummary, NamesEveryFailedAndSkippedStepWithinEightyColumns) {
 }
 
 TEST(InstallationSummary, LongSummariesArePagedWithAKeyLineOnEachPage) {
-    const std::pair<std::size_t, std::size_t> cases[] = {{1, 1}, {21, 1}, {22, 2}, {50, 3}};
+    // 21 lines on the first page, 20 under the further pages' title.
+    const std::pair<std::size_t, std::size_t> cases[] = {
+        {1, 1}, {21, 1}, {22, 2}, {41, 2}, {42, 3}};
     for (const auto& [count, pages] : cases) {
         std::vector<std::string> lines;
         for (std::size_t i = 0; i < count; ++i) lines.push_back(" line " + std::to_string(i));
@@ -55,7 +57,10 @@ TEST(InstallationSummary, LongSummariesArePagedWithAKeyLineOnEachPage) {
                                       ? " > PRESS ANY KEY FOR MORE (PAGE " + std::to_string(p + 1) +
                                             " OF " + std::to_string(pages) + ")"
                                       : " > PRESS ANY KEY TO GO BACK TO THE MENU");
-            shown.insert(shown.end(), got[p].begin(), got[p].begin() + 21);
+            if (p > 0) {
+                EXPECT_EQ(got[p][0], " INSTALLATION SUMMARY (CONTINUED)");
+            }
+            shown.insert(shown.end(), got[p].begin() + (p > 0 ? 1 : 0), got[p].begin() + 21);
         }
         shown.resize(count);
         EXPECT_EQ(shown, lines);
