@@ -49,6 +49,10 @@ struct CommandOptions {
     // An elevated command: where the installer acts as root for another user (see
     // actForUser), it runs as root; every other command runs as that user.
     bool asRoot = false;
+    // The folder the command runs in; empty: the installer's own current folder. The child
+    // enters it before it runs anything: when it cannot, the command does not run and run()
+    // returns 127.
+    std::string workingFolder = {};
 };
 
 // Thrown by run() when the command died of SIGINT (the user pressed Ctrl-C): the flow that ran
@@ -61,7 +65,8 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Runs commandLine through /bin/sh -c in the current folder and waits for it.
+    // Runs commandLine through /bin/sh -c in options.workingFolder (the current folder when
+    // that is empty) and waits for it.
     // The terminal is in its ordinary (cooked) mode while the command runs.
     // Returns the exit status (128 + signal for a killed command, 127 when it cannot start);
     // throws FlowInterrupted when the command died of SIGINT.

@@ -230,13 +230,16 @@ void initSpawnAttributes(posix_spawnattr_t& attr, const Placement& placement) {
                                         (placement.groupOfItsOwn ? POSIX_SPAWN_SETPGROUP : 0));
 }
 
-// Starts /bin/sh with argv and envp (standard input from inputFd when it is not -1) and sets
-// pid. Returns posix_spawn's result.
+// Starts /bin/sh with argv and envp (standard input from inputFd when it is not -1; in folder
+// when it is not empty) and sets pid. Returns posix_spawn's result: a folder that the child
+// cannot enter ends it before /bin/sh runs, and posix_spawn returns that error.
 int spawnShell(pid_t& pid, char* const argv[], char* const envp[], int inputFd,
-               const Placement& placement) {
+               const std::string& folder, const Placement& placement) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (inputFd >= 0) posix_spawn_file_actions_adddup2(&actions, inputFd, 0);
+    // In the child: the installer's own current folder never moves for a command.
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 35))
     // In the child before it runs anything: no moment in which it reads the terminal from
     // the background.
@@ -320,7 +323,9 @@ public:
         {
             // Acting for a user: the command runs as the user, an elevated one as root.
             const host::ScopedIdentity identity(options.asRoot);
-            if (identity.ok()) rc = spawnShell(pid, argv, envp.data(), pipeFds[0], placement);
+            if (identity.ok())
+                rc = spawnShell(pid, argv, envp.data(), pipeFds[0], options.workingFolder,
+                                placement);
         }
         if (rc == 0) noteRunningCommand(pid, placement, options.outlivesInstaller);
         feedPipe(pipeFds, rc == 0 && options.input ? &*options.input : nullptr);

@@ -43,8 +43,14 @@ int runShellCommand(const std::string& commandLine, CommandOptions options) {
 }
 
 int runCommand(const std::string& commandLine, bool cLocale) {
+    return runCommandIn("", commandLine, cLocale);
+}
+
+int runCommandIn(const std::string& folder, const std::string& commandLine, bool cLocale) {
     ++gTerminalCommands;  // the command may write to the terminal
-    return runShellCommand(commandLine, CommandOptions{std::nullopt, cLocale, 0, {}});
+    CommandOptions options{std::nullopt, cLocale, 0, {}};
+    options.workingFolder = folder;
+    return runShellCommand(commandLine, options);
 }
 
 uint64_t terminalCommandsRun() { return gTerminalCommands; }
@@ -66,8 +72,13 @@ std::string elevatedInput(std::string_view password) {
 }
 
 int runElevated(const std::string& command, bool cLocale) {
+    return runElevatedIn("", command, cLocale);
+}
+
+int runElevatedIn(const std::string& folder, const std::string& command, bool cLocale) {
     ++gTerminalCommands;
     CommandOptions options{std::nullopt, cLocale, 0, {}};
+    options.workingFolder = folder;
     if (gElevation == Elevation::Password) options.input = elevatedInput(S().SUDOPASSWORD);
     options.asRoot = true;
     return runShellCommand(elevatedCommandLine(command), options);

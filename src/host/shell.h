@@ -31,6 +31,8 @@ private:
 // Runs a command line through the shell in the current folder; returns its exit status.
 // cLocale adds LC_ALL=C for commands whose output the program parses.
 int runCommand(const std::string& commandLine, bool cLocale = false);
+// The same in folder (the command's own working folder; 127 when it cannot be entered).
+int runCommandIn(const std::string& folder, const std::string& commandLine, bool cLocale = false);
 
 // How many commands runCommand and runElevated have started: they share the terminal, so the
 // console kit takes the cursor it tracks as unknown once this count has moved.
@@ -52,6 +54,8 @@ inline constexpr const char* kSudoReadsPassword = "sudo -kS -p '' ";
 inline constexpr const char* kNullInputWrapper = "sh -c 'exec \"$@\" </dev/null' sh ";
 std::string elevatedCommandLine(std::string_view command);
 int runElevated(const std::string& command, bool cLocale = false);
+// The same in folder (the command's own working folder; 127 when it cannot be entered).
+int runElevatedIn(const std::string& folder, const std::string& command, bool cLocale = false);
 
 // How the elevated runner gets root's rights: with the password on sudo's standard input (the
 // menus, and a command given --password-stdin), with sudo -n (a command run by a user whose

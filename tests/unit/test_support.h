@@ -46,11 +46,32 @@ public:
     double nextRandom = 0.5;
     bool eofWhenEmpty = false;
 
+    // cwd is the folder the command was given (as the real child would see it after entering
+    // it), else the current folder. A folder that cannot be entered runs nothing: 127.
     int run(const std::string& commandLine, const CommandOptions& options) override {
+        std::error_code ec;
+        std::string cwd = std::filesystem::current_path().string();
+        if (!options.workingFolder.empty())
+            cwd = std::filesystem::canonical(options.workingFolder, ec).string();
+        const bool enterable =
+            !ec && std::filesystem::is_directory(cwd, ec) && access(cwd.c_str(), X_OK) == 0;
         RecordedCommand c{commandLine, options.input, options.cLocale,
-                          std::filesystem::current_path().string(), options.timeLimitSeconds};
+                          enterable ? cwd : options.workingFolder, options.timeLimitSeconds};
         commands.push_back(c);
-        return onRun ? onRun(c) : 0;
+        if (!enterable) return 127;
+        if (!onRun) return 0;
+        // The handler runs where the command would: handlers that run the line for real (or
+        // write its files by relative name) land in the command's folder.
+        const std::filesystem::path saved = std::filesystem::current_path();
+        std::filesystem::current_path(cwd);
+        struct Back {
+            std::filesystem::path to;
+            ~Back() {
+                std::error_code ignored;
+                std::filesystem::current_path(to, ignored);
+            }
+        } back{saved};
+        return onRun(c);
     }
     void write(std::string_view bytes) override { screen.append(bytes); }
     CursorPos cursorReply{5, 7};  // where the terminal says the cursor is

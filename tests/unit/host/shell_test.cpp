@@ -177,4 +177,34 @@ TEST(CommandRunner, ACommandWhoseInputCannotBeHandedOverIsNotStarted) {
     EXPECT_EQ(WEXITSTATUS(ws), 127);
 }
 
+// The folder a command is given is the one it runs in, and the installer's own stays; a
+// folder that cannot be entered runs nothing at all (not in some other folder).
+TEST(CommandRunner, ACommandRunsInItsOwnFolderOrNotAtAll) {
+    ScopedTempDir tmp;
+    fs::create_directory(tmp / "given");
+    fs::create_directory(tmp / "start");
+    fs::current_path(tmp / "start");
+    const struct {
+        std::string folder;
+        int status;
+        std::string ranIn;  // where the command left its mark; "" for nowhere
+    } cases[] = {
+        {tmp / "given", 0, tmp / "given"},
+        {"", 0, tmp / "start"},
+        {tmp / "missing", 127, ""},
+        {tmp / "start/../given", 0, tmp / "given"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(tmp / "given/mark");
+        fs::remove(tmp / "start/mark");
+        CommandOptions options;
+        options.workingFolder = c.folder;
+        EXPECT_EQ(realPlatform().run("pwd -P > mark", options), c.status) << c.folder;
+        EXPECT_EQ(fs::current_path(), tmp / "start") << c.folder;
+        const std::string given = readFileBytes(tmp / "given/mark");
+        const std::string start = readFileBytes(tmp / "start/mark");
+        EXPECT_EQ(given + start, c.ranIn.empty() ? "" : c.ranIn + "\n") << c.folder;
+    }
+}
+
 }  // namespace
