@@ -72,15 +72,19 @@ void CREATEHASHFILE() {
     writeFreshPad(path, padLengthFor(readWholeFile(path, FileMode::Private).size()));
 }
 
-void ENCRYPTSTRING3() {
-    SharedState& s = S();
+std::string encipherWithFreshPad(std::string_view text, const std::string& padFile) {
     // Each encipherment takes a new pad; the new private file replaces the old one.
-    s.FILENAME = kPadFileName;
-    std::string pad = writeFreshPad(kPadFileName, kPadLength);
-    s.ENCRYPTEDSTRING = encipher(s.INPUTSTRING, pad);
+    return encipher(text, writeFreshPad(padFile, kPadLength));
 }
 
-void DECRYPTSTRING3() {
-    S().DECRYPTEDSTRING =
-        decipher(S().ENCRYPTEDSTRING, readWholeFile(kPadFileName, FileMode::Private));
+std::string decipherWithPad(std::string_view enciphered, const std::string& padFile) {
+    return decipher(enciphered, readWholeFile(padFile, FileMode::Private));
 }
+
+void ENCRYPTSTRING3() {
+    SharedState& s = S();
+    s.FILENAME = kPadFileName;
+    s.ENCRYPTEDSTRING = encipherWithFreshPad(s.INPUTSTRING, kPadFileName);
+}
+
+void DECRYPTSTRING3() { S().DECRYPTEDSTRING = decipherWithPad(S().ENCRYPTEDSTRING, kPadFileName); }

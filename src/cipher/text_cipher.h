@@ -44,6 +44,11 @@ std::string encipher(std::string_view text, std::string_view pad);
 // outside 1..95 gives no character, and groups without pad bytes give nothing.
 std::string decipher(std::string_view enciphered, std::string_view pad);
 
+// text enciphered with a fresh pad written to padFile (a new private file each time).
+std::string encipherWithFreshPad(std::string_view text, const std::string& padFile);
+// enciphered deciphered with the pad in padFile.
+std::string decipherWithPad(std::string_view enciphered, const std::string& padFile);
+
 // The cipher routines.
 void CREATEHASHFILE();
 void ENCRYPTSTRING3();

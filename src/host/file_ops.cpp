@@ -19,16 +19,6 @@
 #include "host/shell.h"
 #include "host/shell_capture.h"
 
-CurrentFolderGuard::CurrentFolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-
-CurrentFolderGuard::~CurrentFolderGuard() {
-    if (fd_ < 0) return;
-    if (fchdir(fd_) != 0) {
-        // The folder we came from is gone; nothing sensible is left to return to.
-    }
-    close(fd_);
-}
-
 std::string currentFolder() {
     std::string buf(4096, '\0');
     while (getcwd(buf.data(), buf.size()) == nullptr) {
@@ -195,9 +185,11 @@ void removeLibraryFiles(int fd, bool runCommands) {
             unlinkat(fd, name.c_str(), 0);
         }
     }
-    if (runCommands && fchdir(fd) == 0) {
-        for (const auto& command : libraryRemoveCommands()) runCommand(command);
-    }
+    if (!runCommands) return;
+    // The commands run in the folder itself, reached through the descriptor the walk opened
+    // (no path that a link could redirect); the installer's own current folder stays.
+    const std::string folder = "/proc/self/fd/" + std::to_string(fd);
+    for (const auto& command : libraryRemoveCommands()) runCommandIn(folder, command);
 }
 
 // Removes the entry name (st: its lstat) of the open folder fd: anything but a folder at once, a
@@ -269,7 +261,6 @@ bool emptyFolder(const std::string& folder, bool runCommands) {
 
 bool emptyOpenedFolder(int fd, bool runCommands) {
     bool removedFolder = false;
-    CurrentFolderGuard back;
     emptyOpenFolder(fd, runCommands, removedFolder);
     return removedFolder;
 }

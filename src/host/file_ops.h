@@ -9,19 +9,6 @@
 
 #include "core/shared_state.h"
 
-// Remembers the current folder (by descriptor, so a renamed path does not matter) and goes
-// back to it when the guard ends.
-class CurrentFolderGuard {
-public:
-    CurrentFolderGuard();
-    ~CurrentFolderGuard();
-    CurrentFolderGuard(const CurrentFolderGuard&) = delete;
-    CurrentFolderGuard& operator=(const CurrentFolderGuard&) = delete;
-
-private:
-    int fd_;
-};
-
 // The current folder's absolute path ("" when it cannot be told).
 std::string currentFolder();
 // Makes folder the current folder; false when it cannot be entered.

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace host {
 
 std::optional<struct stat> statPath(const std::string& path, Links links) {
@@ -32,4 +34,10 @@ bool isRegularFile(const std::string& path) {
 
 bool canEnterFolder(const std::string& path) {
     return !path.empty() && isFolder(path) && ::euidaccess(path.c_str(), X_OK) == 0;
+}
+
+int folderEntryError(const std::string& path) {
+    if (path.empty() || !pathExists(path)) return ENOENT;
+    if (!isFolder(path)) return ENOTDIR;
+    return ::euidaccess(path.c_str(), X_OK) == 0 ? 0 : errno;
 }

@@ -28,3 +28,5 @@ bool isFolder(const std::string& path);
 bool isRegularFile(const std::string& path);
 // True when path is a folder that the process may enter (what a change of directory needs).
 bool canEnterFolder(const std::string& path);
+// 0 when canEnterFolder(path), else the errno a change of directory into it would give.
+int folderEntryError(const std::string& path);

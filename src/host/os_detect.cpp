@@ -69,7 +69,6 @@ OsRelease classifyLsbRelease(std::string_view text) {
 void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
     auto& s = S();
     s.COMMANDLINEOUTPUT.clear();
-    CurrentFolderGuard back;
     std::string tempFolder = s.THISPROGRAMEXECUTABLEFILEPATH + "/" + kCaptureTempFolderName;
 
     s.PATHNAME = tempFolder;
@@ -79,13 +78,16 @@ void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
         CREATEALLDIRECTORIESNOTPRESENTINPATH();
         CHECKIFLOCALPATHEXISTS();
     }
-    if (s.PATHFOUND == 0 || chdir(tempFolder.c_str()) != 0) return;
+    if (s.PATHFOUND == 0) return;
 
-    unlink("tempout.txt");
-    runShellCommand(s.COMMANDLINEINPUT + " > tempout.txt 2>&1",
-                    CommandOptions{std::nullopt, true, 0, {}});
-    if (access("tempout.txt", F_OK) == 0) {
-        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readWholeFile("tempout.txt"));
+    // The command runs in the temporary folder, where its relative redirection lands.
+    const std::string scratch = tempFolder + "/tempout.txt";
+    unlink(scratch.c_str());
+    CommandOptions options{std::nullopt, true, 0, {}};
+    options.workingFolder = tempFolder;
+    runShellCommand(s.COMMANDLINEINPUT + " > tempout.txt 2>&1", options);
+    if (access(scratch.c_str(), F_OK) == 0) {
+        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readWholeFile(scratch));
     }
 }
 

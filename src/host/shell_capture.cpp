@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/fatal.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/regular_file.h"
 #include "host/shell.h"
@@ -46,34 +46,27 @@ const std::string& capture(const std::string& command, CapturePrivilege privileg
     auto& s = S();
     s.COMMANDLINEINPUT = command;
     std::string().swap(s.COMMANDLINEOUTPUT);
-    std::error_code ec;
-    const std::string start = std::filesystem::current_path(ec).string();
     const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
     const std::string scratch = folder + "/" + kScratch;
-    auto enterProgramFolder = [&] {
-        if (std::filesystem::current_path(ec).string() != folder && ::chdir(folder.c_str()) != 0)
-            fatalFileError(scratch, std::strerror(errno));
-    };
-    enterProgramFolder();
+    if (const int err = folderEntryError(folder); err != 0)
+        fatalFileError(scratch, std::strerror(err));
     // An old scratch file must never be read as this command's output.
-    if (::unlink(kScratch) != 0 && errno != ENOENT) fatalFileError(scratch, std::strerror(errno));
+    if (::unlink(scratch.c_str()) != 0 && errno != ENOENT)
+        fatalFileError(scratch, std::strerror(errno));
+    // The command runs in the program folder, so its relative redirection lands there.
     const std::string redirected = command + " > " + kScratch;
     if (privilege == CapturePrivilege::Elevated) {
-        runElevated(redirected, /*cLocale=*/true);
+        runElevatedIn(folder, redirected, /*cLocale=*/true);
     } else {
-        runCommand(redirected, /*cLocale=*/true);
+        runCommandIn(folder, redirected, /*cLocale=*/true);
     }
-    if (pauseMs > 0) {
-        platform().sleepMs(pauseMs);
-        enterProgramFolder();
-    }
+    if (pauseMs > 0) platform().sleepMs(pauseMs);
     // Read with one read call where the system allows; a link planted there is not followed.
-    const int readError = host::readFileInto(kScratch, s.COMMANDLINEOUTPUT);
+    const int readError = host::readFileInto(scratch, s.COMMANDLINEOUTPUT);
     if (readError != ENOENT) {
-        ::unlink(kScratch);
+        ::unlink(scratch.c_str());
         if (clean) cleanCaptureInPlace(s.COMMANDLINEOUTPUT);
     }
-    if (!start.empty() && start != folder) (void)::chdir(start.c_str());
     return s.COMMANDLINEOUTPUT;
 }
 

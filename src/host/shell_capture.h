@@ -1,4 +1,5 @@
-// Shell command capture: a command runs in the program folder with its standard output
+// Shell command capture: a command runs in the program folder (its own working folder; the
+// installer's stays where it is) with its standard output
 // redirected into tempout.txt, which is read back in one piece into COMMANDLINEOUTPUT. The
 // file is read with one read call and cleaned in place, so a listing of hundreds of thousands
 // of paths is held once, not copied on its way.
@@ -17,8 +18,8 @@ void cleanCaptureInPlace(std::string& text);
 
 // Runs command (+ " > tempout.txt", LC_ALL=C; elevated: the password on sudo's stdin) in the
 // program folder, waits pauseMs after it (through the platform), reads and deletes
-// tempout.txt, and returns to the starting folder. An old tempout.txt is deleted first and
-// never read. COMMANDLINEINPUT holds the command, COMMANDLINEOUTPUT the output (empty when
+// tempout.txt; the installer's current folder does not change. An old tempout.txt is deleted first
+// and never read. COMMANDLINEINPUT holds the command, COMMANDLINEOUTPUT the output (empty when
 // nothing), which is also returned.
 const std::string& captureThroughScratchFile(const std::string& command,
                                              CapturePrivilege privilege = CapturePrivilege::User,

@@ -21,6 +21,7 @@
 #include "core/shared_state.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "host/whole_file.h"
@@ -43,9 +44,13 @@ bool usableSecretPair(const std::string& passwordFile, const std::string& padFil
     return password && pad;
 }
 
-std::string runProbeHere() {
-    runShellCommand(kSudoProbeCommand, CommandOptions{std::nullopt, true, 0, {}});
-    return readWholeFile(kProbeFileName, FileMode::Private);
+// Runs the probe in folder ("": the current folder), where its relative redirection lands,
+// and reads what it wrote.
+std::string runProbeIn(const std::string& folder) {
+    CommandOptions options{std::nullopt, true, 0, {}};
+    options.workingFolder = folder;
+    runShellCommand(kSudoProbeCommand, options);
+    return readWholeFile(joinPath(folder, kProbeFileName), FileMode::Private);
 }
 
 void useRecordFormat() {
@@ -214,34 +219,31 @@ bool createPrivateFile(const std::string& path) {
 }
 
 std::string runSudoProbe() {
-    if (createPrivateFile(kProbeFileName)) return runProbeHere();
+    if (createPrivateFile(kProbeFileName)) return runProbeIn("");
 
     // The start folder is not writable: probe from a private folder of our own.
     const std::string folder = makeTemporaryFolder("corvane-probe-");
     if (folder.empty()) fatalFileError(kProbeFileName, std::strerror(errno));
-    std::string text;
-    {
-        CurrentFolderGuard back;
-        if (chdir(folder.c_str()) != 0 || !createPrivateFile(kProbeFileName)) {
-            int err = errno;
-            rmdir(folder.c_str());
-            fatalFileError(folder + "/" + kProbeFileName, std::strerror(err));
-        }
-        text = runProbeHere();
+    const std::string probeFile = joinPath(folder, kProbeFileName);
+    if (!createPrivateFile(probeFile)) {
+        int err = errno;
+        rmdir(folder.c_str());
+        fatalFileError(probeFile, std::strerror(err));
     }
-    unlink((folder + "/" + kProbeFileName).c_str());
+    std::string text = runProbeIn(folder);
+    unlink(probeFile.c_str());
     rmdir(folder.c_str());
     return text;
 }
 
-std::optional<std::string> encipherVerified(const std::string& password) {
+std::optional<std::string> encipherVerified(const std::string& password,
+                                            const std::string& padFile) {
     auto& s = S();
     for (int attempt = 0; attempt < kMaxEncipherTries; ++attempt) {
         s.INPUTSTRING = password;
-        ENCRYPTSTRING3();
-        std::string enciphered = s.ENCRYPTEDSTRING;
-        DECRYPTSTRING3();
-        if (s.DECRYPTEDSTRING == password) return enciphered;
+        s.ENCRYPTEDSTRING = encipherWithFreshPad(password, padFile);
+        s.DECRYPTEDSTRING = decipherWithPad(s.ENCRYPTEDSTRING, padFile);
+        if (s.DECRYPTEDSTRING == password) return s.ENCRYPTEDSTRING;
     }
     return std::nullopt;
 }
@@ -325,22 +327,27 @@ void runStartupSudoProcedure() {
     console::invalidateCursor();
 }
 
+// Works on the two files in the program folder by their full paths: the installer's own
+// current folder is the same before and after.
 void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
     auto& s = S();
-    CurrentFolderGuard back;
-    bool inProgramFolder = chdir(s.THISPROGRAMEXECUTABLEFILEPATH.c_str()) == 0;
+    const std::string& folder = s.THISPROGRAMEXECUTABLEFILEPATH;
+    const std::string passwordFile = joinPath(folder, kPasswordFileName);
+    const std::string padFile = joinPath(folder, kPadFileName);
+    const bool inProgramFolder = canEnterFolder(folder);
 
-    if (inProgramFolder && usableSecretPair(kPasswordFileName, kPadFileName)) {
-        s.FILENAME = kPasswordFileName;
+    if (inProgramFolder && usableSecretPair(passwordFile, padFile)) {
+        s.FILENAME = passwordFile;
         s.OBJECTSTRING.clear();
         READOBJECTINCUSTOMFILE();
+        s.FILENAME = kPasswordFileName;
         // Started from the program folder, start-up stored its record form in this same file.
         std::string stored = s.OBJECTSTRING;
         std::string recordStart = std::string(kPasswordMarker) + "=";
         if (stored.rfind(recordStart, 0) == 0) stored.erase(0, recordStart.size());
         if (isEncipheredText(stored)) {
             s.ENCRYPTEDSTRING = stored;
-            DECRYPTSTRING3();
+            s.DECRYPTEDSTRING = decipherWithPad(stored, padFile);
             if (!s.DECRYPTEDSTRING.empty()) {
                 s.SUDOPASSWORD = s.DECRYPTEDSTRING;
                 return;
@@ -349,17 +356,18 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
     }
 
     s.SUDOPASSWORD = console::promptSecret(kLaunchPrompt);
-    if (!inProgramFolder || access(".", W_OK) != 0) return;
+    if (!inProgramFolder || access(folder.c_str(), W_OK) != 0) return;
     if (!sudoAcceptsPassword(s.SUDOPASSWORD)) return;  // used this once, never stored
-    std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD);
+    std::optional<std::string> enciphered = encipherVerified(s.SUDOPASSWORD, padFile);
     if (!enciphered) {
-        unlink(kPasswordFileName);  // its pad was just replaced: it could only decipher wrongly
+        unlink(passwordFile.c_str());  // its pad was just replaced: it could only decipher wrongly
         return;
     }
-    if (!createPrivateFile(kPasswordFileName)) return;
-    s.FILENAME = kPasswordFileName;
+    if (!createPrivateFile(passwordFile)) return;
+    s.FILENAME = passwordFile;
     s.OBJECTSTRING = *enciphered;
     WRITEOBJECTINCUSTOMFILE();
+    s.FILENAME = kPasswordFileName;
 }
 
 // Folders that root may have to make need the password first.

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cipher/text_cipher.h"
+
 // The probe's command line; its messages land in tempout.txt.
 inline constexpr const char* kSudoProbeCommand = "sudo -vn 2> tempout.txt";
 inline constexpr const char* kPasswordFileName = "sudoPassword.txt";
@@ -77,10 +79,12 @@ bool usableSecretFile(const std::string& path);
 // secret never lands in a file that others can read). False when it cannot be created.
 bool createPrivateFile(const std::string& path);
 
-// Enciphers password with the pad in the current folder (a fresh hash.txt) and checks that
-// it deciphers back, at most kMaxEncipherTries times. Returns the enciphered text, or nothing
-// when the password cannot be stored (characters outside the cipher's table, such as "$").
-std::optional<std::string> encipherVerified(const std::string& password);
+// Enciphers password with a fresh pad in padFile (hash.txt in the current folder by default)
+// and checks that it deciphers back, at most kMaxEncipherTries times. Returns the enciphered
+// text, or nothing when the password cannot be stored (characters outside the cipher's
+// table, such as "$").
+std::optional<std::string> encipherVerified(const std::string& password,
+                                            const std::string& padFile = kPadFileName);
 
 // The privilege routines.
 void runStartupSudoProcedure();
