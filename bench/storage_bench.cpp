@@ -120,9 +120,11 @@ const bool kPeakChild = [] {
     if (std::getenv("CORVANE_SCAN_PEAK_WHOLE")) {
         // The peer: the listing captured whole and split afterwards, as the scan did before
         // it read the listing as a stream.
-        if (::chdir(folder) != 0) std::exit(1);
-        const std::string& listing = captureBytesThroughScratchFile(
-            storage::listingCommand(storage::workingFolderPath()) + " 2> /dev/null", 0);
+        std::error_code ec;
+        const std::string listed = fs::canonical(folder, ec).string();
+        if (ec) std::exit(1);
+        const std::string& listing =
+            captureBytesThroughScratchFile(storage::listingCommand(listed) + " 2> /dev/null", 0);
         wallets = storage::walletEntriesOf(listing);
     } else {
         wallets = storage::walletsBelow(folder);

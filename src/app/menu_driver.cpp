@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -204,14 +203,11 @@ std::optional<std::string> runTopMenuOnce(std::optional<std::string> status) {
     console::Menu menu = topMenu();
     if (!status || status->empty()) status = takeStartupStatus();
     menu.status = status->empty() ? console::kAwaitingStatus : std::move(*status);
-    std::error_code ec;
-    const std::filesystem::path start = std::filesystem::current_path(ec);
     try {
         return console::runMenuPass(menu, s.ZXINKEY).status;
     } catch (const FlowInterrupted&) {
         // A command of the flow died of Ctrl-C: the flow ends here, nothing after it runs.
         s.ZXINKEY.clear();
-        if (!start.empty()) (void)::chdir(start.c_str());
         return kInterruptedStatus;
     }
 }

@@ -109,8 +109,8 @@ Step followLink(Walk& w, const std::string& name, const std::string& here, const
     return Step::Restart;
 }
 
-// Opens the folder name below the current one and stands there.
-Step enterFolder(Walk& w, const std::string& name, const std::string& here) {
+// Opens the folder name below the walk's current one and makes it the walk's current one.
+Step stepIntoFolder(Walk& w, const std::string& name, const std::string& here) {
     Fd next(openat(w.current.get(), name.c_str(), kWalkFlags));
     struct stat st {};
     // Judged on what was opened: a folder swapped in after the look before counts.
@@ -148,7 +148,7 @@ Step walkComponent(Walk& w) {
         w.out.error = ENOTDIR;
         return Step::Stop;
     }
-    return enterFolder(w, name, here);
+    return stepIntoFolder(w, name, here);
 }
 
 }  // namespace

@@ -34,7 +34,6 @@ namespace {
 Outcome finish(Installation& in, bool ran) {
     SharedState& s = S();
     const VariantPlan& plan = in.plan;
-    enterFolder(in.startFolder);
     std::size_t failures = 0;
     for (const StepResult& r : in.results) failures += r.state == StepState::Failed ? 1 : 0;
     std::string text;
@@ -71,7 +70,6 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
     in = Installation{};
     in.ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
     in.plan = planFor(v, in.ip);
-    in.startFolder = currentFolder();
     in.statusColumns = statusTextColumns(in.plan);
     in.progressScreen = &progressScreen;
     in.systemPackages = choices.systemPackages;

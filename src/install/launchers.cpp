@@ -248,12 +248,20 @@ void installForAllUsers(const std::string& desktopLauncher, const std::string& c
 }  // namespace
 
 std::string writeLauncher(const Placement& p) {
+    const std::string remembered = currentFolder();
+    if (!isFolder(p.folder)) makeFolderPath(p.folder);
+    // The documented walk stands in the target folder while it writes, and variant A stays
+    // there; the writing itself goes by full paths.
+    enterFolder(p.folder);
+    std::string file = writeLauncherIn(p);
+    if (p.restoreWorkingDirectory) enterFolder(remembered);
+    return file;
+}
+
+std::string writeLauncherIn(const Placement& p) {
     SharedState& s = S();
     const std::string home = s.CURRENTUSERHOMEPATH;
-    const std::string remembered = currentFolder();
-
     if (!isFolder(p.folder)) makeFolderPath(p.folder);
-    enterFolder(p.folder);
     std::string file = p.folder + "/" + p.fileName;
     const std::string content =
         p.form == Form::A
@@ -275,7 +283,6 @@ std::string writeLauncher(const Placement& p) {
                 s.FILEPATH = menu;
                 CREATEALLDIRECTORIESNOTPRESENTINPATH();
                 s.FILEPATH = savedFilePath;
-                enterFolder(p.folder);
             }
             writeOwnFile(menu + "/" + p.fileName, content, 0755);
         } else if (p.after == After::MoveToAllUsers) {
@@ -284,7 +291,6 @@ std::string writeLauncher(const Placement& p) {
     }
     // Desktops ask before they start a launcher the user did not make (see desktop_trust.h).
     if (p.folder == desktopFolder(home) && isRegularFile(file)) desktop_trust::markTrusted(file);
-    if (p.restoreWorkingDirectory) enterFolder(remembered);
     return file;
 }
 std::string successMessage(std::string_view folder) {

@@ -57,7 +57,7 @@ std::string userMenuFolder(const std::string& home);
 enum class After { Nothing, CopyToUserMenu, MoveToAllUsers };
 
 struct Placement {
-    std::string folder;    // folder entered and written into
+    std::string folder;    // folder written into
     std::string fileName;  // launcher file name
     std::string program;   // what Exec starts
     std::string icon;      // what Icon names
@@ -87,7 +87,10 @@ bool writeOwnFile(const std::string& file, const std::string& content, unsigned 
 // Writes a launcher per the placement, for the shared state's terminal emulators and
 // password; returns its full path. Files in the user's folders are written by the program
 // itself, executable; only the launcher for all users goes through sudo. A file that cannot
-// be created is a fatal file error.
+// be created is a fatal file error. The current folder does not change.
+std::string writeLauncherIn(const Placement& p);
+// The same, walked as documented: the current folder is the placement's folder while it
+// writes, and stays there unless restoreWorkingDirectory (variant A stays on the desktop).
 std::string writeLauncher(const Placement& p);
 
 // Messages of the manual installation menu.

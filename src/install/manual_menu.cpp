@@ -53,7 +53,6 @@ Installation manualInstallation() {
     in.plan.folders.clear();
     in.plan.sourceFolder =
         install::manualArchiveFolder(install::thisRun().archiveFolder, in.ip) + "/current";
-    in.startFolder = currentFolder();
     in.statusColumns = kManualStatusColumns;
     // What option 3 puts in place (into IP/wallet/ when that is a folder, as cp does): the
     // launchers of this menu start that program and show that icon.
@@ -67,7 +66,6 @@ Installation manualInstallation() {
 std::optional<StepResult> runOption(Installation& in, std::vector<install::Step> steps) {
     steps.push_back({"receipt", false, install::saveReceipt});
     install::runSteps(in, steps);
-    enterFolder(in.startFolder);
     for (const StepResult& r : in.results) {
         if (r.state != StepState::Failed) continue;
         S().APPLICATIONTEXTWALLETCURRENTSTATUS = install::resultStatus(r, kManualStatusColumns);

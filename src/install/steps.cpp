@@ -72,11 +72,12 @@ void redrawThenStatus(const Installation& in, const std::string& text) {
     }
 }
 
-// Enters the folder a step works in; the failure when it cannot.
-std::optional<StepResult> enterOrFail(const Installation& in, const std::string& step,
-                                      const std::string& folder) {
-    if (enterFolder(folder)) return std::nullopt;
-    StepResult r = failed(step, folder, "cannot enter it: " + errnoText(errno));
+// The failure of a step whose commands run in folder, when they could not.
+std::optional<StepResult> unenterableFolder(const Installation& in, const std::string& step,
+                                            const std::string& folder) {
+    const int err = folderEntryError(folder);
+    if (err == 0) return std::nullopt;
+    StepResult r = failed(step, folder, "cannot enter it: " + errnoText(err));
     r.stopStatus = cannotEnterStatus(folder, false, in.statusColumns);
     return r;
 }
@@ -156,14 +157,14 @@ StepResult copyLocalWget(Installation& in) {
 StepResult downloadArchive(Installation& in) {
     SharedState& s = S();
     const std::string& folder = in.plan.downloadFolder;
-    // wget mirrors below the working folder: run anywhere else, it would fill that folder.
-    if (auto cannot = enterOrFail(in, "download", folder)) return *cannot;
+    // wget runs in folder and mirrors below it.
+    if (auto cannot = unenterableFolder(in, "download", folder)) return *cannot;
     redrawThenStatus(in, "Downloading Files");
     if (in.plan.download == Download::ArchiveRefresh) {
-        DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
+        net::refreshArchiveIn(folder);
     } else {
         s.REMOTEPATH = net::secondServerRemotePath();
-        DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();
+        net::downloadFolderIn(folder);
     }
     if (const auto& refused = net::lastDownloadRefusal()) {
         // wget did not run (the folder is locked by another download, a link could not be
@@ -480,7 +481,7 @@ void writeRecords(const Installation& in) {
         {"applicationTextWalletInstallationDate", s.APPLICATIONTEXTWALLETINSTALLATIONDATE},
     };
     // Variant A records its application folder too, with the object-marker writer; the others
-    // append their two records with the custom-file writer in the working directory (IP).
+    // append their two records with the custom-file writer, given the file's full path.
     if (in.plan.applicationPathRecord) {
         records.emplace_back("applicationTextWalletApplicationPath",
                              s.APPLICATIONTEXTWALLETAPPLICATIONPATH);
@@ -491,7 +492,9 @@ void writeRecords(const Installation& in) {
         if (in.plan.applicationPathRecord) {
             WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
         } else {
+            s.FILENAME = in.plan.configFolder + "/wallet.cfg";
             WRITEOBJECTANDVALUEINCUSTOMFILE();
+            s.FILENAME = "wallet.cfg";
         }
     }
 }
@@ -504,8 +507,7 @@ StepResult recordInstallation(Installation& in) {
     CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
     s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
     const std::string& folder = in.plan.configFolder;
-    // wallet.cfg is written in the working folder: anywhere else it would be lost there.
-    if (auto cannot = enterOrFail(in, "record wallet.cfg", folder)) return *cannot;
+    if (auto cannot = unenterableFolder(in, "record wallet.cfg", folder)) return *cannot;
     redrawThenStatus(in, "Updating configuration file");
     const std::string cfg = folder + "/wallet.cfg";
     writeRecords(in);

@@ -42,8 +42,7 @@ StepResult failed(std::string step, std::string object, std::string cause);
 // every result that was not a plain "done".
 struct Installation {
     VariantPlan plan;
-    std::string ip;           // the installation path
-    std::string startFolder;  // where the flow stood when it began (restored at its end)
+    std::string ip;  // the installation path
     // The archive check's verdict, kept for every later step (and the question before root).
     std::optional<net::ArchiveCheck> check;
     std::string program;   // the program as copied

@@ -144,10 +144,11 @@ std::string refusalStatus(const std::string& why) {
     return text;
 }
 
-int runWithin(const std::string& commandLine, int seconds) {
+int runWithin(const std::string& folder, const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
     CommandOptions options;
     options.timeLimitSeconds = seconds;
+    options.workingFolder = folder;
     const int status = runShellCommand(commandLine, options);
     // timeout's own statuses: 124 after SIGTERM, 128 + 9 when wget had to be killed. wget's
     // own statuses stay below 9.
@@ -256,7 +257,7 @@ std::string wgetFailureCause(int status) {
 
 const std::optional<std::string>& lastDownloadRefusal() { return gLastRefusal; }
 
-int runBoundedWget(const std::string& commandLine) {
+int runBoundedWget(const std::string& folder, const std::string& commandLine) {
     gLastTimedOut = false;
     gLastStatus = 0;
     gLastRefusal.reset();
@@ -265,7 +266,6 @@ int runBoundedWget(const std::string& commandLine) {
         gLastStatus = kDownloadRefused;
         return kDownloadRefused;
     };
-    const std::string folder = currentFolder();
     if (folder.empty()) return refuse("Cannot Tell The Download Folder");
     DownloadLock lock;
     if (auto busy = lock.take(folder)) return refuse(*busy);
@@ -288,37 +288,47 @@ int runBoundedWget(const std::string& commandLine) {
     {
         ScopedEnv env("WGETRC", tmpl);
         lock.shareWithChildren(true);
-        status = runWithin(commandLine, seconds);
+        status = runWithin(folder, commandLine, seconds);
         lock.shareWithChildren(false);
     }
     std::remove(tmpl.c_str());
     return status;
 }
 
-}  // namespace net
-
-void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER() {
+void refreshArchiveIn(const std::string& folder) {
     SharedState& s = S();
     console::printLine("ARCHIVE FILES CHECK..................... CHECKING");
     platform().sleepMs(5000);
     s.PATHNAME = s.CURRENTWALLETARCHIVEPATH;
     CHECKIFPATHEXISTS();
     if (s.PATHFOUND != 1) {
-        net::noteDownloadNotRun();
+        noteDownloadNotRun();
         return;
     }
     console::printLine("ARCHIVE FILES CHECK..................... DOWNLOADING");
     platform().sleepMs(2000);
-    s.REMOTEPATH = net::archiveServerRemotePath();
-    DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY();
+    s.REMOTEPATH = archiveServerRemotePath();
+    runBoundedWget(folder, timestampingMirrorCommand(s.STRINGVALUE, s.REMOTEPATH));
+    console::invalidateCursor();
+}
+
+void downloadFolderIn(const std::string& folder) {
+    runBoundedWget(folder, folderDownloadCommand(S().REMOTEPATH));
+    console::invalidateCursor();
+}
+
+}  // namespace net
+
+// The routines mirror below the current folder.
+
+void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER() {
+    net::refreshArchiveIn(currentFolder());
 }
 
 void DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY() {
-    net::runBoundedWget(net::timestampingMirrorCommand(S().STRINGVALUE, S().REMOTEPATH));
+    net::runBoundedWget(currentFolder(),
+                        net::timestampingMirrorCommand(S().STRINGVALUE, S().REMOTEPATH));
     console::invalidateCursor();
 }
 
-void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT() {
-    net::runBoundedWget(net::folderDownloadCommand(S().REMOTEPATH));
-    console::invalidateCursor();
-}
+void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT() { net::downloadFolderIn(currentFolder()); }

@@ -51,11 +51,12 @@ std::string userWgetrcPath();
 // Runs a wget command line with WGETRC pointing to a private bounded wgetrc for the duration
 // of the call (the previous WGETRC is restored and the private file removed afterwards), and
 // stops it after wgetTotalSeconds() in all. Returns wget's status (124 when stopped).
-// Before wget starts: the download lock of the working directory is taken (net/download_guard.h)
-// and every link where wget will write is removed. When either fails, or the private wgetrc
-// cannot be made, wget does not run: kDownloadRefused, and lastDownloadRefusal() says why.
+// wget runs in folder and mirrors below it. Before wget starts: the download lock of folder is
+// taken (net/download_guard.h) and every link where wget will write is removed. When either
+// fails, folder is empty, or the private wgetrc cannot be made, wget does not run:
+// kDownloadRefused, and lastDownloadRefusal() says why.
 inline constexpr int kDownloadRefused = -3;
-int runBoundedWget(const std::string& commandLine);
+int runBoundedWget(const std::string& folder, const std::string& commandLine);
 // Why the last runBoundedWget did not run wget, as the stop status (without the status line's
 // label, at most 58 columns): "Installation Stopped, Download Busy (Process N)", "...Link Not
 // Removed PATH", "...Cannot Lock PATH", "...No Private wget Settings". Nothing when it ran.
@@ -87,9 +88,15 @@ std::optional<std::string> cutShortFile(const std::string& folder);
 std::string wgetProblem(int status);
 std::string wgetFailureCause(int status);
 
+// The archive refresh (status lines, the check of CURRENTWALLETARCHIVEPATH, the timestamping
+// mirror with STRINGVALUE's rejects; sets REMOTEPATH) and the folder download of REMOTEPATH,
+// each mirroring below folder.
+void refreshArchiveIn(const std::string& folder);
+void downloadFolderIn(const std::string& folder);
+
 }  // namespace net
 
-// The download routines.
+// The download routines: the same, below the current folder.
 void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER();
 void DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY();
 void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT();

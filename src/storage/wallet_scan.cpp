@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -31,11 +32,15 @@ namespace {
 
 constexpr std::string_view kWalletEnding = "/wallet";
 
-// Enters folder unless the working folder already is it. One attempt: a folder that cannot be
-// entered is skipped, never waited for.
-bool enterFolder(const std::string& folder) {
-    if (isSameFolder(workingFolderPath(), folder)) return true;
-    return ::chdir(folder.c_str()) == 0 && isSameFolder(workingFolderPath(), folder);
+// The path the listing names for folder: folder as the system resolves it (without the
+// trailing "/"), when it can be entered and resolves to itself; a mount folder reached through
+// a link is not listed. One look: a folder that cannot be entered is skipped, never waited for.
+std::optional<std::string> listedFolderOf(const std::string& folder) {
+    if (!canEnterFolder(folder)) return std::nullopt;
+    std::error_code ec;
+    std::string resolved = std::filesystem::canonical(folder, ec).string();
+    if (ec || !isSameFolder(resolved, folder)) return std::nullopt;
+    return resolved;
 }
 
 // The recursive listing's pause after find (the scan waits as the listing always did).
@@ -58,12 +63,6 @@ std::string partitionLine(std::string_view folder, std::string_view device,
 }
 
 }  // namespace
-
-std::string workingFolderPath() {
-    std::error_code ec;
-    auto p = std::filesystem::current_path(ec);
-    return ec ? std::string() : p.string();
-}
 
 std::string mountFolderOf(std::string_view mountPath) {
     const std::string folder = withoutTrailingSlash(mountPath);
@@ -218,34 +217,30 @@ void WalletListing::finish() {
 
 std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount) {
     if (entryCount) *entryCount = 0;
-    if (!enterFolder(folder)) return {};
+    const std::optional<std::string> listed = listedFolderOf(folder);
+    if (!listed) return {};
     auto& s = S();
-    const std::string listed = workingFolderPath();
     const std::string& programFolder = s.THISPROGRAMEXECUTABLEFILEPATH;
     constexpr const char* kScratch = "tempout.txt";
     const std::string scratch = programFolder + "/" + kScratch;
-    // Run from the program folder, as every capture is: find's complaints about folders it
+    // Run in the program folder, as every capture is: find's complaints about folders it
     // may not read would scroll over the progress screen, so they go to a file there.
-    auto enterProgramFolder = [&] {
-        if (workingFolderPath() != programFolder && ::chdir(programFolder.c_str()) != 0)
-            fatalFileError(scratch, std::strerror(errno));
-    };
-    enterProgramFolder();
+    if (const int err = folderEntryError(programFolder); err != 0)
+        fatalFileError(scratch, std::strerror(err));
     // An old scratch file must never be read as this listing.
-    if (::unlink(kScratch) != 0 && errno != ENOENT) fatalFileError(scratch, std::strerror(errno));
-    s.COMMANDLINEINPUT = listingCommand(listed) + " 2> " + kListingErrorFile;
+    if (::unlink(scratch.c_str()) != 0 && errno != ENOENT)
+        fatalFileError(scratch, std::strerror(errno));
+    s.COMMANDLINEINPUT = listingCommand(*listed) + " 2> " + kListingErrorFile;
     std::string().swap(s.COMMANDLINEOUTPUT);
-    runCommand(s.COMMANDLINEINPUT + " > " + kScratch, /*cLocale=*/true);
+    runCommandIn(programFolder, s.COMMANDLINEINPUT + " > " + kScratch, /*cLocale=*/true);
     platform().sleepMs(kListingPauseMs);  // the recursive listing's pause
-    enterProgramFolder();
     // The names are split at zero bytes as the pieces come in: only the wallets found (and
     // one name at a time) are held, however much the partition holds.
     WalletListing listing;
-    if (host::readRegularFile(kScratch, [&](std::string_view piece) { listing.feed(piece); }) ||
-        entryExists(kScratch))
-        ::unlink(kScratch);
+    if (host::readRegularFile(scratch, [&](std::string_view piece) { listing.feed(piece); }) ||
+        entryExists(scratch))
+        ::unlink(scratch.c_str());
     listing.finish();
-    if (!listed.empty() && listed != programFolder) (void)::chdir(listed.c_str());
     if (entryCount) *entryCount = listing.entries();
     return listing.wallets();
 }
@@ -311,11 +306,10 @@ void rememberFound(const std::vector<std::string>& found, std::set<FileId>& seen
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = s.LOCATIONDYNAMICARRAY.upperBound();
 }
 
-// Comes back to the working folder it started in: later flows look for files (a local wget)
-// in the working folder, which must not be whichever mount folder was listed last.
+// Lists each mount folder by its path: the installer's current folder stays, so later flows
+// that look for files in it (a local wget) never look in whichever mount folder came last.
 void scanRecordedPartitions() {
     auto& s = S();
-    const std::string start = storage::workingFolderPath();
     s.LOCATIONDYNAMICARRAY.clear();
     s.NUMBEROFPATHSINLOCATIONDYNAMICARRAY = 0;
     const auto partitions = std::min<std::size_t>(
@@ -339,8 +333,6 @@ void scanRecordedPartitions() {
         progress.end(entries, found.size());
         rememberFound(found, seen);
     }
-    if (!start.empty() && !storage::isSameFolder(storage::workingFolderPath(), start))
-        (void)::chdir(start.c_str());
 }
 
 std::vector<std::string> foundPaths() {

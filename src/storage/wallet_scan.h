@@ -15,8 +15,6 @@ namespace storage {
 // The folder entered to list a mount path: one trailing "/" removed, then "/" appended
 // ("/" stays "/", "/home" gives "/home/").
 std::string mountFolderOf(std::string_view mountPath);
-// The working folder as the system reports it (empty when it cannot be told).
-std::string workingFolderPath();
 // Whether the working folder (reported without a trailing "/", except the root) is folder.
 bool isSameFolder(std::string_view workingFolder, std::string_view folder);
 // A listing entry is a wallet when its last seven characters are "/wallet".
@@ -70,11 +68,11 @@ SelectionChoice selectionChoiceFor(std::string_view key, const std::vector<std::
 inline constexpr const char* kNoWalletsStatus = "NO WALLETS FOUND, NEW INSTALLATION PATH SELECTED";
 std::string selectedWalletStatus(std::string_view installationPath);
 
-// Lists `folder` recursively (entering it first) and returns its wallet entries; the listing is
-// read back from the scratch file as a stream (WalletListing), never held whole. Nothing when the
-// folder cannot be entered. entryCount, when given, receives the number of entries listed. find's
-// own error lines go to the capture's error file (kListingErrorFile in the program folder), not to
-// the screen.
+// Lists `folder` recursively (by its resolved path; the current folder stays) and returns its
+// wallet entries; the listing is read back from the scratch file as a stream (WalletListing),
+// never held whole. Nothing when the folder cannot be entered or is reached through a link.
+// entryCount, when given, receives the number of entries listed. find's own error lines go to the
+// capture's error file (kListingErrorFile in the program folder), not to the screen.
 std::vector<std::string> walletsBelow(const std::string& folder, std::size_t* entryCount = nullptr);
 inline constexpr const char* kListingErrorFile = "temperr.txt";
 
