@@ -12,6 +12,8 @@
 
 namespace console {
 
+// The label that opens a status text.
+constexpr const char* kStatusLabel = "APPLICATION STATUS= ";
 constexpr const char* kAwaitingStatus = "APPLICATION STATUS= Awaiting user input";
 
 // Escapes of the frame, composed so that a whole screen goes out in one write.

@@ -20,17 +20,17 @@ void drawMenuScreen(const Menu& menu) {
             drawMenu(lines, menu.status);
             break;
         case StatusPlace::NextLine:
-            lines.push_back(std::string(kMenuStatusLabel) + menu.status);
+            lines.push_back(" " + std::string(kStatusLabel) + menu.status);
             drawPage(lines);
             break;
         case StatusPlace::OpenLastLine:
             drawPage(lines);
-            print(std::string(kMenuStatusLabel) + menu.status);
+            print(" " + std::string(kStatusLabel) + menu.status);
             break;
         case StatusPlace::Row21Column2:
             drawPage(lines);
             moveCursor(kStatusRow - 1, 2);
-            print(std::string(kMenuStatusLabel) + menu.status);
+            print(" " + std::string(kStatusLabel) + menu.status);
             break;
     }
 }

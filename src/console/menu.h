@@ -11,12 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "console/console.h"
+
 namespace console {
 
-// The label before a status text that a menu draws itself (every place but the status line),
-// and the columns it takes: the text starts after them.
-inline constexpr std::string_view kMenuStatusLabel = " APPLICATION STATUS= ";
-inline constexpr std::size_t kMenuStatusLabelWidth = kMenuStatusLabel.size();
+// A status text that a menu draws itself (every place but the status line) stands after a
+// blank and the status label: the columns before the text.
+inline constexpr std::size_t kMenuStatusLabelWidth = 1 + std::string_view(kStatusLabel).size();
 
 // What a menu does once an entry's action is over: it is drawn again or it is left, and the
 // next drawing shows the status the action leaves (once; none: the menu's own status).

@@ -34,7 +34,7 @@ namespace install {
 
 namespace {
 
-constexpr const char* kLabel = "APPLICATION STATUS= ";
+using console::kStatusLabel;
 
 }  // namespace
 
@@ -202,23 +202,26 @@ std::string fitWithPath(const std::string& text, const std::string& path, std::s
 }
 
 std::string missingFileStatus(const std::string& path, bool labelled, std::size_t columns) {
-    return fitWithPath(std::string(labelled ? kLabel : "") + "Installation Stopped, Missing File ",
-                       path, columns);
+    return fitWithPath(
+        std::string(labelled ? kStatusLabel : "") + "Installation Stopped, Missing File ", path,
+        columns);
 }
 
 std::string unsafePackageStatus(const std::string& path, bool labelled, std::size_t columns) {
     return fitWithPath(
-        std::string(labelled ? kLabel : "") + "Installation Stopped, Others Can Change ", path,
-        columns);
+        std::string(labelled ? kStatusLabel : "") + "Installation Stopped, Others Can Change ",
+        path, columns);
 }
 
 std::string cannotEnterStatus(const std::string& folder, bool labelled, std::size_t columns) {
-    return fitWithPath(std::string(labelled ? kLabel : "") + "Installation Stopped, Cannot Enter ",
-                       folder, columns);
+    return fitWithPath(
+        std::string(labelled ? kStatusLabel : "") + "Installation Stopped, Cannot Enter ", folder,
+        columns);
 }
 
 std::string downloadTimedOutStatus(bool labelled) {
-    return std::string(labelled ? kLabel : "") + "Installation Stopped, Download Timed Out After " +
+    return std::string(labelled ? kStatusLabel : "") +
+           "Installation Stopped, Download Timed Out After " +
            std::to_string(net::wgetTotalSeconds()) + " Seconds";
 }
 
@@ -228,7 +231,7 @@ std::string downloadFailedStatus(int wgetStatus, std::size_t columns) {
 }
 
 std::string problemsStatus(bool labelled, std::size_t failures) {
-    return std::string(labelled ? kLabel : "") + "Installation Finished With Problems, " +
+    return std::string(labelled ? kStatusLabel : "") + "Installation Finished With Problems, " +
            std::to_string(failures) + " Failed";
 }
 

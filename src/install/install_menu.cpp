@@ -25,7 +25,7 @@ console::Next changeInstallationPath() {
     const std::string typed = console::promptLine("Please specify the new installation path = ");
     const TypedPath taken =
         typed.empty() ? TypedPath{s.CURRENTUSERHOMEPATH, ""} : checkedPath(typed, startFolder());
-    if (!taken.path) return console::stayShowing("APPLICATION STATUS= " + taken.refusal);
+    if (!taken.path) return console::stayShowing(console::kStatusLabel + taken.refusal);
     s.APPLICATIONTEXTWALLETINSTALLATIONPATH = *taken.path;
     s.APPLICATIONTEXTWALLETAPPLICATIONPATH = *taken.path;
     return console::stay();
@@ -36,7 +36,7 @@ console::Next installAndExit() {
     // Nothing changes before the user said yes to the plan.
     const PlanAnswer answer = askPlan(Variant::A, S().APPLICATIONTEXTWALLETINSTALLATIONPATH);
     if (answer == PlanAnswer::Back)
-        return console::stayShowing(std::string("APPLICATION STATUS= ") + kPlanDeclinedStatus);
+        return console::stayShowing(std::string(console::kStatusLabel) + kPlanDeclinedStatus);
     RunChoices choices;
     choices.systemPackages = answer != PlanAnswer::WithoutSystemPackages;
     const Outcome outcome = runAutomaticInstallation(

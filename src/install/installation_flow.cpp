@@ -17,12 +17,12 @@ namespace install {
 
 namespace {
 
-constexpr const char* kLabel = "APPLICATION STATUS= ";
+using console::kStatusLabel;
 
 // Room for a stop status's text: after the label on the 80 columns of row 22, or (variant D,
 // unlabelled) after the selected-wallet menu's " APPLICATION STATUS= " at column 2.
 std::size_t statusTextColumns(const VariantPlan& plan) {
-    return plan.labelledStatus ? kScreenColumns - std::string_view(kLabel).size()
+    return plan.labelledStatus ? kScreenColumns - std::string_view(kStatusLabel).size()
                                : kScreenColumns - 1 - console::kMenuStatusLabelWidth;
 }
 
@@ -41,13 +41,13 @@ Outcome finish(Installation& in, bool ran) {
     if (!ran) {
         const StepResult& stop = in.results.back();
         text = resultStatus(stop, in.statusColumns);
-        if (plan.labelledStatus && !text.starts_with(kLabel)) text = kLabel + text;
+        if (plan.labelledStatus && !text.starts_with(kStatusLabel)) text = kStatusLabel + text;
         outcome = Outcome::Stopped;
     } else if (failures > 0) {
         text = problemsStatus(plan.labelledStatus, failures);
         outcome = Outcome::WithProblems;
     } else {
-        text = plan.labelledStatus ? kLabel + plan.finalStatus : plan.finalStatus;
+        text = plan.labelledStatus ? kStatusLabel + plan.finalStatus : plan.finalStatus;
     }
     if (outcome == Outcome::Completed && plan.statusMode == StatusMode::Redraw &&
         in.progressScreen && *in.progressScreen) {

@@ -50,7 +50,7 @@ bool Installation::anyFailed() const {
 
 namespace {
 
-constexpr const char* kLabel = "APPLICATION STATUS= ";
+using console::kStatusLabel;
 
 std::string exitCause(const std::string& command, int status) {
     return command + " exit status " + std::to_string(status);
@@ -60,13 +60,13 @@ std::string errnoText(int err) { return std::strerror(err); }
 
 void status(const Installation& in, const std::string& text) {
     if (in.plan.statusMode == StatusMode::Silent) return;
-    console::showStatus(in.plan.labelledStatus ? kLabel + text : text);
+    console::showStatus(in.plan.labelledStatus ? kStatusLabel + text : text);
 }
 
 // The progress screen and a status text (variant A); the status line alone otherwise.
 void redrawThenStatus(const Installation& in, const std::string& text) {
     if (in.plan.statusMode == StatusMode::Redraw && in.progressScreen && *in.progressScreen) {
-        console::drawMenu((*in.progressScreen)(), kLabel + text);
+        console::drawMenu((*in.progressScreen)(), kStatusLabel + text);
     } else {
         status(in, text);
     }

@@ -11,7 +11,7 @@ namespace install {
 
 namespace {
 
-constexpr const char* kLabel = "APPLICATION STATUS= ";
+using console::kStatusLabel;
 
 bool answeredYes() {
     const std::string key = console::waitMenuKey();
@@ -85,7 +85,7 @@ bool mayInstallForAllUsers(const net::ArchiveCheck& check, const std::string& pr
 }
 
 std::string notAuthenticatedStatus(const net::ArchiveCheck& check, bool labelled) {
-    return std::string(labelled ? kLabel : "") + "Installation Stopped, Not Authenticated (" +
+    return std::string(labelled ? kStatusLabel : "") + "Installation Stopped, Not Authenticated (" +
            unauthenticatedReason(check) + ")";
 }
 
@@ -118,7 +118,7 @@ bool mayInstallOlderArchive(const net::ArchiveCheck& check, const std::string& c
 }
 
 std::string rollbackStatus(bool labelled) {
-    return std::string(labelled ? kLabel : "") +
+    return std::string(labelled ? kStatusLabel : "") +
            "Installation Stopped, Archive Older Than The Installed One";
 }
 
