@@ -79,7 +79,11 @@ std::string temporaryFolder() {
 }
 
 std::string makeTemporaryFolder(std::string_view prefix) {
-    std::string folder = joinPath(temporaryFolder(), std::string(prefix) + "XXXXXX");
+    return makeTemporaryFolder(prefix, temporaryFolder());
+}
+
+std::string makeTemporaryFolder(std::string_view prefix, const std::string& base) {
+    std::string folder = joinPath(base, std::string(prefix) + "XXXXXX");
     return mkdtemp(folder.data()) != nullptr ? folder : std::string();
 }
 std::string rootRemoveFileCommand(std::string_view filePath) {

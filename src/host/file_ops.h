@@ -46,9 +46,11 @@ void createMissingFolders(const std::string& path);
 
 // The folder temporary files go into: $TMPDIR when set, else /tmp.
 std::string temporaryFolder();
-// Makes a new private folder (mode 0700, this user's) in temporaryFolder(), named prefix and
-// six random characters. Its path, or "" when it cannot be made (errno says why).
+// Makes a new private folder (mode 0700, this user's) in base (by default temporaryFolder()),
+// named prefix and six random characters. Its path, or "" when it cannot be made (errno says
+// why).
 std::string makeTemporaryFolder(std::string_view prefix);
+std::string makeTemporaryFolder(std::string_view prefix, const std::string& base);
 // Sets the mode of a folder of the user's own (no link followed); false when it is not a
 // folder or cannot be changed.
 bool setOwnFolderMode(const std::string& folder, unsigned mode);

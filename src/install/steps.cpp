@@ -262,7 +262,9 @@ RootCopy rootCopyOf(const std::string& package, const std::string& listed,
     if (digest == check->digests.end()) return c;
     c.cause.clear();
     const host::ScopedIdentity root(true);
-    c.folder = root.ok() ? makeTemporaryFolder("corvane-package-") : std::string();
+    // In /tmp, whatever TMPDIR says: a folder of root's own in a sticky folder nobody else
+    // can rename it out of (a TMPDIR that the user can write would let the user swap it).
+    c.folder = root.ok() ? makeTemporaryFolder("corvane-package-", "/tmp") : std::string();
     if (c.folder.empty()) {
         c.cause = "no private folder for root's copy";
         return c;
