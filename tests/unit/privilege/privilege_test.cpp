@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/installWalletForLinux.h"
+#include "golden.h"
 #include "host/shell.h"
 #include "test_support.h"
 
@@ -64,27 +65,9 @@ TEST(FirstTimeCommand, UserNameSurvivesBothShells) {
 
 TEST(Screens, FirstTimeAndPasswordRequired) {
     // The first-time screen names the password each prompt wants: the user's, then root's.
-    EXPECT_EQ(firstTimeSetupScreen("0.10.61", "tester"),
-              (std::vector<std::string>{
-                  " ",
-                  "\tWALLET INSTALLER VERSION = 0.10.61",
-                  " ",
-                  "   Your user password is required to setup this installer.",
-                  " ",
-                  "   You will be asked for TWO passwords: first your user password, then root's",
-                  "   (the second prompt, \"Password:\", comes from su and wants root's password)",
-                  " ",
-                  "   You will not see your key-presses while typing either password",
-                  " ",
-                  "   After you type in root's password, you will be logged out",
-                  "   (log in again and start this installer once more)",
-                  " ",
-                  "   No root password (as on Ubuntu)? Ask someone with root rights to run",
-                  "      usermod -aG sudo tester",
-                  "   then log in again and start this installer once more.",
-                  " ",
-                  " ",
-              }));
+    std::string screen;
+    for (const auto& line : firstTimeSetupScreen("0.10.61", "tester")) screen += line + "\n";
+    expectGolden("screens/first_time_setup.txt", screen);
     for (const auto& line : firstTimeSetupScreen("0.10.61", "a-long-user-name")) {
         EXPECT_LE(line.size(), 80u) << line;
     }
