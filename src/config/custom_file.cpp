@@ -136,13 +136,12 @@ std::string sortRecords(std::string_view content) {
     return formatSortedLines(sortRecordLines(sortLines(content)));
 }
 
-void READOBJECTINCUSTOMFILE() { S().OBJECTSTRING += withoutLineEnds(readWholeFile(S().FILENAME)); }
+std::string readCustomText(const std::string& name) { return withoutLineEnds(readWholeFile(name)); }
 
 namespace {
 
 // Places text in the first room of spaces (or at the end), despaces, writes the file once.
-void writeTextInCustomFile(const std::string& text) {
-    const std::string& path = S().FILENAME;
+void writeTextInCustomFile(const std::string& path, const std::string& text) {
     std::string content = readWholeFile(path);
     placeText(content, text);
     writeWholeFile(path, despace(content));
@@ -150,10 +149,21 @@ void writeTextInCustomFile(const std::string& text) {
 
 }  // namespace
 
-void WRITEOBJECTINCUSTOMFILE() { writeTextInCustomFile(S().OBJECTSTRING + "\n"); }
+void writeCustomText(const std::string& name, std::string_view text) {
+    writeTextInCustomFile(name, std::string(text) + "\n");
+}
+
+void writeCustomRecord(const std::string& name, std::string_view marker, std::string_view value,
+                       const RecordSyntax& syntax) {
+    writeTextInCustomFile(name, makeRecord(marker, value, syntax));
+}
+
+void READOBJECTINCUSTOMFILE() { S().OBJECTSTRING += readCustomText(S().FILENAME); }
+
+void WRITEOBJECTINCUSTOMFILE() { writeCustomText(S().FILENAME, S().OBJECTSTRING); }
 
 void WRITEOBJECTANDVALUEINCUSTOMFILE() {
-    writeTextInCustomFile(makeRecord(S().OBJECTMARKER, S().OBJECTVALUE, sharedRecordSyntax()));
+    writeCustomRecord(S().FILENAME, S().OBJECTMARKER, S().OBJECTVALUE, sharedRecordSyntax());
 }
 
 void READOBJECTANDVALUEINCUSTOMFILE() {

@@ -41,6 +41,16 @@ std::string formatSortedLines(const std::vector<std::string>& lines);
 // sortLines, sortRecordLines and formatSortedLines in one.
 std::string sortRecords(std::string_view content);
 
+// The custom-file reader of whole strings: the bytes of the file name (in the current folder)
+// without their line ends.
+std::string readCustomText(const std::string& name);
+// The custom-file writers on the file name in the current folder: text and a line feed, or the
+// record marker, initiator, value, terminator and line feed, placed in the first room of
+// spaces (or at the end), then the file despaced and written once.
+void writeCustomText(const std::string& name, std::string_view text);
+void writeCustomRecord(const std::string& name, std::string_view marker, std::string_view value,
+                       const RecordSyntax& syntax = {});
+
 // The custom-file routines.
 void READOBJECTINCUSTOMFILE();
 void WRITEOBJECTINCUSTOMFILE();

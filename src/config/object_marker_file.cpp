@@ -153,26 +153,42 @@ void keepLineEscape(const LineEscape& escape) {
 
 }  // namespace
 
+std::optional<std::string> readMarkedValue(const std::string& folder, const std::string& name,
+                                           std::string_view marker, const RecordSyntax& syntax) {
+    if (!canEnterFolder(folder)) return std::nullopt;
+    const std::string content = readWholeFile(joinPath(folder, name));
+    LineEscape escape = sharedLineEscape();
+    std::string value = readObjectValue(content, marker, syntax, escape);
+    keepLineEscape(escape);
+    return value;
+}
+
+std::optional<std::string> writeMarkedValue(const std::string& folder, const std::string& name,
+                                            std::string_view marker, std::string_view value,
+                                            const RecordSyntax& syntax) {
+    // Writing into whatever folder happens to be current would put the record into the wrong
+    // file: a folder that cannot be entered means no write at all.
+    if (!canEnterFolder(folder)) return std::nullopt;
+    const std::string path = joinPath(folder, name);
+    std::string content = readWholeFile(path);
+    LineEscape escape = sharedLineEscape();
+    std::string escaped = writeObjectRecord(content, marker, value, syntax, escape);
+    keepLineEscape(escape);
+    S().LINETERMINATORCHARALTERNATIVECHARSFLAG = 0;
+    writeWholeFile(path, content);
+    return escaped;
+}
+
 void READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH() {
     SharedState& s = S();
-    if (!canEnterFolder(s.FILEPATH)) return;  // OBJECTVALUE keeps what it held
-    std::string content = readWholeFile(joinPath(s.FILEPATH, s.FILENAME));
-    LineEscape escape = sharedLineEscape();
-    s.OBJECTVALUE = readObjectValue(content, s.OBJECTMARKER, sharedRecordSyntax(), escape);
-    keepLineEscape(escape);
+    // OBJECTVALUE keeps what it held when the folder cannot be entered.
+    if (auto value = readMarkedValue(s.FILEPATH, s.FILENAME, s.OBJECTMARKER, sharedRecordSyntax()))
+        s.OBJECTVALUE = std::move(*value);
 }
 
 void WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH() {
     SharedState& s = S();
-    // Writing into whatever folder happens to be current would put the record into the wrong
-    // file: a folder that cannot be entered means no write at all.
-    if (!canEnterFolder(s.FILEPATH)) return;
-    const std::string path = joinPath(s.FILEPATH, s.FILENAME);
-    std::string content = readWholeFile(path);
-    LineEscape escape = sharedLineEscape();
-    s.OBJECTVALUE =
-        writeObjectRecord(content, s.OBJECTMARKER, s.OBJECTVALUE, sharedRecordSyntax(), escape);
-    keepLineEscape(escape);
-    s.LINETERMINATORCHARALTERNATIVECHARSFLAG = 0;
-    writeWholeFile(path, content);
+    if (auto escaped = writeMarkedValue(s.FILEPATH, s.FILENAME, s.OBJECTMARKER, s.OBJECTVALUE,
+                                        sharedRecordSyntax()))
+        s.OBJECTVALUE = std::move(*escaped);
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,19 @@ std::string writeObjectRecord(std::string& content, std::string_view marker, std
 
 // Delimiters from the shared state; an unset one counts as its usual byte ("=", CR).
 RecordSyntax sharedRecordSyntax();
+
+// The object-marker reader on the file name in folder: the value of marker (see readObjectValue).
+// Nothing, and nothing read, when the folder cannot be entered. The run's line escape (kept in
+// the shared state for every record file of the run) is used and kept.
+std::optional<std::string> readMarkedValue(const std::string& folder, const std::string& name,
+                                           std::string_view marker,
+                                           const RecordSyntax& syntax = {});
+// The object-marker writer on the file name in folder (see writeObjectRecord), the file written
+// once: the value as it now stands escaped in the file. Nothing, and no write, when the folder
+// cannot be entered.
+std::optional<std::string> writeMarkedValue(const std::string& folder, const std::string& name,
+                                            std::string_view marker, std::string_view value,
+                                            const RecordSyntax& syntax = {});
 
 // The object-marker routines.
 void READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();

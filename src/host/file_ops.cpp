@@ -316,10 +316,10 @@ void DELETEDIRPATH5() {
 void ENUMERATERECURSIVEFILEANDFOLDERNAMESINCURRENTFOLDERINTOTEMPORARYDYNAMICARRAY() {
     auto& s = S();
     s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY = 0;
-    s.COMMANDLINEINPUT = "find -- " + shellQuote(currentFolder());
-    PIPECOMMANDLINEOUTPUTOFCURRENTDIRECTORYINTOVARIABLE();
-    if (s.COMMANDLINEOUTPUT.empty()) return;
+    const std::string& listing = captureThroughScratchFile("find -- " + shellQuote(currentFolder()),
+                                                           CapturePrivilege::User, 2000);
+    if (listing.empty()) return;
     s.TEMPORARYDYNAMICARRAY.clear();
     s.NUMBEROFFILEANDFOLDERNAMESINCURRENTFOLDERINTEMPORARYDYNAMICARRAY =
-        appendListingLines(s.COMMANDLINEOUTPUT, s.TEMPORARYDYNAMICARRAY);
+        appendListingLines(listing, s.TEMPORARYDYNAMICARRAY);
 }

@@ -13,6 +13,7 @@
 #include "core/text.h"
 #include "host/fatal.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/shell.h"
 #include "host/shell_capture.h"
@@ -66,29 +67,23 @@ OsRelease classifyLsbRelease(std::string_view text) {
     return out;
 }
 
-void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
-    auto& s = S();
-    s.COMMANDLINEOUTPUT.clear();
-    std::string tempFolder = s.THISPROGRAMEXECUTABLEFILEPATH + "/" + kCaptureTempFolderName;
-
-    s.PATHNAME = tempFolder;
-    CHECKIFLOCALPATHEXISTS();
-    if (s.PATHFOUND == 0) {
-        s.FILEPATH = tempFolder;
-        CREATEALLDIRECTORIESNOTPRESENTINPATH();
-        CHECKIFLOCALPATHEXISTS();
-    }
-    if (s.PATHFOUND == 0) return;
+std::string captureInTempFolder(const std::string& commandLine) {
+    const std::string tempFolder = S().THISPROGRAMEXECUTABLEFILEPATH + "/" + kCaptureTempFolderName;
+    if (!canEnterFolder(tempFolder)) createMissingFolders(tempFolder);
+    if (!canEnterFolder(tempFolder)) return "";
 
     // The command runs in the temporary folder, where its relative redirection lands.
     const std::string scratch = tempFolder + "/tempout.txt";
     unlink(scratch.c_str());
     CommandOptions options{std::nullopt, true, 0, {}};
     options.workingFolder = tempFolder;
-    runShellCommand(s.COMMANDLINEINPUT + " > tempout.txt 2>&1", options);
-    if (access(scratch.c_str(), F_OK) == 0) {
-        s.COMMANDLINEOUTPUT = cleanCapturedOutput(readWholeFile(scratch));
-    }
+    runShellCommand(commandLine + " > tempout.txt 2>&1", options);
+    if (access(scratch.c_str(), F_OK) != 0) return "";
+    return cleanCapturedOutput(readWholeFile(scratch));
+}
+
+void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL() {
+    S().COMMANDLINEOUTPUT = captureInTempFolder(S().COMMANDLINEINPUT);
 }
 
 void GETOSTYPE() {
@@ -98,9 +93,7 @@ void GETOSTYPE() {
     } else if (platform().systemPathExists("/etc/SuSE-release")) {
         s.OSSUBTYPE = "SuSE";
     } else {
-        s.COMMANDLINEINPUT = "lsb_release -a";
-        PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL();
-        OsRelease release = classifyLsbRelease(s.COMMANDLINEOUTPUT);
+        const OsRelease release = classifyLsbRelease(captureInTempFolder("lsb_release -a"));
         if (!release.subtype.empty()) s.OSSUBTYPE = release.subtype;
         if (!release.version.empty()) {
             s.OSVERSION = release.version;
@@ -115,9 +108,8 @@ void GETOSTYPE() {
     if (s.OSSUBTYPE.empty()) s.OSSUBTYPE = "Unknown";
     if (s.OSVERSION.empty()) s.OSVERSION = "Unknown";
 
-    s.COMMANDLINEINPUT = "uname -r";
-    PIPECOMMANDLINEOUTPUTINTOVARIABLE();
-    if (!s.COMMANDLINEOUTPUT.empty()) s.OSKERNELVERSION = s.COMMANDLINEOUTPUT;
+    if (const std::string& kernel = captureThroughScratchFile("uname -r"); !kernel.empty())
+        s.OSKERNELVERSION = kernel;
     s.OSKERNELDRIVERNAME = "Linux";
     if (!s.OSKERNELVERSION.empty()) s.OSKERNELDRIVERVERSION = s.OSKERNELVERSION;
 }

@@ -18,6 +18,11 @@ OsRelease classifyLsbRelease(std::string_view text);
 // The capture's scratch folder below the program folder.
 inline constexpr const char* kCaptureTempFolderName = "temp";
 
+// Runs commandLine (standard output and errors into tempout.txt) in the capture's scratch
+// folder, made when missing, and returns its cleaned output; "" when the folder cannot be made
+// or entered or the command left nothing. The working folder stays where it was.
+std::string captureInTempFolder(const std::string& commandLine);
+
 // The detection routines.
 void PIPECOMMANDLINEOUTPUTINTOVARIABLEANDTEMPFILEANDNULL();
 void GETOSTYPE();

@@ -279,10 +279,7 @@ std::string writeLauncherIn(const Placement& p) {
         if (p.after == After::CopyToUserMenu) {
             const std::string menu = userMenuFolder(home);
             if (p.createUserMenuFolder && !isFolder(menu)) {
-                const std::string savedFilePath = s.FILEPATH;
-                s.FILEPATH = menu;
-                CREATEALLDIRECTORIESNOTPRESENTINPATH();
-                s.FILEPATH = savedFilePath;
+                createMissingFolders(menu);
             }
             writeOwnFile(menu + "/" + p.fileName, content, 0755);
         } else if (p.after == After::MoveToAllUsers) {

@@ -53,11 +53,6 @@ std::string runProbeIn(const std::string& folder) {
     return readWholeFile(joinPath(folder, kProbeFileName), FileMode::Private);
 }
 
-void useRecordFormat() {
-    S().VALUEINITIATOROUTLIER = "=";
-    S().VALUETERMINATOROUTLIER = "\r";
-}
-
 // Writes the start-up password file (marker "password") beside the pad in the current
 // folder. A password that cannot be stored, or a folder where no private file can be made,
 // leaves it for this run only.
@@ -71,12 +66,7 @@ void storeStartupPassword() {
         return;
     }
     if (!createPrivateFile(path)) return;
-    useRecordFormat();
-    s.FILEPATH = startupPasswordFolder();
-    s.FILENAME = kPasswordFileName;
-    s.OBJECTMARKER = kPasswordMarker;
-    s.OBJECTVALUE = *enciphered;
-    WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
+    writeMarkedValue(startupPasswordFolder(), kPasswordFileName, kPasswordMarker, *enciphered);
 }
 
 void readStartupPassword() {
@@ -86,14 +76,10 @@ void readStartupPassword() {
                           kPadFileName)) {
         return;
     }
-    useRecordFormat();
-    s.FILEPATH = startupPasswordFolder();
-    s.FILENAME = kPasswordFileName;
-    s.OBJECTMARKER = kPasswordMarker;
-    READOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
-    s.ENCRYPTEDSTRING = s.OBJECTVALUE;
-    DECRYPTSTRING3();
-    if (!s.DECRYPTEDSTRING.empty()) s.SUDOPASSWORD = s.DECRYPTEDSTRING;
+    const std::optional<std::string> stored =
+        readMarkedValue(startupPasswordFolder(), kPasswordFileName, kPasswordMarker);
+    const std::string password = decipherWithPad(stored.value_or(""), kPadFileName);
+    if (!password.empty()) s.SUDOPASSWORD = password;
 }
 
 std::string& startupStatus() {
@@ -238,12 +224,9 @@ std::string runSudoProbe() {
 
 std::optional<std::string> encipherVerified(const std::string& password,
                                             const std::string& padFile) {
-    auto& s = S();
     for (int attempt = 0; attempt < kMaxEncipherTries; ++attempt) {
-        s.INPUTSTRING = password;
-        s.ENCRYPTEDSTRING = encipherWithFreshPad(password, padFile);
-        s.DECRYPTEDSTRING = decipherWithPad(s.ENCRYPTEDSTRING, padFile);
-        if (s.DECRYPTEDSTRING == password) return s.ENCRYPTEDSTRING;
+        std::string enciphered = encipherWithFreshPad(password, padFile);
+        if (decipherWithPad(enciphered, padFile) == password) return enciphered;
     }
     return std::nullopt;
 }
@@ -337,19 +320,14 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
     const bool inProgramFolder = canEnterFolder(folder);
 
     if (inProgramFolder && usableSecretPair(passwordFile, padFile)) {
-        s.FILENAME = passwordFile;
-        s.OBJECTSTRING.clear();
-        READOBJECTINCUSTOMFILE();
-        s.FILENAME = kPasswordFileName;
         // Started from the program folder, start-up stored its record form in this same file.
-        std::string stored = s.OBJECTSTRING;
+        std::string stored = readCustomText(passwordFile);
         std::string recordStart = std::string(kPasswordMarker) + "=";
         if (stored.rfind(recordStart, 0) == 0) stored.erase(0, recordStart.size());
         if (isEncipheredText(stored)) {
-            s.ENCRYPTEDSTRING = stored;
-            s.DECRYPTEDSTRING = decipherWithPad(stored, padFile);
-            if (!s.DECRYPTEDSTRING.empty()) {
-                s.SUDOPASSWORD = s.DECRYPTEDSTRING;
+            std::string password = decipherWithPad(stored, padFile);
+            if (!password.empty()) {
+                s.SUDOPASSWORD = std::move(password);
                 return;
             }
         }
@@ -364,10 +342,7 @@ void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH() {
         return;
     }
     if (!createPrivateFile(passwordFile)) return;
-    s.FILENAME = passwordFile;
-    s.OBJECTSTRING = *enciphered;
-    WRITEOBJECTINCUSTOMFILE();
-    s.FILENAME = kPasswordFileName;
+    writeCustomText(passwordFile, *enciphered);
 }
 
 // Folders that root may have to make need the password first.

@@ -43,6 +43,10 @@ std::string stardateFrom(std::string_view originalDate, std::string_view origina
     return stamp;
 }
 
+std::string stardateOf(const LocalDateTime& t) {
+    return stardateFrom(originalDateText(t), originalTimeText(t));
+}
+
 void CONVERTORIGINALDATEANDORIGINALTIMEINTOTEMPSTARDATE() {
     S().TEMPSTARDATE = stardateFrom(S().ORIGINALDATE, S().ORIGINALTIME);
 }

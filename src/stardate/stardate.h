@@ -15,6 +15,9 @@ std::string originalTimeText(const LocalDateTime& t);
 // (4-5) "-" second (7-8); positions missing from a short input contribute nothing.
 std::string stardateFrom(std::string_view originalDate, std::string_view originalTime);
 
+// The stardate of a local date and time: stardateFrom of its two texts.
+std::string stardateOf(const LocalDateTime& t);
+
 // The stardate routines.
 void CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
 void CONVERTORIGINALDATEANDORIGINALTIMEINTOTEMPSTARDATE();

@@ -219,12 +219,6 @@ namespace {
 using storage::DfColumns;
 using storage::ProfileTarget;
 
-std::string trimmedInvisible(const std::string& text) {
-    S().STRINGIN = text;
-    TRIMINVISIBLECHARSFROMSTRING();
-    return S().STRINGOUT;
-}
-
 // How many partitions the profile file recorded before this run: a run with more than the
 // usual 35 must not leave its keys behind for the next one.
 std::size_t previouslyRecordedPartitions(ProfileTarget& profile) {
@@ -281,13 +275,13 @@ void probeScsiDrive(ProfileTarget& profile, std::size_t n, const std::string& de
     auto& s = S();
     const std::string serial = storage::captureElevated(storage::serialProbeCommand(device));
     if (!serial.empty()) {
-        const std::string value = trimmedInvisible(serial);
+        const std::string value = trimInvisibleChars(serial);
         profile.write(storage::driveKey(n, "SerialNumber"), value);
         s.DIRECTACCESSSCSIDRIVEARRAYDRIVESERIALNUMBER[n] = value;
     }
     const std::string size = storage::captureElevated(storage::sizeProbeCommand(device));
     if (!size.empty()) {
-        if (auto total = storage::formatDriveSize(trimmedInvisible(size))) {
+        if (auto total = storage::formatDriveSize(trimInvisibleChars(size))) {
             profile.write(storage::driveKey(n, "TotalSpace"), *total);
             s.DIRECTACCESSSCSIDRIVEARRAYDRIVETOTALSPACE[n] = *total;
         }
