@@ -32,15 +32,9 @@ console::Next keyExit() { std::exit(0); }
 // What key 3 chooses from: the installation this run made and the wallet picked last. Both
 // flows leave their program in thisRun().programPath, the one that came last; a pick is told
 // from an installation by remembering what the pick put there.
-struct LaunchRecord {
-    std::string installed;  // the program of the installation this run made
-    std::string picked;     // the program of the wallet picked last
-};
+using LaunchRecord = RunMemory::Launch;
 
-LaunchRecord& launchRecord() {
-    static LaunchRecord record;
-    return record;
-}
+LaunchRecord& launchRecord() { return runMemory().launch; }
 
 // Takes note of an installation made since the last look (thisRun() holds another program
 // than the pick left there).

@@ -16,22 +16,18 @@ namespace {
 
 constexpr std::size_t kMaxInputLength = 4095;
 
-struct Tracked {
-    bool valid = false;
-    int row = 1, column = 1;
-    uint64_t commands = 0;  // terminalCommandsRun() when the position was known
-} gCursor;
+// Where the cursor stands and what the screen shows, as this console drew them: kept with the
+// terminal's platform, for as long as the program runs.
+PlatformSession::Cursor& cursor() { return platform().session().cursor; }
+std::string& screen() { return platform().session().screen; }
 
 // A command that shared the terminal since the position was known may have moved the cursor.
-bool cursorKnown() { return gCursor.valid && gCursor.commands == terminalCommandsRun(); }
-void knowCursor(int row, int column) { gCursor = {true, row, column, terminalCommandsRun()}; }
-
-// The current screen as drawn since its last clear, to draw it again after a resize.
-std::string gScreen;
+bool cursorKnown() { return cursor().valid && cursor().commands == terminalCommandsRun(); }
+void knowCursor(int row, int column) { cursor() = {true, row, column, terminalCommandsRun()}; }
 
 void writeScreen(std::string_view bytes) {
     platform().write(bytes);
-    gScreen.append(bytes);
+    screen().append(bytes);
 }
 
 // Rows a printed text takes before its line break (the terminal wraps at 80 columns).
@@ -43,20 +39,22 @@ int rowsAdvanced(std::size_t startColumn, std::size_t length) {
 
 void trackLine(std::size_t length) {
     if (!cursorKnown()) return;
-    gCursor.row += rowsAdvanced(static_cast<std::size_t>(gCursor.column), length);
-    gCursor.column = 1;
-    if (gCursor.row > kScreenRows) gCursor.valid = false;  // the screen scrolled
+    PlatformSession::Cursor& c = cursor();
+    c.row += rowsAdvanced(static_cast<std::size_t>(c.column), length);
+    c.column = 1;
+    if (c.row > kScreenRows) c.valid = false;  // the screen scrolled
 }
 
 void trackText(std::size_t length) {
     if (!cursorKnown()) return;
-    std::size_t col = static_cast<std::size_t>(gCursor.column) + length;
+    PlatformSession::Cursor& c = cursor();
+    std::size_t col = static_cast<std::size_t>(c.column) + length;
     while (col > kScreenColumns) {
         col -= kScreenColumns;
-        ++gCursor.row;
+        ++c.row;
     }
-    gCursor.column = static_cast<int>(col);
-    if (gCursor.row > kScreenRows) gCursor.valid = false;
+    c.column = static_cast<int>(col);
+    if (c.row > kScreenRows) c.valid = false;
 }
 
 std::string timeOfDay(const LocalDateTime& t) {
@@ -95,7 +93,7 @@ std::string moveSequence(int row, int column) {
 }
 
 void clearScreen() {
-    gScreen.clear();
+    screen().clear();
     writeScreen(clearSequence());
     knowCursor(1, 1);
 }
@@ -151,7 +149,7 @@ void drawMenu(const std::vector<std::string>& lines, std::string_view status) {
     }
     S().APPLICATIONTEXTWALLETCURRENTSTATUS = std::string(status);
     out += statusFrame();
-    gScreen.clear();
+    screen().clear();
     writeScreen(out);
     knowCursor(kStatusRow + 1, 1);
 }
@@ -165,7 +163,7 @@ void drawPage(const std::vector<std::string>& lines) {
         out += '\n';
         trackLine(withinWidth(shown).size());
     }
-    gScreen.clear();
+    screen().clear();
     writeScreen(out);
 }
 
@@ -241,7 +239,7 @@ std::string waitForRoomyTerminal(bool zeroPasses) {
         if (!size || !tooSmall(*size)) break;
         platform().write(tooSmallFrame(*size));
     }
-    platform().write(gScreen);
+    platform().write(screen());
     S().LASTSPINTIME.clear();  // the spinner was wiped with the screen: draw it on the next look
     return {};
 }
@@ -318,12 +316,7 @@ std::string promptSecret(std::string_view prompt) {
     return line;
 }
 
-void invalidateCursor() { gCursor.valid = false; }
-
-void resetConsole() {
-    gCursor = {};
-    gScreen.clear();
-}
+void invalidateCursor() { cursor().valid = false; }
 
 }  // namespace console
 
@@ -331,22 +324,21 @@ void UPDATESPINNER() {
     auto& s = S();
     const std::string now = console::timeOfDay(platform().now());
     if (!s.LASTSPINTIME.empty() && now == s.LASTSPINTIME) return;
-    const std::size_t drawn = console::gScreen.size();  // the spinner is no part of the screen
+    const std::size_t drawn = console::screen().size();  // the spinner is no part of the screen
     SAVECONSOLEWINDOWCURSORPOSITION();
     s.BOOTSPINNER = console::nextSpinnerFrame(s.BOOTSPINNER);
     platform().write(console::moveSequence(1, 78) + s.BOOTSPINNER + "\n");
     RESTORECONSOLEWINDOWCURSORPOSITION();
-    console::gScreen.resize(drawn);
+    console::screen().resize(drawn);
     s.LASTSPINTIME = now;
 }
 
 void SAVECONSOLEWINDOWCURSORPOSITION() {
-    using console::gCursor;
     if (!console::cursorKnown()) {
         if (auto pos = platform().queryCursor()) console::knowCursor(pos->row, pos->column);
     }
-    S().SAVEDCONSOLEWINDOWCURSORPOSITIONX = gCursor.row;
-    S().SAVEDCONSOLEWINDOWCURSORPOSITIONY = gCursor.column;
+    S().SAVEDCONSOLEWINDOWCURSORPOSITIONX = console::cursor().row;
+    S().SAVEDCONSOLEWINDOWCURSORPOSITIONY = console::cursor().column;
 }
 
 void RESTORECONSOLEWINDOWCURSORPOSITION() {

@@ -87,9 +87,6 @@ std::string waitForRoomyTerminal(bool zeroPasses);
 // wrote to the terminal it asks the terminal again.
 void invalidateCursor();
 
-// Resets the kit's own state (tracked cursor, pending nothing) for tests.
-void resetConsole();
-
 }  // namespace console
 
 // The console kit's routines.

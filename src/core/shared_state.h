@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -175,8 +176,48 @@ struct SharedState {
     int64_t LOGGINGENABLED = 0;
 };
 
+// What this run keeps between the menus, beside the shared variables: no routine passes it to
+// another, but it lives as long as the process, as they do, so it is kept (and starts afresh,
+// resetSharedState) with them.
+struct RunMemory {
+    std::string startFolder;  // the folder the program was started from
+    // What this run installed or picked last, empty until then.
+    struct Installed {
+        std::string archiveFolder;        // archive folder of the manual menu's options
+        std::string desktopLauncherPath;  // desktop launcher last written
+        // The wallet program and icon of the installation made or picked last (where the
+        // copies really put them).
+        std::string programPath;
+        std::string iconPath;
+    } installed;
+    // What the last wallet scan selected and said: the top menu replaces the status text, so
+    // the selected-wallet menu shows it again while the path is still the scan's.
+    struct Scan {
+        std::string installationPath;
+        std::string status;
+    } scan;
+    // What the top menu's launch chooses from: the program of the installation this run made,
+    // and the program of the wallet picked last.
+    struct Launch {
+        std::string installed;
+        std::string picked;
+    } launch;
+    // The run log's own state (host/run_log.h).
+    struct RunLog {
+        std::string lastStatus;  // the last status text recorded
+        bool haveLastStatus = false;
+        // Whether this stretch of logging has written the log: once it has, a log that is
+        // missing was deleted, and only the next command makes it again.
+        bool written = false;
+        std::deque<std::string> heldStatuses;  // shown while there was no log to append them to
+    } log;
+};
+
 // The process-wide shared state.
 SharedState& S();
+// What the process keeps between the menus (see RunMemory).
+RunMemory& runMemory();
 
-// Restores every shared variable to its value before start-up (for tests).
+// Restores every shared variable, and the run's memory, to its value before start-up (for
+// tests).
 void resetSharedState();

@@ -15,6 +15,8 @@ namespace host {
 
 namespace {
 
+// Whom the process acts for: the ids are the process's own (the kernel keeps them per process,
+// whatever platform a test installs), so their record is one per process too.
 std::optional<ActingFor> gActing;
 
 // Acting for the user: real and saved ids root's, the effective ones the user's.

@@ -61,9 +61,38 @@ struct FlowInterrupted : std::exception {
     const char* what() const noexcept override { return "interrupted"; }
 };
 
+// How the elevated runner gets root's rights: with the password on sudo's standard input (the
+// menus, and a command given --password-stdin), with sudo -n (a command run by a user whose
+// sudo needs no password now: cached credentials, a NOPASSWD rule), or as it is (a command run
+// by root, for the user named on its command line).
+enum class Elevation { Password, SudoWithoutPassword, AlreadyRoot };
+
+// What the program keeps, for as long as it runs, about the terminal and the commands it runs
+// through a platform. It belongs to that platform (a test's fresh fake starts it afresh).
+struct PlatformSession {
+    // The screen as drawn since its last clear, to draw it again after a resize.
+    std::string screen;
+    // Where the console last knew the cursor to stand, and how many commands had shared the
+    // terminal then.
+    struct Cursor {
+        bool valid = false;
+        int row = 1, column = 1;
+        uint64_t commands = 0;
+    } cursor;
+    // Commands run so far that shared the terminal.
+    uint64_t terminalCommands = 0;
+    // Called while each command runs that brings no whileRunning of its own.
+    std::function<int()> ticker;
+    // Chosen once at start-up.
+    Elevation elevation = Elevation::Password;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
+
+    // What the program keeps about this platform's terminal and commands.
+    PlatformSession& session() { return session_; }
 
     // Runs commandLine through /bin/sh -c in options.workingFolder (the current folder when
     // that is empty) and waits for it.
@@ -92,6 +121,9 @@ public:
 
     // Existence of a fixed system path (/usr/bin/gnome-terminal, /etc/fedora-release, ...).
     virtual bool systemPathExists(const std::string& path) = 0;
+
+private:
+    PlatformSession session_;
 };
 
 // The platform in use; the real one unless a test installed another.

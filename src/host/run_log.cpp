@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <deque>
 
 #include "core/escape.h"
 #include "core/screen.h"
@@ -22,19 +21,15 @@ namespace {
 // Status lines kept while there is no log to append them to (the oldest go first).
 constexpr std::size_t kHeldStatusLines = 32;
 
-std::string gLastStatus;
-bool gHaveLastStatus = false;
-// Whether this stretch of logging has written the log: once it has, a log that is missing was
-// deleted, and only the next command makes it again.
-bool gLogWritten = false;
-std::deque<std::string> gHeldStatuses;
+// Kept with the run's memory: one log for the whole run.
+RunMemory::RunLog& state() { return runMemory().log; }
 
 // Logging stops; the status line says why, drawn over whatever is on the screen (a command
 // may be running) with the cursor put back where it was.
 void stopLogging() {
     auto& s = S();
     s.LOGGINGENABLED = 0;
-    gHeldStatuses.clear();
+    state().heldStatuses.clear();
     s.APPLICATIONTEXTWALLETCURRENTSTATUS = kWriteFailedStatus;
     std::string line = kWriteFailedStatus;
     if (line.size() < kScreenColumns) line.append(kScreenColumns - line.size(), ' ');
@@ -44,8 +39,8 @@ void stopLogging() {
         std::to_string(kStatusRow) + ";1H" + line +
         "\x1b"
         "8");
-    gLastStatus = kWriteFailedStatus;
-    gHaveLastStatus = true;
+    state().lastStatus = kWriteFailedStatus;
+    state().haveLastStatus = true;
 }
 
 enum class Opened { Yes, Missing, Refused };
@@ -74,8 +69,9 @@ void append(bool create, const std::string& text) {
     if (opened == Opened::Missing) {
         // Deleted: it stays so until a command is logged; what was shown meanwhile goes in
         // then, before that command.
-        gHeldStatuses.push_back(text);
-        if (gHeldStatuses.size() > kHeldStatusLines) gHeldStatuses.pop_front();
+        std::deque<std::string>& held = state().heldStatuses;
+        held.push_back(text);
+        if (held.size() > kHeldStatusLines) held.pop_front();
         return;
     }
     bool ok = opened == Opened::Yes && writeAll(fd, text) == 0;
@@ -84,7 +80,7 @@ void append(bool create, const std::string& text) {
         stopLogging();
         return;
     }
-    gLogWritten = true;
+    state().written = true;
 }
 
 }  // namespace
@@ -114,36 +110,30 @@ std::string statusLine(const LocalDateTime& t, std::string_view status) {
 
 void recordCommand(std::string_view command, int status, int64_t durationMs) {
     if (S().LOGGINGENABLED != 1) {
-        gLogWritten = false;
+        state().written = false;
         return;
     }
     // The command line as it ran: the password never stands on one (it reaches sudo on
     // standard input only), so there is nothing to hide and nothing is changed.
     std::string text;
-    for (const auto& held : gHeldStatuses) text += held;
-    gHeldStatuses.clear();
+    for (const auto& held : state().heldStatuses) text += held;
+    state().heldStatuses.clear();
     text += commandLine(platform().now(), command, status, durationMs);
     append(true, text);
 }
 
 void recordStatus(std::string_view status) {
+    RunMemory::RunLog& log = state();
     if (S().LOGGINGENABLED != 1) {
-        gHaveLastStatus = false;  // the first text shown after logging is turned on is written
-        gLogWritten = false;
-        gHeldStatuses.clear();
+        log.haveLastStatus = false;  // the first text shown after logging is turned on is written
+        log.written = false;
+        log.heldStatuses.clear();
         return;
     }
-    if (gHaveLastStatus && status == gLastStatus) return;
-    gLastStatus = std::string(status);
-    gHaveLastStatus = true;
-    append(!gLogWritten, statusLine(platform().now(), status));
-}
-
-void resetRunLog() {
-    gLastStatus.clear();
-    gHaveLastStatus = false;
-    gLogWritten = false;
-    gHeldStatuses.clear();
+    if (log.haveLastStatus && status == log.lastStatus) return;
+    log.lastStatus = std::string(status);
+    log.haveLastStatus = true;
+    append(!log.written, statusLine(platform().now(), status));
 }
 
 }  // namespace runlog

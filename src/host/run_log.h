@@ -39,7 +39,4 @@ void recordCommand(std::string_view command, int status, int64_t durationMs);
 // status text recorded (held until the next command while there is no log file).
 void recordStatus(std::string_view status);
 
-// Forgets the last status recorded and the held ones (for tests).
-void resetRunLog();
-
 }  // namespace runlog

@@ -10,21 +10,19 @@
 
 namespace {
 
-std::function<int()> gTicker;
-uint64_t gTerminalCommands = 0;
-Elevation gElevation = Elevation::Password;
+PlatformSession& session() { return platform().session(); }
 
 }  // namespace
 
 ScopedCommandTicker::ScopedCommandTicker(std::function<int()> tick)
-    : previous_(std::move(gTicker)) {
-    gTicker = std::move(tick);
+    : previous_(std::move(session().ticker)) {
+    session().ticker = std::move(tick);
 }
 
-ScopedCommandTicker::~ScopedCommandTicker() { gTicker = std::move(previous_); }
+ScopedCommandTicker::~ScopedCommandTicker() { session().ticker = std::move(previous_); }
 
 int runShellCommand(const std::string& commandLine, CommandOptions options) {
-    if (!options.whileRunning) options.whileRunning = gTicker;
+    if (!options.whileRunning) options.whileRunning = session().ticker;
     const auto start = std::chrono::steady_clock::now();
     auto elapsedMs = [&] {
         return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -47,22 +45,23 @@ int runCommand(const std::string& commandLine, bool cLocale) {
 }
 
 int runCommandIn(const std::string& folder, const std::string& commandLine, bool cLocale) {
-    ++gTerminalCommands;  // the command may write to the terminal
+    ++session().terminalCommands;  // the command may write to the terminal
     CommandOptions options{std::nullopt, cLocale, 0, {}};
     options.workingFolder = folder;
     return runShellCommand(commandLine, options);
 }
 
-uint64_t terminalCommandsRun() { return gTerminalCommands; }
+uint64_t terminalCommandsRun() { return session().terminalCommands; }
 
-void setElevation(Elevation e) { gElevation = e; }
-Elevation elevation() { return gElevation; }
-bool canElevate() { return gElevation != Elevation::Password || !S().SUDOPASSWORD.empty(); }
+void setElevation(Elevation e) { session().elevation = e; }
+Elevation elevation() { return session().elevation; }
+bool canElevate() { return elevation() != Elevation::Password || !S().SUDOPASSWORD.empty(); }
 
 std::string elevatedCommandLine(std::string_view command) {
-    const char* sudo = gElevation == Elevation::Password              ? kSudoReadsPassword
-                       : gElevation == Elevation::SudoWithoutPassword ? kSudoWithoutPassword
-                                                                      : "";
+    const Elevation e = elevation();
+    const char* sudo = e == Elevation::Password              ? kSudoReadsPassword
+                       : e == Elevation::SudoWithoutPassword ? kSudoWithoutPassword
+                                                             : "";
     return std::string(sudo) + std::string(kNullInputWrapper) + std::string(command);
 }
 
@@ -76,10 +75,10 @@ int runElevated(const std::string& command, bool cLocale) {
 }
 
 int runElevatedIn(const std::string& folder, const std::string& command, bool cLocale) {
-    ++gTerminalCommands;
+    ++session().terminalCommands;
     CommandOptions options{std::nullopt, cLocale, 0, {}};
     options.workingFolder = folder;
-    if (gElevation == Elevation::Password) options.input = elevatedInput(S().SUDOPASSWORD);
+    if (elevation() == Elevation::Password) options.input = elevatedInput(S().SUDOPASSWORD);
     options.asRoot = true;
     return runShellCommand(elevatedCommandLine(command), options);
 }

@@ -57,11 +57,8 @@ int runElevated(const std::string& command, bool cLocale = false);
 // The same in folder (the command's own working folder; 127 when it cannot be entered).
 int runElevatedIn(const std::string& folder, const std::string& command, bool cLocale = false);
 
-// How the elevated runner gets root's rights: with the password on sudo's standard input (the
-// menus, and a command given --password-stdin), with sudo -n (a command run by a user whose
-// sudo needs no password now: cached credentials, a NOPASSWD rule), or as it is (a command run
-// by root, for the user named on its command line).
-enum class Elevation { Password, SudoWithoutPassword, AlreadyRoot };
+// How the elevated runner gets root's rights (Elevation, host/platform.h), kept in the
+// platform's session.
 void setElevation(Elevation e);
 Elevation elevation();
 // Whether elevated commands can run at all: a password is known, or none is needed.

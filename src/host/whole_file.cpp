@@ -39,11 +39,12 @@ std::string folderOf(const std::string& path) {
 // whatever happens meanwhile (a kill, a full disk). Returns 0 or the errno of the failure;
 // no temporary file is left behind on a failure.
 int replaceByRename(const std::string& path, std::string_view bytes, mode_t mode, bool exactMode) {
-    static unsigned counter = 0;
     std::string tmp;
     int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        tmp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    // The file is gone again before the call returns, so the attempt's number is enough to
+    // step past what another process (or a killed run of this one) left under the name.
+    for (int attempt = 1; fd < 0 && attempt <= 100; ++attempt) {
+        tmp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) return errno;
     }

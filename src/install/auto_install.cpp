@@ -235,9 +235,6 @@ std::string problemsStatus(bool labelled, std::size_t failures) {
            std::to_string(failures) + " Failed";
 }
 
-RunRecord& thisRun() {
-    static RunRecord record;
-    return record;
-}
+RunRecord& thisRun() { return runMemory().installed; }
 
 }  // namespace install

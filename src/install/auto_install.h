@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/screen.h"
+#include "core/shared_state.h"
 
 namespace install {
 
@@ -49,15 +50,8 @@ struct VariantPlan {
     bool labelledStatus = true;  // status texts carry "APPLICATION STATUS= "
 };
 
-// What this run installed or picked last, kept between the menus; empty until then.
-struct RunRecord {
-    std::string archiveFolder;        // archive folder of the manual menu's options
-    std::string desktopLauncherPath;  // desktop launcher last written
-    // The wallet program and icon of the installation made or picked last (where the copies
-    // really put them).
-    std::string programPath;
-    std::string iconPath;
-};
+// What this run installed or picked last, kept between the menus (in the run's memory).
+using RunRecord = RunMemory::Installed;
 RunRecord& thisRun();
 
 // The .deb files of the Linux folder, in installation order.

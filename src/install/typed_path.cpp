@@ -29,10 +29,7 @@ std::string walletPathRule(std::string_view typed) {
     return std::string(typed) + "/wallet";
 }
 
-std::string& startFolder() {
-    static std::string folder;
-    return folder;
-}
+std::string& startFolder() { return runMemory().startFolder; }
 
 TypedPath typedInstallationPath(std::string_view typed, std::string_view startFolder) {
     // A zero byte would end the path early for the system while the flows use all of it.

@@ -283,10 +283,7 @@ void ScanProgress::draw() {
     console::drawPage(page);
 }
 
-ScanOutcome& lastScan() {
-    static ScanOutcome outcome;
-    return outcome;
-}
+ScanOutcome& lastScan() { return runMemory().scan; }
 
 }  // namespace storage
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/screen.h"
+#include "core/shared_state.h"
 
 namespace storage {
 
@@ -130,10 +131,8 @@ private:
 
 // What the last wallet scan of this run selected and said: the top menu replaces the status
 // text, so the selected-wallet menu shows it again while the path is still the scan's.
-struct ScanOutcome {
-    std::string installationPath;
-    std::string status;
-};
+// Kept in the run's memory.
+using ScanOutcome = RunMemory::Scan;
 ScanOutcome& lastScan();
 
 // The storage survey, then every recorded partition listed: the wallets found, in order (a

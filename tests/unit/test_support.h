@@ -128,20 +128,13 @@ class WithFakePlatform : public ::testing::Test {
 protected:
     void SetUp() override {
         resetState();
-        console::resetConsole();
         setPlatform(&fake);
     }
     void TearDown() override {
         setPlatform(nullptr);
         resetState();
     }
-    // The shared variables and what the menus keep between them.
-    static void resetState() {
-        resetSharedState();
-        install::thisRun() = {};
-        storage::lastScan() = {};
-        install::startFolder().clear();
-    }
+    static void resetState() { resetSharedState(); }
     FakePlatform fake;
 };
 

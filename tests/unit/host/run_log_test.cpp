@@ -24,7 +24,6 @@ class RunLog : public WithFakePlatform {
 protected:
     void SetUp() override {
         WithFakePlatform::SetUp();
-        runlog::resetRunLog();
         S().THISPROGRAMEXECUTABLEFILEPATH = program.path();
     }
     std::string logPath() const { return program / "runlog.txt"; }
@@ -36,7 +35,7 @@ TEST_F(RunLog, CommandsAndStatusChangesAreAppendedPrivatelyAsTheyRan) {
     // nothing masked ("st********tus" told a reader where the password's letters were).
     for (const std::string password : {"a", "wallet", "pa ss'wd"}) {
         std::filesystem::remove(logPath());
-        runlog::resetRunLog();
+        runMemory().log = {};  // as a new run begins
         S().SUDOPASSWORD = password;
         S().LOGGINGENABLED = 0;
         fake.commands.clear();
@@ -102,7 +101,7 @@ TEST_F(RunLog, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
     // first and write into the second), and a folder.
     for (const std::string kind : {"fifo", "fifo with a reader", "folder"}) {
         std::filesystem::remove_all(logPath());
-        runlog::resetRunLog();
+        runMemory().log = {};  // as a new run begins
         if (kind == "folder") {
             std::filesystem::create_directory(logPath());
         } else {
