@@ -178,16 +178,24 @@ void DESPACECUSTOMFILE() {
     if (closed != content) writeWholeFile(path, closed);
 }
 
-void SORTCUSTOMFILEALPHABETICALLYWITHADYNAMICARRAYINFILEPATH() {
-    SharedState& s = S();
-    if (!canEnterFolder(s.FILEPATH)) return;  // nothing to sort in a folder we cannot reach
-    const std::string path = joinPath(s.FILEPATH, s.FILENAME);
+std::optional<std::vector<std::string>> sortRecordFile(const std::string& folder,
+                                                       const std::string& name) {
+    if (!canEnterFolder(folder))
+        return std::nullopt;  // nothing to sort in a folder we cannot reach
+    const std::string path = joinPath(folder, name);
     std::vector<std::string> lines = sortRecordLines(sortLines(readWholeFile(path)));
-    s.TEMPARRAYLOCALDYNAMICARRAY.clear();
-    s.TEMPARRAYLOCALDYNAMICARRAY.reserve(lines.size());
-    for (const std::string& line : lines) s.TEMPARRAYLOCALDYNAMICARRAY.append(line);
     // Rewritten in place rather than deleted and created again, so a private file stays so.
     writeWholeFile(path, formatSortedLines(lines));
+    return lines;
+}
+
+void SORTCUSTOMFILEALPHABETICALLYWITHADYNAMICARRAYINFILEPATH() {
+    SharedState& s = S();
+    const auto lines = sortRecordFile(s.FILEPATH, s.FILENAME);
+    if (!lines) return;
+    s.TEMPARRAYLOCALDYNAMICARRAY.clear();
+    s.TEMPARRAYLOCALDYNAMICARRAY.reserve(lines->size());
+    for (const std::string& line : *lines) s.TEMPARRAYLOCALDYNAMICARRAY.append(line);
 }
 
 void SORTCUSTOMFILEALPHABETICALLYINFILEPATH() {

@@ -3,6 +3,7 @@
 // routines read the file once and write it once.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,11 @@ std::string readCustomText(const std::string& name);
 void writeCustomText(const std::string& name, std::string_view text);
 void writeCustomRecord(const std::string& name, std::string_view marker, std::string_view value,
                        const RecordSyntax& syntax = {});
+
+// Sorts the records of the file name in folder (sortRecords), rewriting it in place; the sorted
+// lines, nothing (and no write) when the folder cannot be entered.
+std::optional<std::vector<std::string>> sortRecordFile(const std::string& folder,
+                                                       const std::string& name);
 
 // The custom-file routines.
 void READOBJECTINCUSTOMFILE();

@@ -120,14 +120,7 @@ void CLEAROBJECTANDVALUEINCONFIGFILE() {
 }
 
 void SORTKESTRELSYSTEMCONFIGFILEALPHABETICALLY() {
-    SharedState& s = S();
-    std::string keptName = s.FILENAME;
-    std::string keptPath = s.FILEPATH;
-    s.FILENAME = profileFileName();
-    s.FILEPATH = profileFolder();
-    SORTCUSTOMFILEALPHABETICALLYINFILEPATH();
-    s.FILENAME = keptName;
-    s.FILEPATH = keptPath;
+    sortRecordFile(profileFolder(), profileFileName());
 }
 
 void TRIMINVISIBLECHARSFROMSTRING() { S().STRINGOUT = trimInvisibleChars(S().STRINGIN); }
