@@ -195,8 +195,7 @@ std::optional<std::string> runTopMenuOnce(std::optional<std::string> status) {
     if (s.APPLICATIONTEXTWALLETINSTALLATIONPATH.empty())
         s.APPLICATIONTEXTWALLETINSTALLATIONPATH = s.CURRENTUSERHOMEPATH;
     console::Menu menu = topMenu();
-    if (!status || status->empty()) status = takeStartupStatus();
-    menu.status = status->empty() ? console::kAwaitingStatus : std::move(*status);
+    menu.status = !status || status->empty() ? console::kAwaitingStatus : std::move(*status);
     try {
         return console::runMenuPass(menu, s.ZXINKEY).status;
     } catch (const FlowInterrupted&) {
@@ -206,7 +205,9 @@ std::optional<std::string> runTopMenuOnce(std::optional<std::string> status) {
     }
 }
 
-void PROCESSDISPLAYWALLETINSTALLATIONMENU() {
-    std::optional<std::string> status;
+void runTopMenu(std::string firstStatus) {
+    std::optional<std::string> status = std::move(firstStatus);
     while (true) status = runTopMenuOnce(std::move(status));
 }
+
+void PROCESSDISPLAYWALLETINSTALLATIONMENU() { runTopMenu(""); }

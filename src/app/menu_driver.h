@@ -15,8 +15,8 @@ console::Menu topMenu();
 inline constexpr const char* kInterruptedStatus =
     "APPLICATION STATUS= Interrupted by Ctrl-C, Waiting for user input";
 
-// Runs one pass of the top menu: draw (with status, when the last pass left one, else the
-// start-up's, else the waiting text), wait for a key, dispatch it. Returns the status the
+// Runs one pass of the top menu: draw (with status, when the last pass or start-up left one,
+// else the waiting text), wait for a key, dispatch it. Returns the status the
 // next pass shows; the driver repeats it. A flow whose command dies of Ctrl-C ends there:
 // the pass returns kInterruptedStatus for the top screen, in the folder it started from.
 std::optional<std::string> runTopMenuOnce(std::optional<std::string> status = std::nullopt);
@@ -46,6 +46,10 @@ std::string programToLaunch(const std::string& installedThisRun, const std::stri
 // The status of the top screen when key "3" found no wallet program.
 inline constexpr const char* kNoWalletStatus =
     "APPLICATION STATUS= NO WALLET PROGRAM FOUND, install one first (key 1)";
+
+// Runs the top menu until the program ends, its first drawing with firstStatus (start-up's,
+// when it left one).
+[[noreturn]] void runTopMenu(std::string firstStatus);
 
 // The menu driver: runs the top menu until the program ends.
 void PROCESSDISPLAYWALLETINSTALLATIONMENU();

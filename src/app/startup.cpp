@@ -99,9 +99,9 @@ int runInstaller(int argc, char** argv) {
     terminal::enterRaw();
     auto& s = S();
     GETOSTYPE();
-    if (s.SUDOPASSWORD.empty()) runStartupSudoProcedure();
+    const std::string status = s.SUDOPASSWORD.empty() ? runStartupSudoProcedure() : "";
     s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME = detectTerminalEmulator();
     s.DEFAULTTERMINALEMULATOREXECUTABLEFILENAME = s.CURRENTTERMINALEMULATOREXECUTABLEFILENAME;
-    PROCESSDISPLAYWALLETINSTALLATIONMENU();
+    runTopMenu(status);
     return 0;
 }

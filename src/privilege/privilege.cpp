@@ -82,11 +82,6 @@ void readStartupPassword() {
     if (!password.empty()) s.SUDOPASSWORD = password;
 }
 
-std::string& startupStatus() {
-    static std::string status;
-    return status;
-}
-
 // A stored password that sudo no longer accepts is of no use and must not be offered again.
 void forgetStartupPassword() {
     unlink(joinPath(S().APPLICATIONTEXTWALLETINSTALLATIONPATH, kPasswordFileName).c_str());
@@ -198,8 +193,6 @@ bool sudoAcceptsPassword(const std::string& password) {
                            CommandOptions{elevatedInput(password), false, 0, {}}) == 0;
 }
 
-std::string takeStartupStatus() { return std::exchange(startupStatus(), std::string()); }
-
 bool createPrivateFile(const std::string& path) {
     return replaceFile(path, "", WriteRule{FileMode::Private, std::nullopt, true}) == 0;
 }
@@ -235,9 +228,9 @@ namespace {
 
 // The first-time setup: the user's password is stored, then su (root's password, asked on the
 // terminal) installs sudo, adds the user to its group and logs the user out, which ends this
-// process with the session. When su comes back, start-up goes on, and the top screen says that
-// the setup failed and what to do instead.
-void runFirstTimeSetup() {
+// process with the session. When su comes back, start-up goes on: the status returned, for the
+// top screen, says that the setup failed and what to do instead.
+std::string runFirstTimeSetup() {
     auto& s = S();
     console::drawPage(
         firstTimeSetupScreen(s.APPLICATIONTEXTWALLETINSTALLERVERSION, s.CURRENTOSACCOUNTUSERNAME));
@@ -259,7 +252,7 @@ void runFirstTimeSetup() {
         su = 128 + SIGINT;  // Ctrl-C at su's prompt: the setup did not run
     }
     console::invalidateCursor();
-    startupStatus() = firstTimeSetupFailedStatus(su, s.CURRENTOSACCOUNTUSERNAME);
+    return firstTimeSetupFailedStatus(su, s.CURRENTOSACCOUNTUSERNAME);
 }
 
 // The stored password when sudo still accepts it, else the password screen up to
@@ -292,22 +285,17 @@ void takeStartupPassword() {
 
 }  // namespace
 
-void runStartupSudoProcedure() {
+std::string runStartupSudoProcedure() {
     auto& s = S();
-    if (!s.SUDOPASSWORD.empty()) return;
+    if (!s.SUDOPASSWORD.empty()) return "";
 
     console::clearScreen();
-    if (probeNeedsFirstTimeSetup(runSudoProbe())) {
-        runFirstTimeSetup();
-        return;
-    }
+    if (probeNeedsFirstTimeSetup(runSudoProbe())) return runFirstTimeSetup();
     takeStartupPassword();
-    if (s.SUDOPASSWORD.empty()) {
-        startupStatus() = kPasswordRefusedStatus;
-        return;
-    }
+    if (s.SUDOPASSWORD.empty()) return kPasswordRefusedStatus;
     runElevated(usermodCommand(s.CURRENTOSACCOUNTUSERNAME));
     console::invalidateCursor();
+    return "";
 }
 
 // Works on the two files in the program folder by their full paths: the installer's own

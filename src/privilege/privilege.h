@@ -60,9 +60,6 @@ inline constexpr const char* kLaunchPrompt = "ENTER YOUR SUDO PASSWORD TO LAUNCH
 // count). An empty password is refused without asking sudo.
 bool sudoAcceptsPassword(const std::string& password);
 
-// A status that start-up left for the top menu's first drawing, once: empty when none.
-std::string takeStartupStatus();
-
 // Runs the probe with LC_ALL=C and returns what sudo printed. Runs in the current folder
 // when a private tempout.txt can be made there, else in a private temporary folder.
 std::string runSudoProbe();
@@ -86,7 +83,10 @@ bool createPrivateFile(const std::string& path);
 std::optional<std::string> encipherVerified(const std::string& password,
                                             const std::string& padFile = kPadFileName);
 
+// Sudo access at start-up. Returns the status for the top menu's first drawing: why the
+// first-time setup failed or that the password was refused; empty when there is none.
+std::string runStartupSudoProcedure();
+
 // The privilege routines.
-void runStartupSudoProcedure();
 void CHECKSUDOORADMINISTRATORPASSWORDAVAILABILITYINTHISEXECUTABLEFILEPATH();
 void CREATEALLDIRECTORIESNOTPRESENTINPATHWITHEVERYONEOWNERSHIPANDFULLPERMISSIONS();
