@@ -295,10 +295,10 @@ int runInstall(const Command& c, const std::string& ip, Output& out) {
     choices.observer = [&out](const install::Step& step, const install::StepResult& r,
                               const install::Installation& in,
                               std::size_t firstItem) { reportStep(out, step, r, in, firstItem); };
-    const install::Outcome outcome =
+    const install::InstallationRun run =
         install::runAutomaticInstallation(install::Variant::A, {}, choices);
-    for (const std::string& note : install::lastInstallation().notes) out.line("[note]", note);
-    return outcome == install::Outcome::Completed ? 0 : 1;
+    for (const std::string& note : run.installation.notes) out.line("[note]", note);
+    return run.outcome == install::Outcome::Completed ? 0 : 1;
 }
 
 int runUninstall(const Command& c, const std::string& ip, Output& out) {

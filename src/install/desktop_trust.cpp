@@ -14,20 +14,6 @@
 
 namespace desktop_trust {
 
-namespace {
-
-std::optional<TrustOutcome>& last() {
-    static std::optional<TrustOutcome> outcome;
-    return outcome;
-}
-
-TrustOutcome remember(TrustOutcome outcome) {
-    last() = outcome;
-    return outcome;
-}
-
-}  // namespace
-
 std::vector<std::string> markCommands(const std::string& launcher, const std::string& sha256Hex) {
     // gio says nothing on success; what it says on failure is the outcome's, not the screen's.
     const std::string file = shellQuote(launcher);
@@ -54,17 +40,17 @@ TrustOutcome markTrusted(const std::string& launcher) {
     outcome.launcher = launcher;
     if (!platform().systemPathExists(kGioPath)) {
         outcome.trust = Trust::NoGio;
-        return remember(outcome);
+        return outcome;
     }
     if (!sessionBusReachable(std::getenv("DBUS_SESSION_BUS_ADDRESS"),
                              std::getenv("XDG_RUNTIME_DIR"))) {
         outcome.trust = Trust::NoSession;
-        return remember(outcome);
+        return outcome;
     }
     const std::optional<std::string> sum = net::sha256OfRegularFile(launcher);
     if (!sum) {
         outcome.trust = Trust::Unreadable;
-        return remember(outcome);
+        return outcome;
     }
     for (const std::string& command : markCommands(launcher, *sum)) {
         // An empty standard input keeps gio off the keyboard.
@@ -74,16 +60,12 @@ TrustOutcome markTrusted(const std::string& launcher) {
             outcome.trust = Trust::Failed;
             outcome.command = command;
             outcome.status = status;
-            return remember(outcome);
+            return outcome;
         }
     }
     outcome.trust = Trust::Marked;
-    return remember(outcome);
+    return outcome;
 }
-
-const std::optional<TrustOutcome>& lastOutcome() { return last(); }
-
-void forgetLastOutcome() { last().reset(); }
 
 std::string mayAskNotice(const TrustOutcome& outcome) {
     std::string why;

@@ -46,15 +46,8 @@ bool sessionBusReachable(const char* busAddress, const char* runtimeDir);
 
 // Marks the launcher as the user (through the platform's command runner, never sudo) when gio
 // exists and a session bus is reachable; never fails the installation. A launcher written anew
-// is marked anew: the Xfce checksum follows its content. The outcome is also kept as the last
-// one (below).
+// is marked anew: the Xfce checksum follows its content.
 TrustOutcome markTrusted(const std::string& launcher);
-
-// The outcome of the last markTrusted of this process (nothing before the first), for the
-// closing summary of the flow that wrote the launcher; forgetLastOutcome clears it at the start
-// of a flow.
-const std::optional<TrustOutcome>& lastOutcome();
-void forgetLastOutcome();
 
 // A line for the closing summary when the desktop may ask ("" when the launcher is marked),
 // e.g. "the desktop may ask once to trust Corvane wallet.desktop (no desktop session)".

@@ -39,18 +39,18 @@ console::Next installAndExit() {
         return console::stayShowing(std::string(console::kStatusLabel) + kPlanDeclinedStatus);
     RunChoices choices;
     choices.systemPackages = answer != PlanAnswer::WithoutSystemPackages;
-    const Outcome outcome = runAutomaticInstallation(
+    const InstallationRun run = runAutomaticInstallation(
         Variant::A, [] { return installationMenuLines(true); }, choices);
-    if (outcome != Outcome::Stopped) endProgramAfterInstallation();
-    showInstallationSummary(outcome);
+    if (run.outcome != Outcome::Stopped) endProgramAfterInstallation(run.installation);
+    showInstallationSummary(run);
     return console::stayShowing(S().APPLICATIONTEXTWALLETCURRENTSTATUS);
 }
 
 // A completed installation leaves the menu's waiting text; any other its last status.
 console::Next installAndStay() {
-    const Outcome outcome = runAutomaticInstallation(Variant::B);
-    showInstallationSummary(outcome);
-    if (outcome == Outcome::Completed) return console::stay();
+    const InstallationRun run = runAutomaticInstallation(Variant::B);
+    showInstallationSummary(run);
+    if (run.outcome == Outcome::Completed) return console::stay();
     return console::stayShowing(S().APPLICATIONTEXTWALLETCURRENTSTATUS);
 }
 

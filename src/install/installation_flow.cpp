@@ -63,11 +63,11 @@ Outcome finish(Installation& in, bool ran) {
 
 }  // namespace
 
-Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen,
-                                 const RunChoices& choices) {
+InstallationRun runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen,
+                                         const RunChoices& choices) {
     SharedState& s = S();
-    Installation& in = lastInstallation();
-    in = Installation{};
+    InstallationRun run;
+    Installation& in = run.installation;
     in.ip = s.APPLICATIONTEXTWALLETINSTALLATIONPATH;
     in.plan = planFor(v, in.ip);
     in.statusColumns = statusTextColumns(in.plan);
@@ -80,13 +80,12 @@ Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen
     ScopedCommandTicker spinner(console::spinWhileCommandRuns);
     s.ZXINKEY.clear();
     const bool ran = runSteps(in, stepsOf(v, choices.allUsers), choices.observer);
-    const Outcome outcome = finish(in, ran);
+    run.outcome = finish(in, ran);
     in.progressScreen = nullptr;
-    return outcome;
+    return run;
 }
 
-void endProgramAfterInstallation() {
-    const Installation& in = lastInstallation();
+void endProgramAfterInstallation(const Installation& in) {
     const std::vector<std::string> lines = summaryLines(in, runLogPathIfLogging());
     if (!lines.empty()) printSummaryBelowTerminal(lines);
     std::exit(in.anyFailed() ? 1 : 0);

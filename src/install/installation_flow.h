@@ -19,11 +19,11 @@ struct RunChoices {
     bool allUsers = false;       // variant A: the launcher for all users too
     StepObserver observer;       // told how each step ended (the commands print it)
 };
-Outcome runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {},
-                                 const RunChoices& choices = {});
+InstallationRun runAutomaticInstallation(Variant v, const ProgressScreen& progressScreen = {},
+                                         const RunChoices& choices = {});
 
 // Ends the program after variant A, through the normal exit path: exit status 0 when no step
-// failed, else 1 after the summary's lines are printed below the restored terminal.
-[[noreturn]] void endProgramAfterInstallation();
+// of in failed, else 1 after the summary's lines are printed below the restored terminal.
+[[noreturn]] void endProgramAfterInstallation(const Installation& in);
 
 }  // namespace install

@@ -155,25 +155,23 @@ StepResult copyLocalWget(Installation& in) {
 }
 
 StepResult downloadArchive(Installation& in) {
-    SharedState& s = S();
+    const SharedState& s = S();
     const std::string& folder = in.plan.downloadFolder;
     // wget runs in folder and mirrors below it.
     if (auto cannot = unenterableFolder(in, "download", folder)) return *cannot;
     redrawThenStatus(in, "Downloading Files");
-    if (in.plan.download == Download::ArchiveRefresh) {
-        net::refreshArchiveIn(folder);
-    } else {
-        s.REMOTEPATH = net::secondServerRemotePath();
-        net::downloadFolderIn(folder);
-    }
-    if (const auto& refused = net::lastDownloadRefusal()) {
+    const net::DownloadResult download =
+        in.plan.download == Download::ArchiveRefresh
+            ? net::refreshArchiveIn(folder, s.CURRENTWALLETARCHIVEPATH, s.STRINGVALUE)
+            : net::downloadFolderIn(folder, net::secondServerRemotePath());
+    if (download.refusal) {
         // wget did not run (the folder is locked by another download, a link could not be
         // removed, no private settings): the refusal says why.
-        StepResult r = failed("download", folder, *refused);
-        r.stopStatus = *refused;
+        StepResult r = failed("download", folder, *download.refusal);
+        r.stopStatus = *download.refusal;
         return r;
     }
-    const int st = net::lastDownloadStatus();
+    const int st = download.status;
     int shown = st;
     if (st == 0 && !isFolder(in.plan.sourceFolder)) shown = net::kDownloadNotRun;
     std::optional<std::string> cut;
@@ -184,8 +182,8 @@ StepResult downloadArchive(Installation& in) {
     // What a failed download left may be cut short: nothing of it is installed.
     StepResult r = failed("download", cut.value_or(in.plan.sourceFolder),
                           shown == st ? net::wgetFailureCause(st) : net::wgetProblem(shown));
-    r.stopStatus = net::lastDownloadTimedOut() ? downloadTimedOutStatus(false)
-                                               : downloadFailedStatus(shown, in.statusColumns);
+    r.stopStatus = download.timedOut ? downloadTimedOutStatus(false)
+                                     : downloadFailedStatus(shown, in.statusColumns);
     return r;
 }
 
@@ -473,11 +471,8 @@ StepResult installAllUsersLauncher(Installation& in) {
 namespace {
 
 void writeRecords(const Installation& in) {
-    SharedState& s = S();
-    s.FILEPATH = in.plan.configFolder;
-    s.FILENAME = "wallet.cfg";
-    s.VALUEINITIATOROUTLIER = "=";
-    s.VALUETERMINATOROUTLIER = "\r";
+    const SharedState& s = S();
+    const std::string cfg = "wallet.cfg";
     std::vector<std::pair<std::string, std::string>> records = {
         {"applicationTextWalletInstallationPath", in.ip},
         {"applicationTextWalletInstallationDate", s.APPLICATIONTEXTWALLETINSTALLATIONDATE},
@@ -489,14 +484,10 @@ void writeRecords(const Installation& in) {
                              s.APPLICATIONTEXTWALLETAPPLICATIONPATH);
     }
     for (const auto& [marker, value] : records) {
-        s.OBJECTMARKER = marker;
-        s.OBJECTVALUE = value;
         if (in.plan.applicationPathRecord) {
-            WRITEOBJECTMARKERANDOBJECTVALUEINSPECIFIEDFILENAMEINSPECIFIEDFILEPATH();
+            writeMarkedValue(in.plan.configFolder, cfg, marker, value);
         } else {
-            s.FILENAME = in.plan.configFolder + "/wallet.cfg";
-            WRITEOBJECTANDVALUEINCUSTOMFILE();
-            s.FILENAME = "wallet.cfg";
+            writeCustomRecord(joinPath(in.plan.configFolder, cfg), marker, value);
         }
     }
 }
@@ -506,8 +497,7 @@ void writeRecords(const Installation& in) {
 StepResult recordInstallation(Installation& in) {
     SharedState& s = S();
     s.APPLICATIONTEXTWALLETINSTALLATIONSTATUS = "CREATED " + thisRun().desktopLauncherPath;
-    CONVERTCURRENTLOCALOPERATINGSYSTEMDATEANDTIMEINTOLOCALCURRENTFILESYSTEMSALLOWEDSTARDATE();
-    s.APPLICATIONTEXTWALLETINSTALLATIONDATE = s.CURRENTSTARDATE;
+    s.APPLICATIONTEXTWALLETINSTALLATIONDATE = stardateOf(platform().now());
     const std::string& folder = in.plan.configFolder;
     if (auto cannot = unenterableFolder(in, "record wallet.cfg", folder)) return *cannot;
     redrawThenStatus(in, "Updating configuration file");
@@ -548,11 +538,6 @@ StepResult saveReceipt(Installation& in) {
     const int err = receipt::save(folder, in.laid);
     if (err != 0) return failed("receipt", folder + "/" + receipt::kFileName, errnoText(err));
     return done("receipt", folder + "/" + receipt::kFileName);
-}
-
-Installation& lastInstallation() {
-    static Installation installation;
-    return installation;
 }
 
 std::vector<Step> stepsOf(Variant v, bool forAllUsers) {

@@ -91,8 +91,11 @@ StepResult recordInstallation(Installation& in);
 StepResult provisionPackages(Installation& in);
 StepResult saveReceipt(Installation& in);
 
-// The installation that ran last (or runs now): what the summary reads.
-Installation& lastInstallation();
+// How an installation ended, and everything it kept on the way (what its summary reads).
+struct InstallationRun {
+    Outcome outcome = Outcome::Completed;
+    Installation installation;
+};
 
 // The steps of a variant, in order. forAllUsers: the launcher for all users too, as variant D
 // installs it (variant A only; the user's own launchers stay).

@@ -92,8 +92,9 @@ void showSummaryScreen(const std::vector<std::string>& lines) {
     }
 }
 
-void showInstallationSummary(Outcome outcome) {
-    const Installation& in = lastInstallation();
+void showInstallationSummary(const InstallationRun& run) {
+    const Installation& in = run.installation;
+    const Outcome outcome = run.outcome;
     if (outcome == Outcome::Completed) return;
     if (outcome == Outcome::Stopped && in.results.size() < 2) return;
     const auto lines = summaryLines(in, runLogPathIfLogging());

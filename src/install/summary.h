@@ -38,10 +38,10 @@ std::string runLogPathIfLogging();
 
 // Shows the pages one after the other, a key press each.
 void showSummaryScreen(const std::vector<std::string>& lines);
-// The summary of the installation that ran last, as a screen: after one that finished with
-// problems, or that stopped after other steps had failed or been skipped already (a stop
-// alone says all on the status line).
-void showInstallationSummary(Outcome outcome);
+// The summary of an installation as a screen: after one that finished with problems, or that
+// stopped after other steps had failed or been skipped already (a stop alone says all on the
+// status line).
+void showInstallationSummary(const InstallationRun& run);
 // Restores the terminal, clears the screen and prints the lines (the program ends next).
 void printSummaryBelowTerminal(const std::vector<std::string>& lines);
 

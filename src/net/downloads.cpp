@@ -17,6 +17,7 @@
 #include "core/shared_state.h"
 #include "core/text.h"
 #include "host/file_ops.h"
+#include "host/file_status.h"
 #include "host/platform.h"
 #include "host/regular_file.h"
 #include "host/shell.h"
@@ -130,10 +131,6 @@ std::string userWgetrcPath() {
 
 namespace {
 
-bool gLastTimedOut = false;
-int gLastStatus = 0;
-std::optional<std::string> gLastRefusal;
-
 // "Installation Stopped, " + why, within the narrowest status room of the flows (58 columns):
 // a long path keeps its end.
 std::string refusalStatus(const std::string& why) {
@@ -144,7 +141,7 @@ std::string refusalStatus(const std::string& why) {
     return text;
 }
 
-int runWithin(const std::string& folder, const std::string& commandLine, int seconds) {
+DownloadResult runWithin(const std::string& folder, const std::string& commandLine, int seconds) {
     console::invalidateCursor();  // wget writes to the terminal
     CommandOptions options;
     options.timeLimitSeconds = seconds;
@@ -152,16 +149,10 @@ int runWithin(const std::string& folder, const std::string& commandLine, int sec
     const int status = runShellCommand(commandLine, options);
     // timeout's own statuses: 124 after SIGTERM, 128 + 9 when wget had to be killed. wget's
     // own statuses stay below 9.
-    gLastTimedOut = status == 124 || status == 128 + 9;
-    gLastStatus = status;
-    return status;
+    return DownloadResult{status, status == 124 || status == 128 + 9, std::nullopt};
 }
 
 }  // namespace
-
-bool lastDownloadTimedOut() { return gLastTimedOut; }
-
-int lastDownloadStatus() { return gLastStatus; }
 
 std::optional<ListedFile> parseListingLine(std::string_view line) {
     if (line.empty() || line.front() != '-') return std::nullopt;  // regular files only
@@ -210,11 +201,6 @@ std::optional<std::string> cutShortFile(const std::string& folder) {
     return shortFile;
 }
 
-void noteDownloadNotRun() {
-    gLastTimedOut = false;
-    gLastStatus = kDownloadNotRun;
-}
-
 std::string wgetProblem(int status) {
     switch (status) {
         case 0:
@@ -255,16 +241,9 @@ std::string wgetFailureCause(int status) {
     return problem == statusText ? problem : problem + " (" + statusText + ")";
 }
 
-const std::optional<std::string>& lastDownloadRefusal() { return gLastRefusal; }
-
-int runBoundedWget(const std::string& folder, const std::string& commandLine) {
-    gLastTimedOut = false;
-    gLastStatus = 0;
-    gLastRefusal.reset();
+DownloadResult runBoundedWget(const std::string& folder, const std::string& commandLine) {
     auto refuse = [](const std::string& why) {
-        gLastRefusal = refusalStatus(why);
-        gLastStatus = kDownloadRefused;
-        return kDownloadRefused;
+        return DownloadResult{kDownloadRefused, false, refusalStatus(why)};
     };
     if (folder.empty()) return refuse("Cannot Tell The Download Folder");
     DownloadLock lock;
@@ -284,37 +263,34 @@ int runBoundedWget(const std::string& folder, const std::string& commandLine) {
         std::remove(tmpl.c_str());
         return refuse("No Private wget Settings");
     }
-    int status;
+    DownloadResult result;
     {
         ScopedEnv env("WGETRC", tmpl);
         lock.shareWithChildren(true);
-        status = runWithin(folder, commandLine, seconds);
+        result = runWithin(folder, commandLine, seconds);
         lock.shareWithChildren(false);
     }
     std::remove(tmpl.c_str());
-    return status;
+    return result;
 }
 
-void refreshArchiveIn(const std::string& folder) {
-    SharedState& s = S();
+DownloadResult refreshArchiveIn(const std::string& folder, const std::string& archiveFolder,
+                                std::string_view rejectList) {
     console::printLine("ARCHIVE FILES CHECK..................... CHECKING");
     platform().sleepMs(5000);
-    s.PATHNAME = s.CURRENTWALLETARCHIVEPATH;
-    CHECKIFPATHEXISTS();
-    if (s.PATHFOUND != 1) {
-        noteDownloadNotRun();
-        return;
-    }
+    if (!canEnterFolder(archiveFolder)) return DownloadResult{kDownloadNotRun, false, std::nullopt};
     console::printLine("ARCHIVE FILES CHECK..................... DOWNLOADING");
     platform().sleepMs(2000);
-    s.REMOTEPATH = archiveServerRemotePath();
-    runBoundedWget(folder, timestampingMirrorCommand(s.STRINGVALUE, s.REMOTEPATH));
+    DownloadResult result =
+        runBoundedWget(folder, timestampingMirrorCommand(rejectList, archiveServerRemotePath()));
     console::invalidateCursor();
+    return result;
 }
 
-void downloadFolderIn(const std::string& folder) {
-    runBoundedWget(folder, folderDownloadCommand(S().REMOTEPATH));
+DownloadResult downloadFolderIn(const std::string& folder, std::string_view remotePath) {
+    DownloadResult result = runBoundedWget(folder, folderDownloadCommand(remotePath));
     console::invalidateCursor();
+    return result;
 }
 
 }  // namespace net
@@ -322,7 +298,11 @@ void downloadFolderIn(const std::string& folder) {
 // The routines mirror below the current folder.
 
 void DOWNLOADNEWERORNONEXISTENTFILESANDFOLDERSWITHOUTASPECIFIEDSTRINGTOLOCALWALLETARCHIVEFROMREMOTEWALLETARCHIVESERVER() {
-    net::refreshArchiveIn(currentFolder());
+    SharedState& s = S();
+    s.PATHNAME = s.CURRENTWALLETARCHIVEPATH;
+    const net::DownloadResult r = net::refreshArchiveIn(currentFolder(), s.PATHNAME, s.STRINGVALUE);
+    s.PATHFOUND = r.status == net::kDownloadNotRun ? 0 : 1;
+    if (s.PATHFOUND == 1) s.REMOTEPATH = net::archiveServerRemotePath();
 }
 
 void DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY() {
@@ -331,4 +311,6 @@ void DOWNLOADTHEFOLDERFROMFTPWITHTIMESTAMPINGANDVERBOSITY() {
     console::invalidateCursor();
 }
 
-void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT() { net::downloadFolderIn(currentFolder()); }
+void DOWNLOADTHEFOLDERWITHCONSOLEOUTPUT() {
+    net::downloadFolderIn(currentFolder(), S().REMOTEPATH);
+}

@@ -48,29 +48,36 @@ std::string boundedWgetrcContent(std::string_view userWgetrc);
 // The wgetrc the user's wget would read: $WGETRC when set, else $HOME/.wgetrc.
 std::string userWgetrcPath();
 
-// Runs a wget command line with WGETRC pointing to a private bounded wgetrc for the duration
-// of the call (the previous WGETRC is restored and the private file removed afterwards), and
-// stops it after wgetTotalSeconds() in all. Returns wget's status (124 when stopped).
-// wget runs in folder and mirrors below it. Before wget starts: the download lock of folder is
-// taken (net/download_guard.h) and every link where wget will write is removed. When either
-// fails, folder is empty, or the private wgetrc cannot be made, wget does not run:
-// kDownloadRefused, and lastDownloadRefusal() says why.
-inline constexpr int kDownloadRefused = -3;
-int runBoundedWget(const std::string& folder, const std::string& commandLine);
-// Why the last runBoundedWget did not run wget, as the stop status (without the status line's
-// label, at most 58 columns): "Installation Stopped, Download Busy (Process N)", "...Link Not
-// Removed PATH", "...Cannot Lock PATH", "...No Private wget Settings". Nothing when it ran.
-const std::optional<std::string>& lastDownloadRefusal();
-// True when the last runBoundedWget was stopped by the overall bound: what it left below the
-// working directory may be cut short, so a flow must not take it as the wallet's files.
-bool lastDownloadTimedOut();
-// wget's exit status of the last download (0 when it worked; kDownloadNotRun when the archive
+// wget's exit status of a download (0 when it worked; kDownloadNotRun when the archive
 // refresh found no local archive folder and ran nothing).
 inline constexpr int kDownloadNotRun = -1;
 // Not wget's: a file arrived shorter than the server listed it (see cutShortFile).
 inline constexpr int kDownloadCutShort = -2;
-int lastDownloadStatus();
-void noteDownloadNotRun();
+// wget did not run at all (see DownloadResult::refusal).
+inline constexpr int kDownloadRefused = -3;
+
+// How one download ended.
+struct DownloadResult {
+    // wget's exit status (124 when the overall bound stopped it), kDownloadNotRun or
+    // kDownloadRefused.
+    int status = 0;
+    // Stopped by the overall bound: what it left below its folder may be cut short, so a flow
+    // must not take it as the wallet's files.
+    bool timedOut = false;
+    // Why wget did not run, as the stop status (without the status line's label, at most 58
+    // columns): "Installation Stopped, Download Busy (Process N)", "...Link Not Removed PATH",
+    // "...Cannot Lock PATH", "...No Private wget Settings". Nothing when it ran.
+    std::optional<std::string> refusal;
+};
+
+// Runs a wget command line with WGETRC pointing to a private bounded wgetrc for the duration
+// of the call (the previous WGETRC is restored and the private file removed afterwards), and
+// stops it after wgetTotalSeconds() in all.
+// wget runs in folder and mirrors below it. Before wget starts: the download lock of folder is
+// taken (net/download_guard.h) and every link where wget will write is removed. When either
+// fails, folder is empty, or the private wgetrc cannot be made, wget does not run:
+// kDownloadRefused, with the refusal.
+DownloadResult runBoundedWget(const std::string& folder, const std::string& commandLine);
 // One regular file of an FTP listing (the .listing that wget keeps: "ls -l" lines).
 struct ListedFile {
     std::string name;
@@ -88,11 +95,13 @@ std::optional<std::string> cutShortFile(const std::string& folder);
 std::string wgetProblem(int status);
 std::string wgetFailureCause(int status);
 
-// The archive refresh (status lines, the check of CURRENTWALLETARCHIVEPATH, the timestamping
-// mirror with STRINGVALUE's rejects; sets REMOTEPATH) and the folder download of REMOTEPATH,
-// each mirroring below folder.
-void refreshArchiveIn(const std::string& folder);
-void downloadFolderIn(const std::string& folder);
+// The archive refresh below folder: its "ARCHIVE FILES CHECK" lines and waits, then the
+// timestamping mirror of the wallet archive server, skipping the files named in rejectList.
+// kDownloadNotRun, and nothing run, when archiveFolder cannot be entered.
+DownloadResult refreshArchiveIn(const std::string& folder, const std::string& archiveFolder,
+                                std::string_view rejectList);
+// The folder download of remotePath (see secondServerRemotePath) below folder.
+DownloadResult downloadFolderIn(const std::string& folder, std::string_view remotePath);
 
 }  // namespace net
 

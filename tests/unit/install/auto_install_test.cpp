@@ -102,9 +102,10 @@ class VariantLayout : public AutoInstall, public ::testing::WithParamInterface<c
 TEST_P(VariantLayout, LaysWhatItsGoldenListSays) {
     const mode_t saved = umask(022);
     const Variant v = static_cast<Variant>(GetParam() - 'A');
-    const install::Outcome outcome = v == Variant::A
-                                         ? install::runAutomaticInstallation(v, progressScreen)
-                                         : install::runAutomaticInstallation(v);
+    const install::Outcome outcome =
+        (v == Variant::A ? install::runAutomaticInstallation(v, progressScreen)
+                         : install::runAutomaticInstallation(v))
+            .outcome;
     umask(saved);
     std::string status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
     for (std::size_t at; (at = status.find(home)) != std::string::npos;)
@@ -117,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(AutoInstall, VariantLayout, ::testing::Values('A', 'B',
                          [](const auto& info) { return std::string(1, info.param); });
 
 TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen).outcome,
               install::Outcome::Completed);
     const std::string ap = home + "/wallet";
     for (const char* f : {"/wallet", "/wallet.ico", "/wallet.cfg"}) {
@@ -165,11 +166,11 @@ TEST_F(AutoInstall, VariantALaysOutTheWalletAndRecordsThreeRecords) {
 }
 
 TEST_F(AutoInstall, VariantARunTwiceAppendsASecondSetOfRecords) {
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen).outcome,
               install::Outcome::Completed);
     fs::current_path(dir.path() + "/start");
     answerQuestionsYes();
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen).outcome,
               install::Outcome::Completed);
     const std::string cfg = readFileBytes(home + "/wallet/wallet.cfg");
     EXPECT_EQ(std::count(cfg.begin(), cfg.end(), '\n'), 6);
@@ -181,7 +182,7 @@ TEST_F(AutoInstall, VariantARunTwiceAppendsASecondSetOfRecords) {
 }
 
 TEST_F(AutoInstall, VariantBCopiesTellersWritesFormBAndTwoRecords) {
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::B), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::B).outcome, install::Outcome::Completed);
     EXPECT_TRUE(fs::is_regular_file(home + "/wallet"));
     EXPECT_TRUE(fs::is_regular_file(home + "/wallet.ico"));
     EXPECT_EQ(readFileBytes(home + "/control/applications/wallet/tellerData/tellers"), "tellers");
@@ -202,7 +203,7 @@ TEST_F(AutoInstall, VariantBCopiesTellersWritesFormBAndTwoRecords) {
 }
 
 TEST_F(AutoInstall, VariantCUsesTheFolderDownloadOfTheSecondServer) {
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::C), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::C).outcome, install::Outcome::Completed);
     auto wget = linesStartingWith("wget ");
     ASSERT_EQ(wget.size(), 1u);
     EXPECT_EQ(wget[0].rfind(" --user=ledger2 --password=harbor9# ftp://"),
@@ -214,7 +215,8 @@ TEST_F(AutoInstall, ServerDownStopsAtOnceNamingTheNetwork) {
     serverUp = false;
     for (Variant v : {Variant::A, Variant::D}) {
         fake.sleptMs = 0;
-        ASSERT_EQ(install::runAutomaticInstallation(v, progressScreen), install::Outcome::Stopped);
+        ASSERT_EQ(install::runAutomaticInstallation(v, progressScreen).outcome,
+                  install::Outcome::Stopped);
         const bool a = v == Variant::A;
         // Named from wget's exit status, without waiting for files that cannot come.
         EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
@@ -245,7 +247,7 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
         }
         return rc;
     };
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen),
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::A, progressScreen).outcome,
               install::Outcome::Completed);
     EXPECT_EQ(linesStartingWith(kSudo + "dpkg -i "),
               std::vector<std::string>{kSudo + "dpkg -i -- " + home +
@@ -257,7 +259,7 @@ TEST_F(AutoInstall, PackageMissingFromTheSumsIsNotInstalled) {
 
 TEST_F(AutoInstall, LocalWgetProgramIsCopiedBesideTheInstallation) {
     writeFileBytes(dir.path() + "/start/wget", "#!/bin/sh\n");
-    ASSERT_EQ(install::runAutomaticInstallation(Variant::B), install::Outcome::Completed);
+    ASSERT_EQ(install::runAutomaticInstallation(Variant::B).outcome, install::Outcome::Completed);
     EXPECT_TRUE(fs::is_regular_file(home + "/wget"));
 }
 
@@ -270,7 +272,8 @@ TEST_F(AutoInstall, ARecordFolderThatCannotBeEnteredFailsAloneAndWritesNoWalletC
             fs::rename(home, home + "-gone");
         return wget(c);
     };
-    EXPECT_EQ(install::runAutomaticInstallation(Variant::D), install::Outcome::WithProblems);
+    EXPECT_EQ(install::runAutomaticInstallation(Variant::D).outcome,
+              install::Outcome::WithProblems);
     EXPECT_EQ(S().APPLICATIONTEXTWALLETCURRENTSTATUS,
               "Installation Finished With Problems, 2 Failed");
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
@@ -325,7 +328,7 @@ TEST_F(AutoInstall, ADownloadFolderThatCannotBeMadeStopsTheFlowBeforeWget) {
     for (const auto& [v, folder] : cases) {
         SCOPED_TRACE(folder);
         fake.commands.clear();
-        EXPECT_EQ(install::runAutomaticInstallation(v), install::Outcome::Stopped);
+        EXPECT_EQ(install::runAutomaticInstallation(v).outcome, install::Outcome::Stopped);
         EXPECT_TRUE(linesStartingWith("wget").empty());
         const std::string& status = S().APPLICATIONTEXTWALLETCURRENTSTATUS;
         EXPECT_NE(status.find("Installation Stopped, Cannot Enter "), std::string::npos) << status;
@@ -349,9 +352,10 @@ TEST_F(AutoInstall, NoLauncherForAllUsersStartsAProgramThatOthersCanChange) {
     S().APPLICATIONTEXTWALLETINSTALLATIONPATH = shared;
     // The answer to the question before root: the fake's sample archive is not signed.
     fake.keys.push_back(Key{KeyKind::Char, "y"});
-    EXPECT_EQ(install::runAutomaticInstallation(Variant::D), install::Outcome::WithProblems);
+    const install::InstallationRun run = install::runAutomaticInstallation(Variant::D);
+    EXPECT_EQ(run.outcome, install::Outcome::WithProblems);
     EXPECT_TRUE(linesStartingWith(kSudo + "install ").empty());
-    const auto& results = install::lastInstallation().results;
+    const auto& results = run.installation.results;
     ASSERT_FALSE(results.empty());
     EXPECT_EQ(results.back().object, shared + "/wallet");
     EXPECT_EQ(results.back().cause, "others can change it");

@@ -55,14 +55,9 @@ class DesktopTrust : public WithFakePlatform {
 protected:
     void SetUp() override {
         WithFakePlatform::SetUp();
-        desktop_trust::forgetLastOutcome();
         launcher = dir / "Corvane wallet.desktop";
         writeFileBytes(launcher, " \n[Desktop Entry]\nType=Application\n");
         std::filesystem::create_directories(dir / "run");
-    }
-    void TearDown() override {
-        desktop_trust::forgetLastOutcome();
-        WithFakePlatform::TearDown();
     }
     ScopedTempDir dir;
     std::string launcher;
@@ -109,8 +104,6 @@ TEST_F(DesktopTrust, MarksOnlyWithGioAndASessionBusAndSaysWhenTheDesktopMayAsk) 
         EXPECT_EQ(out.trust, r.trust);
         EXPECT_EQ(out.desktopMayAsk(), r.trust != Trust::Marked);
         EXPECT_EQ(desktop_trust::mayAskNotice(out), r.notice);
-        ASSERT_TRUE(desktop_trust::lastOutcome().has_value());
-        EXPECT_EQ(desktop_trust::lastOutcome()->trust, r.trust);
         const std::vector<std::string> all = expectedCommands("'" + launcher + "'", sum);
         std::vector<std::string> expected;
         if (r.trust == Trust::Marked) expected = all;
