@@ -12,8 +12,10 @@ inline std::string withoutTrailingSlash(std::string_view path) {
 }
 
 // name inside folder: folder + "/" + name, without a second "/" when folder ends in one
-// ("/" and "x" give "/x"). An empty folder (none known) gives name as it is.
+// ("/" and "x" give "/x"). An empty folder (none known) or an absolute name gives name as it
+// is (a file name that is a whole path already, as the record files' readers are given).
 inline std::string joinPath(std::string_view folder, std::string_view name) {
+    if (!name.empty() && name.front() == '/') return std::string(name);
     std::string out(folder);
     if (!out.empty() && out.back() != '/') out += '/';
     out += name;

@@ -157,11 +157,3 @@ void ensurePrivateFile(const std::string& path) {
     if (!st) failWith(path, errno);
     if ((st->st_mode & 077) != 0) replacePrivately(path, readWholeFile(path));
 }
-
-std::string joinPath(std::string_view folder, std::string_view name) {
-    if (folder.empty() || (!name.empty() && name.front() == '/')) return std::string(name);
-    std::string path(folder);
-    if (path.back() != '/') path += '/';
-    path += name;
-    return path;
-}

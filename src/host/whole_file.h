@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/path.h"  // joinPath, for the readers and writers given a folder and a name
+
 enum class FileMode {
     Normal,   // a new file gets 0666 minus the umask; an existing file keeps its mode
     Private,  // the file is 0600 (owner read/write only) and never wider, not even for a moment
@@ -52,6 +54,3 @@ void writeWholeFile(const std::string& path, std::string_view bytes,
 // content. Secret files that are written through the record writers (sudoPassword.txt) call
 // this first: the writers then keep the file's 0600 mode.
 void ensurePrivateFile(const std::string& path);
-
-// folder + "/" + name; name alone when it is absolute or folder is empty; no doubled slash.
-std::string joinPath(std::string_view folder, std::string_view name);

@@ -28,6 +28,7 @@ TEST(Path, JoinPutsOneSeparatorBetweenFolderAndName) {
         {"/", "archive-keyring.gpg", "/archive-keyring.gpg"},
         {"", "tempout.txt", "tempout.txt"},  // no folder known: the name alone
         {"start", "a/b", "start/a/b"},
+        {"/home/u", "/etc/x", "/etc/x"},  // a whole path already
     };
     for (const auto& [folder, name, expected] : cases)
         EXPECT_EQ(joinPath(folder, name), expected) << folder << " + " << name;

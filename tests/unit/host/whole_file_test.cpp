@@ -157,11 +157,4 @@ TEST_F(WholeFile, AFifoAtARecordPathEndsTheProgramInsteadOfWaitingForAWriter) {
                 "wallet.cfg: not a regular file");
 }
 
-TEST(JoinPath, SeparatorsAndAbsoluteNames) {
-    EXPECT_EQ(joinPath("/home/u", "a.cfg"), "/home/u/a.cfg");
-    EXPECT_EQ(joinPath("/home/u/", "a.cfg"), "/home/u/a.cfg");
-    EXPECT_EQ(joinPath("/home/u", "/etc/x"), "/etc/x");
-    EXPECT_EQ(joinPath("", "a.cfg"), "a.cfg");
-}
-
 }  // namespace
