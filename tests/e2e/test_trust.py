@@ -12,6 +12,7 @@ from test_install import (AWAITING, apt_runs, dpkg_runs_but_queries, is_menu,
                           open_installation_menu, sudo_commands)
 from install_helpers import SELECTED_LAST_ENTRY, at_top
 from test_scan import status_at_row_21
+from tmux_session import shown_rows
 
 LABEL = "APPLICATION STATUS= "
 QUESTION = " Install these packages without verification? [y/N]"
@@ -50,7 +51,7 @@ def test_variant_a_hands_an_unauthenticated_archive_to_dpkg_only_after_yes(
     open_installation_menu(tui)
     tui.send("2")
     tui.answer_plan("y")
-    rows = [r.rstrip() for r in tui.wait_for(QUESTION, timeout=90)]
+    rows = shown_rows(tui.wait_for(QUESTION, timeout=90))
     assert " WARNING: The following packages cannot be authenticated!" in rows
     for deb in DEB_FILES:
         assert "   " + deb in rows
@@ -83,7 +84,7 @@ def test_the_launcher_for_all_users_of_an_unauthenticated_archive_waits_for_yes(
     tui.wait_for(SELECTED_LAST_ENTRY)
     tui.send("3")
     tui.answer_plan("y")  # the plan's yes first; the question of the archive after it
-    rows = [r.rstrip() for r in tui.wait_for(QUESTION, timeout=90)]
+    rows = shown_rows(tui.wait_for(QUESTION, timeout=90))
     assert any(r.startswith("   the launcher for all users of ") for r in rows)
     assert installed_launchers_for_all(sb) == []
     tui.send(answer)
@@ -118,7 +119,7 @@ def test_a_signed_archive_older_than_the_installed_one_waits_for_yes(tui, answer
     open_installation_menu(tui)
     tui.send("2")
     tui.answer_plan("y")
-    rows = [r.rstrip() for r in tui.wait_for(ROLLBACK_QUESTION, timeout=90)]
+    rows = shown_rows(tui.wait_for(ROLLBACK_QUESTION, timeout=90))
     assert " WARNING: The downloaded archive is older than the installed one!" in rows
     assert "   installed archive signed %s" % time.strftime(
         "%Y-%m-%d %H:%M:%S UTC", time.gmtime(installed_at)) in rows

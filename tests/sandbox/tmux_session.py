@@ -33,6 +33,12 @@ def listed_paths(rows):
     return out
 
 
+def shown_rows(rows):
+    """The rows as the user reads them: row 1 without the spinner's columns (78-80, where it
+    turns while a key is awaited), trailing blanks stripped."""
+    return [(r[:77] if i == 0 else r).rstrip() for i, r in enumerate(rows)]
+
+
 class WaitTimeout(AssertionError):
     pass
 
@@ -252,7 +258,7 @@ class TmuxSession:
         deadline = time.monotonic() + timeout
         last, since = None, time.monotonic()
         while time.monotonic() < deadline:
-            rows = [r[:77] if i == 0 else r for i, r in enumerate(self.rows())]
+            rows = shown_rows(self.rows())
             if rows != last:
                 last, since = rows, time.monotonic()
             elif time.monotonic() - since >= quiet:
