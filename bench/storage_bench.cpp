@@ -293,7 +293,7 @@ BENCHMARK(BM_WalletScanOfRootAgainstFindXdev)
 class InstantToolsPlatform : public CountedSleepPlatform {
 public:
     explicit InstantToolsPlatform(std::string df) : df_(std::move(df)) {}
-    int run(const std::string& c, const CommandOptions&) override {
+    int run(const std::string& c, const CommandOptions& o) override {
         ++commands;
         std::string out;
         if (c.find("df -h") != std::string::npos) {
@@ -307,7 +307,9 @@ public:
         } else if (c.find("speed") != std::string::npos) {
             out = "    ATTRS{speed}==\"480\"\n";
         }
-        std::ofstream("tempout.txt", std::ios::binary) << out;
+        // Where the shell would have stood: the command's own folder, else this one.
+        const std::string folder = o.workingFolder.empty() ? "." : o.workingFolder;
+        std::ofstream(folder + "/tempout.txt", std::ios::binary) << out;
         return 0;
     }
     long commands = 0;
